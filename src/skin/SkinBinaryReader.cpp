@@ -1,0 +1,219 @@
+// The binary skin record reader: fields in file order, then the consistency checks.
+#include "skin/BinaryRecordReader.h"
+#include "skin/Skin.h"
+
+#include "foundation/Exception.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Next-skin chains are shadows of shadows at most; a limit keeps a crafted file from
+// recursing the stack away.
+constexpr int kMaxNestingDepth = 64;
+
+const char* const kShortReadMessage = "Caught exception reading file.";
+
+void readMatrix(BinaryRecordReader& reader, DenseMatrix& matrix)
+{
+    const std::uint32_t rows = reader.readU32();
+    const std::uint32_t columns = reader.readU32();
+    std::vector<float> storage;
+    reader.readArray(storage, static_cast<std::uint64_t>(rows) * columns);
+    matrix.assign(rows, columns, std::move(storage));
+}
+
+[[noreturn]] void fail(const std::ostringstream& message)
+{
+    throw CreationException(message.str());
+}
+
+} // namespace
+
+Skin::Skin(std::istream& in)
+{
+    BinaryRecordReader reader(in);
+    readRecord(reader, 0);
+}
+
+Skin::Skin(BinaryRecordReader& reader, int nestingDepth)
+{
+    readRecord(reader, nestingDepth);
+}
+
+Skin::Skin(const std::filesystem::path& fileName)
+{
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) throw IOException("Unable to open file '" + fileName.string() + "' for reading.");
+    BinaryRecordReader reader(in);
+    readRecord(reader, 0);
+}
+
+void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
+{
+    try {
+        m_name = reader.readString();
+        m_textureFileName = reader.readString();
+
+        const std::uint32_t triangleCount = reader.readU32();
+        reader.readArray(m_triangles, triangleCount);
+
+        // The stored primitive groups are rebuilt from the triangles below; skip them.
+        const std::uint32_t groupCount = reader.readU32();
+        reader.requireBytes(groupCount, 8);
+        for (std::uint32_t g = 0; g < groupCount; ++g) {
+            reader.readI32();
+            reader.skip(reader.readU32(), sizeof(std::uint16_t));
+        }
+
+        const std::uint32_t vertexCount = reader.readU32();
+        reader.readArray(m_restPositions, vertexCount);
+        reader.readArray(m_restNormals, reader.readU32());
+        reader.readArray(m_textureCoordinates, reader.readU32());
+        reader.readRaw(m_boundingBox);
+        reader.readArray(m_frameBoundingBoxes, reader.readU32());
+        for (const BoundingBox& box : m_frameBoundingBoxes) m_boundingBox.grow(box);
+
+        // Each vertex holds at least its two list counts.
+        reader.requireBytes(vertexCount, 8);
+        m_influenceStart.assign(1, 0);
+        m_influenceStart.reserve(static_cast<std::size_t>(vertexCount) + 1);
+        for (std::uint32_t v = 0; v < vertexCount; ++v) {
+            const std::uint32_t count = reader.readU32();
+            reader.appendArray(m_influences, count);
+            m_influenceStart.push_back(static_cast<std::uint32_t>(m_influences.size()));
+            if (count > m_maxInfluenceCount) m_maxInfluenceCount = count;
+            // The second list has no use here but must be consumed to stay in step.
+            reader.skip(reader.readU32(), sizeof(BoneInfluence));
+        }
+
+        const std::uint32_t boneCount = reader.readU32();
+        reader.requireBytes(boneCount, 4);
+        m_bones.resize(boneCount);
+        for (auto& bone : m_bones) reader.readArray(bone, reader.readU32());
+
+        readMatrix(reader, m_displacementBasis);
+        readMatrix(reader, m_displacementCoordinates);
+        readMatrix(reader, m_normalBasis);
+        readMatrix(reader, m_normalCoordinates);
+        reader.readArray(m_vertexColors, reader.readU32());
+        reader.readArray(m_meanLighting, reader.readU32());
+        m_maxMeanLighting = 0.0f;
+        for (float value : m_meanLighting) m_maxMeanLighting = std::max(m_maxMeanLighting, std::fabs(value));
+        readMatrix(reader, m_lightingBasis);
+        readMatrix(reader, m_lightingCoordinates);
+
+        validate();
+
+        const unsigned frames = frameCount();
+        m_framePositions.assign(frames, {});
+        m_frameNormals.assign(frames, {});
+        if (m_frameBoundingBoxes.size() < frames) {
+            // Every frame needs a box; missing ones are measured by skinning those frames.
+            const std::size_t stored = m_frameBoundingBoxes.size();
+            m_frameBoundingBoxes.resize(frames);
+            for (std::size_t f = stored; f < frames; ++f) {
+                evaluateFrame(static_cast<unsigned>(f));
+                m_boundingBox.grow(m_frameBoundingBoxes[f]);
+            }
+        }
+
+        if (reader.readU32() != 0) {
+            if (nestingDepth + 1 >= kMaxNestingDepth) {
+                std::ostringstream message;
+                message << "Skin '" << m_name << "' nests more than " << kMaxNestingDepth << " next skins.";
+                fail(message);
+            }
+            m_nextSkin.reset(new Skin(reader, nestingDepth + 1));
+        }
+    } catch (const BinaryRecordReader::ShortRead&) {
+        throw CreationException(kShortReadMessage);
+    }
+    buildPrimitiveGroups(true);
+}
+
+void Skin::validate() const
+{
+    const std::size_t vertexCount = m_restPositions.size();
+    const unsigned frames = frameCount();
+    std::ostringstream message;
+
+    // The lighting checks come first and keep their long-standing wording.
+    if (m_meanLighting.size() != vertexCount) {
+        message << "Mean lighting data does not match vertex data; found " << m_meanLighting.size()
+                << " vertices in lighting data but skin has " << vertexCount << " vertices.";
+        fail(message);
+    }
+    if (m_lightingBasis.rows() != vertexCount) {
+        message << "Lighting basis data does not match vertex data; found " << m_lightingBasis.rows()
+                << " vertices in lighting data but skin has " << vertexCount << " vertices.";
+        fail(message);
+    }
+    if (m_lightingBasis.columns() != m_lightingCoordinates.rows()) {
+        message << "Lighting basis data does not match lighting frames data; found " << m_lightingBasis.columns()
+                << " eigenvectors in basis but only " << m_lightingCoordinates.rows()
+                << " coeffs in the frames matrix.";
+        fail(message);
+    }
+    if (frames > 0 && m_lightingCoordinates.columns() < frames) {
+        message << "Found " << m_lightingCoordinates.columns() << " frames in lighting data "
+                << " but animation has " << frames << " frames.";
+        fail(message);
+    }
+
+    // Everything below is indexed by vertex or frame later on; a bad value here would be an
+    // out-of-range access in skinning or drawing.
+    if (vertexCount > kMaxVertexCount) {
+        message << "Skin '" << m_name << "' has " << vertexCount << " vertices, but at most " << kMaxVertexCount
+                << " can be drawn with 16-bit indices.";
+        fail(message);
+    }
+    for (std::size_t t = 0; t < m_triangles.size(); ++t)
+        for (std::uint32_t index : m_triangles[t].index)
+            if (index >= vertexCount) {
+                message << "Triangle " << t << " refers to vertex " << index << " but the skin has " << vertexCount
+                        << " vertices.";
+                fail(message);
+            }
+    auto checkPerVertex = [&](const char* what, std::size_t count, bool emptyAllowed) {
+        if (count == vertexCount || (emptyAllowed && count == 0)) return;
+        message << "Found " << count << ' ' << what << " but skin has " << vertexCount << " vertices.";
+        fail(message);
+    };
+    checkPerVertex("normals", m_restNormals.size(), false);
+    checkPerVertex("texture coordinates", m_textureCoordinates.size(), true);
+    checkPerVertex("vertex colours", m_vertexColors.size(), false);
+
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        for (const BoneInfluence& influence : influences(static_cast<unsigned>(v)))
+            if (influence.bone < 0 || static_cast<std::size_t>(influence.bone) >= m_bones.size()) {
+                message << "Vertex " << v << " is influenced by bone " << influence.bone << " but the skin has "
+                        << m_bones.size() << " bones.";
+                fail(message);
+            }
+    for (std::size_t b = 1; b < m_bones.size(); ++b)
+        if (m_bones[b].size() < frames) {
+            message << "Bone " << b << " has " << m_bones[b].size() << " frames but the animation has " << frames
+                    << " frames.";
+            fail(message);
+        }
+
+    auto checkCorrections = [&](const char* what, const DenseMatrix& basis, const DenseMatrix& coordinates) {
+        if (basis.columns() == 0) return;
+        if (basis.rows() != 3 * vertexCount) {
+            message << "The " << what << " basis has " << basis.rows() << " rows but skin has " << vertexCount
+                    << " vertices (" << 3 * vertexCount << " rows).";
+            fail(message);
+        }
+        if (coordinates.columns() != basis.columns() || coordinates.rows() < frames) {
+            message << "The " << what << " coordinates are " << coordinates.rows() << " x " << coordinates.columns()
+                    << " but the animation has " << frames << " frames and the basis " << basis.columns()
+                    << " vectors.";
+            fail(message);
+        }
+    };
+    checkCorrections("displacement", m_displacementBasis, m_displacementCoordinates);
+    checkCorrections("normal", m_normalBasis, m_normalCoordinates);
+}

@@ -1,0 +1,97 @@
+#include "SkinRecordFixtures.h"
+
+#include "skin/BinarySkinLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class BinarySkinLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("flexherd-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string write(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = (m_dir / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    std::filesystem::path m_dir;
+};
+
+} // namespace
+
+TEST_F(BinarySkinLoaderTest, EveryRecordIsALevelWithTheFileName)
+{
+    SkinRecord fine = fixtures::quad("fine", 2);
+    fine.nextSkin = std::make_shared<SkinRecord>(fixtures::quad("fine shadow", 2));
+    const std::string path = write("two.bin", fixtures::bytesOf({fine, fixtures::quad("coarse", 2)}));
+    const BinarySkinFile file = loadBinarySkinFile(path);
+    ASSERT_FALSE(file.failure) << file.failure->message;
+    ASSERT_EQ(file.skins.size(), 2u) << "a nested next skin is not a level of its own";
+    EXPECT_EQ(file.skins[0]->name(), "fine");
+    EXPECT_EQ(file.skins[0]->nextSkin()->name(), "fine shadow");
+    EXPECT_EQ(file.skins[1]->name(), "coarse");
+    EXPECT_EQ(file.skins[0]->fileName(), path);
+    EXPECT_EQ(file.skins[1]->fileName(), path);
+    EXPECT_EQ(file.directory, m_dir);
+}
+
+TEST_F(BinarySkinLoaderTest, TruncationInFirstRecordFailsInLaterRecordIsSilent)
+{
+    const std::string one = fixtures::bytesOf({fixtures::quad("first", 2)});
+    const std::string two = fixtures::bytesOf({fixtures::quad("second", 2)});
+    {
+        const BinarySkinFile file = loadBinarySkinFile(write("a.bin", one.substr(0, one.size() / 2)));
+        ASSERT_TRUE(file.failure);
+        EXPECT_EQ(file.failure->caption, "Error reading skin");
+        EXPECT_EQ(file.failure->message, "Caught exception reading file.");
+        EXPECT_TRUE(file.skins.empty());
+    }
+    {
+        const BinarySkinFile file = loadBinarySkinFile(write("b.bin", one + two.substr(0, two.size() - 3)));
+        EXPECT_FALSE(file.failure);
+        ASSERT_EQ(file.skins.size(), 1u);
+        EXPECT_EQ(file.skins[0]->name(), "first");
+    }
+    {
+        SkinRecord bad = fixtures::quad("bad", 2);
+        bad.meanLighting.clear();
+        const BinarySkinFile file = loadBinarySkinFile(write("c.bin", one + fixtures::bytesOf({bad}) + two));
+        ASSERT_EQ(file.skins.size(), 1u) << "a bad later record drops itself and what follows";
+    }
+}
+
+TEST_F(BinarySkinLoaderTest, UnreadableAndEmptyFilesAreReported)
+{
+    {
+        const std::string path = (m_dir / "missing.bin").string();
+        const BinarySkinFile file = loadBinarySkinFile(path);
+        ASSERT_TRUE(file.failure);
+        EXPECT_EQ(file.failure->caption, "Error reading skin");
+        EXPECT_EQ(file.failure->message, "Unable to open file '" + path + "' for reading.");
+    }
+    {
+        const std::string path = write("empty.bin", "");
+        const BinarySkinFile file = loadBinarySkinFile(path);
+        ASSERT_TRUE(file.failure);
+        EXPECT_EQ(file.failure->message, "The file '" + path + "' holds no skin.");
+    }
+    {
+        SkinRecord bad = fixtures::quad("bad", 2);
+        bad.lightingCoordinates.resize(1, 1);
+        const BinarySkinFile file = loadBinarySkinFile(write("bad.bin", fixtures::bytesOf({bad})));
+        ASSERT_TRUE(file.failure);
+        EXPECT_EQ(file.failure->message, "Found 1 frames in lighting data  but animation has 2 frames.");
+    }
+}

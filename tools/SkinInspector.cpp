@@ -1,0 +1,116 @@
+#include "SkinInspector.h"
+
+#include "app/FileDispatch.h"
+#include "render/VertexCacheFifo.h"
+
+#include <iomanip>
+#include <ostream>
+
+double primitiveGroupAcmr(const Skin& skin)
+{
+    VertexCacheFifo cache(16);
+    std::size_t triangles = 0;
+    for (const PrimitiveGroup& group : skin.primitiveGroups())
+        triangles += cache.feedPrimitive(group.kind, group.indices.begin(), group.indices.end());
+    return triangles == 0 ? 0.0 : double(cache.misses()) / double(triangles);
+}
+
+nlohmann::ordered_json describeSkin(const Skin& skin)
+{
+    unsigned strips = 0;
+    std::size_t listTriangles = 0;
+    for (const PrimitiveGroup& group : skin.primitiveGroups()) {
+        if (group.kind == PrimitiveGroup::TriangleStrip) ++strips;
+        if (group.kind == PrimitiveGroup::TriangleList) listTriangles += group.indices.size() / 3;
+    }
+    const BoundingBox box = skin.boundingBox();
+    nlohmann::ordered_json j;
+    j["name"] = skin.name();
+    j["vertices"] = skin.vertexCount();
+    j["triangles"] = skin.triangleCount();
+    j["bones"] = skin.boneCount();
+    j["frames"] = skin.frameCount();
+    j["displacementBasis"] = skin.displacementBasisCount();
+    j["normalBasis"] = skin.normalBasisCount();
+    j["lightingBasis"] = skin.lightingBasisCount();
+    j["lightingFrames"] = skin.lightingCoordinates().columns();
+    j["maxInfluences"] = skin.maxInfluenceCount();
+    j["textureFile"] = skin.textureFileName();
+    j["boundingBox"] = {box.minimum.x, box.minimum.y, box.minimum.z, box.maximum.x, box.maximum.y, box.maximum.z};
+    j["strips"] = strips;
+    j["listTriangles"] = listTriangles;
+    j["acmr"] = primitiveGroupAcmr(skin);
+    j["nextSkin"] = skin.nextSkin() ? describeSkin(*skin.nextSkin()) : nlohmann::ordered_json(nullptr);
+    return j;
+}
+
+namespace {
+
+nlohmann::ordered_json errorReport(const std::string& path, const std::string& caption, const std::string& message)
+{
+    return {{"file", path}, {"error", {{"caption", caption}, {"message", message}}}};
+}
+
+} // namespace
+
+nlohmann::ordered_json describeFile(const std::string& path)
+{
+    switch (fileKindOf(path)) {
+    case FileKind::CameraKeys:
+    case FileKind::Herd:
+    case FileKind::TextSkin:
+        return errorReport(path, "Error reading file", unsupportedFileMessage(fileKindOf(path), path));
+    case FileKind::BinarySkin:
+        break;
+    }
+    const BinarySkinFile file = loadBinarySkinFile(path);
+    if (file.failure) return errorReport(path, file.failure->caption, file.failure->message);
+    nlohmann::ordered_json skins = nlohmann::ordered_json::array();
+    for (const auto& skin : file.skins) skins.push_back(describeSkin(*skin));
+    return {{"file", path}, {"skins", skins}};
+}
+
+namespace {
+
+void printSkin(std::ostream& out, const nlohmann::ordered_json& skin, const std::string& indent)
+{
+    const auto& box = skin["boundingBox"];
+    out << indent << "name:               " << skin["name"].get<std::string>() << '\n'
+        << indent << "vertices:           " << skin["vertices"] << '\n'
+        << indent << "triangles:          " << skin["triangles"] << '\n'
+        << indent << "bones:              " << skin["bones"] << '\n'
+        << indent << "frames:             " << skin["frames"] << '\n'
+        << indent << "displacement basis: " << skin["displacementBasis"] << '\n'
+        << indent << "normal basis:       " << skin["normalBasis"] << '\n'
+        << indent << "lighting basis:     " << skin["lightingBasis"] << " (" << skin["lightingFrames"]
+        << " lighting frames)\n"
+        << indent << "max influences:     " << skin["maxInfluences"] << '\n'
+        << indent << "texture file:       " << skin["textureFile"].get<std::string>() << '\n'
+        << indent << "bounding box:       [" << box[0] << ' ' << box[1] << ' ' << box[2] << "] - [" << box[3] << ' '
+        << box[4] << ' ' << box[5] << "]\n"
+        << indent << "strips:             " << skin["strips"] << " (+ " << skin["listTriangles"]
+        << " list triangles)\n"
+        << indent << "ACMR:               " << std::fixed << std::setprecision(3) << skin["acmr"].get<double>()
+        << std::defaultfloat << '\n';
+    if (!skin["nextSkin"].is_null()) {
+        out << indent << "next skin:\n";
+        printSkin(out, skin["nextSkin"], indent + "    ");
+    }
+}
+
+} // namespace
+
+void printFileReport(std::ostream& out, const nlohmann::ordered_json& report)
+{
+    out << report["file"].get<std::string>() << '\n';
+    if (report.contains("error")) {
+        out << "  " << report["error"]["caption"].get<std::string>() << ": "
+            << report["error"]["message"].get<std::string>() << '\n';
+        return;
+    }
+    const auto& skins = report["skins"];
+    for (std::size_t i = 0; i < skins.size(); ++i) {
+        out << "  record " << i << ":\n";
+        printSkin(out, skins[i], "    ");
+    }
+}
