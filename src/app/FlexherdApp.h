@@ -1,0 +1,31 @@
+#pragma once
+
+#include <wx/app.h>
+
+#include <memory>
+
+class wxGLCanvas;
+class wxGLContext;
+
+// The viewer application: opens the main frame sized to the screen, loads the files named on
+// the command line in order, and owns the one OpenGL context every view draws with. Keeping
+// the context here rather than in a canvas lets it outlive canvases and be shared later.
+class FlexherdApp : public wxApp {
+public:
+    FlexherdApp();
+    ~FlexherdApp() override;
+
+    bool OnInit() override;
+
+    // The application's GL context, created for canvas on first use (a GLX context can only be
+    // made once a window with the wanted pixel format exists). Null when it cannot be created.
+    wxGLContext* glContext(wxGLCanvas* canvas);
+
+    // The running FlexherdApp's context for canvas; null when the running wxApp is some other
+    // application (a test harness) or no context can be made, in which case nothing is drawn.
+    static wxGLContext* glContextFor(wxGLCanvas* canvas);
+
+private:
+    std::unique_ptr<wxGLContext> m_glContext;
+    bool m_glContextFailed = false;
+};
