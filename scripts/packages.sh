@@ -10,6 +10,7 @@ FLEXHERD_PACKAGES=(
   xvfb xauth x11-utils imagemagick
   clang libclang-rt-14-dev
   libmeshoptimizer-dev assimp-testmodels
+  libstb-dev
 )
 
 # Installs the missing packages when run as root; otherwise prints the one command to run.
