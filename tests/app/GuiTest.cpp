@@ -281,6 +281,99 @@ TEST_F(GuiTest, OpenCommandReplacesTheSceneAndKeepsLoadingAfterAFailure)
     EXPECT_TRUE(m_view->animalTypes().empty());
 }
 
+// Writes bytes into the test data directory and returns the path.
+std::string writeData(const std::string& name, const std::string& bytes)
+{
+    const fs::path path = startup().dataDirectory / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+}
+
+TEST_F(GuiTest, TruncationFailsInTheFirstRecordAndIsSilentInTheSecond)
+{
+    const std::string first = fixtures::bytesOf({fixtures::quad("first", 2)});
+    const std::string second = fixtures::bytesOf({fixtures::quad("second level", 2)});
+    const std::string cutFirst = writeData("cut-first.bin", first.substr(0, first.size() - 40));
+    const std::string cutSecond = writeData("cut-second.bin", first + second.substr(0, second.size() / 3));
+
+    for (const bool throughDialog : {false, true}) {
+        m_reports.clear();
+        m_view->clear();
+        if (throughDialog)
+            m_frame->openSkinFiles({cutFirst, cutSecond});
+        else {
+            m_frame->openFile(cutFirst);
+            m_frame->openFile(cutSecond);
+        }
+        const std::vector<ErrorReport> expected = {{"Error reading skin", "Caught exception reading file."}};
+        EXPECT_EQ(m_reports, expected) << (throughDialog ? "open dialog" : "command line");
+        ASSERT_EQ(m_view->animalTypes().size(), 1u);
+        ASSERT_EQ(m_view->animalTypes()[0]->levels.size(), 1u);
+        EXPECT_EQ(m_view->animalTypes()[0]->levels[0]->name(), "first");
+    }
+}
+
+TEST_F(GuiTest, NestedNextSkinStaysWithItsLevel)
+{
+    SkinRecord body = fixtures::quad("body", 2);
+    body.nextSkin = std::make_shared<SkinRecord>(fixtures::quad("shadow", 2));
+    m_view->clear();
+    m_frame->openFile(writeData("nested.bin", fixtures::bytesOf({body})));
+    EXPECT_TRUE(m_reports.empty());
+    ASSERT_EQ(m_view->animalTypes().size(), 1u);
+    const AnimalType& type = *m_view->animalTypes()[0];
+    ASSERT_EQ(type.levels.size(), 1u) << "the next skin is not a level";
+    ASSERT_NE(type.levels[0]->nextSkin(), nullptr);
+    EXPECT_EQ(type.levels[0]->nextSkin()->name(), "shadow");
+}
+
+TEST_F(GuiTest, ConsistencyFailuresShowTheirMessages)
+{
+    std::vector<std::pair<SkinRecord, std::string>> cases;
+    {
+        SkinRecord r = fixtures::quad("mean", 2);
+        r.meanLighting.pop_back();
+        cases.emplace_back(r, "Mean lighting data does not match vertex data; found 3 vertices in lighting data but "
+                              "skin has 4 vertices.");
+    }
+    {
+        SkinRecord r = fixtures::quad("rows", 2);
+        r.lightingBasis.resize(5, 1);
+        cases.emplace_back(r, "Lighting basis data does not match vertex data; found 5 vertices in lighting data "
+                              "but skin has 4 vertices.");
+    }
+    {
+        SkinRecord r = fixtures::quad("columns", 2);
+        r.lightingBasis.resize(4, 3);
+        cases.emplace_back(r, "Lighting basis data does not match lighting frames data; found 3 eigenvectors in "
+                              "basis but only 1 coeffs in the frames matrix.");
+    }
+    {
+        SkinRecord r = fixtures::quad("frames", 2);
+        r.lightingCoordinates.resize(1, 1);
+        cases.emplace_back(r, "Found 1 frames in lighting data  but animation has 2 frames.");
+    }
+    {
+        SkinRecord r = fixtures::quad("bone", 2);
+        r.influences[0][0].bone = 7;
+        cases.emplace_back(r, "Vertex 0 is influenced by bone 7 but the skin has 2 bones.");
+    }
+    for (const auto& [record, message] : cases) {
+        const std::string path = writeData(record.name + ".bin", fixtures::bytesOf({record}));
+        for (const bool throughDialog : {false, true}) {
+            m_reports.clear();
+            m_view->clear();
+            if (throughDialog)
+                m_frame->openSkinFiles({path});
+            else
+                m_frame->openFile(path);
+            const std::vector<ErrorReport> expected = {{"Error reading skin", message}};
+            EXPECT_EQ(m_reports, expected) << record.name << (throughDialog ? " (open dialog)" : " (command line)");
+            EXPECT_TRUE(m_view->animalTypes().empty());
+        }
+    }
+}
+
 TEST_F(GuiTest, ClearDropsEveryType)
 {
     m_view->addSkin({}, startup().dataDirectory);
