@@ -13,42 +13,52 @@ BinaryRecordReader::BinaryRecordReader(std::istream& in) : m_in(in)
         return;
     }
     m_bytesLeft = end >= start ? static_cast<std::uint64_t>(end - start) : 0;
+    // Seeking works here, so read-ahead can be given back.
+    m_buffer.reset(new char[2 * kReadAhead]);
 }
 
-void BinaryRecordReader::requireBytes(std::uint64_t count, std::uint64_t elementSize) const
+BinaryRecordReader::~BinaryRecordReader()
 {
-    // Division instead of multiplication: count * elementSize may overflow 64 bits.
-    if (elementSize != 0 && count > m_bytesLeft / elementSize) throw ShortRead{};
+    const std::size_t unread = m_bufferEnd - m_bufferPosition;
+    // A failed stream stays as it is, at whatever position the failing read left it.
+    if (unread == 0 || !m_in) return;
+    try {
+        m_in.seekg(-static_cast<std::streamoff>(unread), std::ios::cur);
+    } catch (...) {
+        // Only a stream set to throw gets here; a destructor must not pass that on.
+    }
 }
 
-void BinaryRecordReader::readBytes(void* target, std::uint64_t size)
+void BinaryRecordReader::readBytesFromStream(void* target, std::uint64_t size)
 {
     if (size == 0) return;
     if (size > m_bytesLeft) throw ShortRead{};
-    m_in.read(static_cast<char*>(target), static_cast<std::streamsize>(size));
+    char* out = static_cast<char*>(target);
+    if (m_buffer) {
+        // Whatever is buffered comes first.
+        const std::size_t buffered = m_bufferEnd - m_bufferPosition;
+        std::memcpy(out, m_buffer.get() + m_bufferPosition, buffered);
+        out += buffered;
+        size -= buffered;
+        m_bytesLeft -= buffered;
+        m_bufferPosition = m_bufferEnd = 0;
+        if (size <= kReadAhead) {
+            // Never past the length measured at the start: that much is the record's or the
+            // next one's, and is handed back if unused.
+            const std::size_t request = static_cast<std::size_t>(std::min<std::uint64_t>(2 * kReadAhead, m_bytesLeft));
+            m_in.read(m_buffer.get(), static_cast<std::streamsize>(request));
+            m_bufferEnd = static_cast<std::size_t>(std::max<std::streamsize>(m_in.gcount(), 0));
+            if (m_bufferEnd < size) throw ShortRead{};
+            // The file shrank since its length was measured, but not into this read: only the
+            // read-ahead ran short, which must not fail the stream for what follows.
+            if (!m_in) m_in.clear();
+            readBytes(out, size);
+            return;
+        }
+    }
+    m_in.read(out, static_cast<std::streamsize>(size));
     if (!m_in || static_cast<std::uint64_t>(m_in.gcount()) != size) throw ShortRead{};
     if (m_bytesLeft != std::numeric_limits<std::uint64_t>::max()) m_bytesLeft -= size;
-}
-
-std::uint32_t BinaryRecordReader::readU32()
-{
-    std::uint32_t value;
-    readBytes(&value, sizeof value);
-    return value;
-}
-
-std::int32_t BinaryRecordReader::readI32()
-{
-    std::int32_t value;
-    readBytes(&value, sizeof value);
-    return value;
-}
-
-float BinaryRecordReader::readF32()
-{
-    float value;
-    readBytes(&value, sizeof value);
-    return value;
 }
 
 std::string BinaryRecordReader::readString()
@@ -59,7 +69,7 @@ std::string BinaryRecordReader::readString()
     return std::string(bytes.begin(), bytes.end());
 }
 
-void BinaryRecordReader::skip(std::uint64_t count, std::uint64_t elementSize)
+void BinaryRecordReader::skipBytes(std::uint64_t count, std::uint64_t elementSize)
 {
     requireBytes(count, elementSize);
     std::uint64_t size = count * elementSize;

@@ -2,8 +2,6 @@
 
 #include "render/TriangleStripBuilder.h"
 
-#include <cblas.h>
-
 #include <cassert>
 
 // Out of line so that ObjFile may stay an incomplete type in the header.
@@ -25,17 +23,17 @@ const std::vector<Vector3f>& Skin::frameNormals(unsigned f) const
 
 namespace {
 
-// Adds coordinates(f, i) * basis column i to values for every basis column: one saxpy over
-// the whole array per correction vector.
-void addCorrections(std::vector<Vector3f>& values, const DenseMatrix& basis, const DenseMatrix& coordinates,
-                    unsigned f)
+FrameCorrections correctionsOf(const DenseMatrix& basis, const DenseMatrix& coordinates, unsigned f)
 {
-    const unsigned count = basis.columns();
-    if (count == 0 || values.empty()) return;
-    const int length = static_cast<int>(values.size() * 3);
-    float* target = &values[0].x;
-    for (unsigned i = 0; i < count; ++i)
-        cblas_saxpy(length, coordinates(f, i), basis.column(i), 1, target, 1);
+    FrameCorrections corrections;
+    corrections.count = basis.columns();
+    if (corrections.count == 0 || basis.rows() == 0) return {};
+    corrections.basis = basis.data();
+    corrections.leadingDimension = basis.rows();
+    // Row f of the column-major coordinates: one coefficient per basis column.
+    corrections.coefficients = coordinates.data() + f;
+    corrections.coefficientStride = coordinates.rows();
+    return corrections;
 }
 
 } // namespace
@@ -43,40 +41,27 @@ void addCorrections(std::vector<Vector3f>& values, const DenseMatrix& basis, con
 void Skin::evaluateFrame(unsigned f) const
 {
     assert(f < frameCount() && f < m_framePositions.size());
+    assert(m_skinningKernel.vertexCount() == vertexCount() && m_restNormals.size() == vertexCount());
     std::vector<Vector3f>& positions = m_framePositions[f];
     std::vector<Vector3f>& normals = m_frameNormals[f];
-    positions = m_restPositions;
-    normals = m_restNormals;
-    addCorrections(positions, m_displacementBasis, m_displacementCoordinates, f);
-    addCorrections(normals, m_normalBasis, m_normalCoordinates, f);
-
-    // One contiguous pose per frame keeps the per-vertex blend on a small, hot array.
-    std::vector<AffineTransform> pose(m_bones.size());
-    for (std::size_t b = 0; b < m_bones.size(); ++b) pose[b] = m_bones[b][f];
-
-    BoundingBox box;
-    const unsigned vertexCount = this->vertexCount();
-    const bool hasNormals = normals.size() == vertexCount;
-    for (unsigned v = 0; v < vertexCount; ++v) {
-        Matrix3f blended = Matrix3f::diagonal(0.0f);
-        Vector3f translation;
-        for (std::uint32_t k = m_influenceStart[v]; k < m_influenceStart[v + 1]; ++k) {
-            const BoneInfluence& influence = m_influences[k];
-            const AffineTransform& bone = pose[static_cast<std::size_t>(influence.bone)];
-            blended += bone.linear * influence.weight;
-            translation += bone.translation * influence.weight;
-        }
-        positions[v] = blended * positions[v] + translation;
-        box.grow(positions[v]);
-        if (hasNormals) {
-            // No inverse transpose: bone transforms are close to rigid, and the normal is
-            // renormalised anyway. A zero result (no influences) keeps the corrected normal.
-            const Vector3f n = blended * normals[v];
-            const float lengthSquared = n.dot(n);
-            if (lengthSquared > 0.0f) normals[v] = n * (1.0f / std::sqrt(lengthSquared));
-        }
+    // Resizing keeps the storage of a frame evaluated before, and nothing is copied in: the
+    // kernel reads the rest pose and writes every element.
+    positions.resize(vertexCount());
+    normals.resize(vertexCount());
+    if (vertexCount() == 0) {
+        m_frameBoundingBoxes[f] = BoundingBox();
+        return;
     }
-    m_frameBoundingBoxes[f] = box;
+
+    for (unsigned b = 0; b < boneCount(); ++b) m_skinningKernel.setBone(b, m_bones[b][f]);
+    SkinningFrame frame;
+    frame.restPositions = &m_restPositions.data()->x;
+    frame.restNormals = &m_restNormals.data()->x;
+    frame.displacements = correctionsOf(m_displacementBasis, m_displacementCoordinates, f);
+    frame.normalCorrections = correctionsOf(m_normalBasis, m_normalCoordinates, f);
+    frame.positions = &positions.data()->x;
+    frame.normals = &normals.data()->x;
+    m_frameBoundingBoxes[f] = m_skinningKernel.skinFrame(frame);
 }
 
 void Skin::computeBoundingBoxes()
@@ -109,7 +94,9 @@ void Skin::buildPrimitiveGroups(bool useStrips)
         return;
     }
     const TriangleStripBuilder builder;
-    for (const StripPrimitive& primitive : builder.build(indices)) {
+    const std::vector<StripPrimitive> primitives = builder.build(indices);
+    m_primitiveGroups.reserve(primitives.size());
+    for (const StripPrimitive& primitive : primitives) {
         const bool strip = primitive.type == StripPrimitive::Type::TriangleStrip;
         m_primitiveGroups.push_back(
             toGroup(strip ? PrimitiveGroup::TriangleStrip : PrimitiveGroup::TriangleList, primitive.indices));

@@ -6,6 +6,7 @@
 #include "foundation/Vector2f.h"
 #include "foundation/Vector3d.h"
 #include "foundation/Vector3f.h"
+#include "skin/SkinningKernel.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -117,8 +118,8 @@ public:
     const std::vector<Vector3f>& frameNormals(unsigned f) const;
 
     // Skins frame f < frameCount() on the processor into both caches and frame f's box:
-    // corrections added with saxpy, then linear-blend skinning. A vertex without influences
-    // ends at the origin and keeps its corrected rest normal.
+    // corrections added to the rest pose, then linear-blend skinning. A vertex without
+    // influences ends at the origin and keeps its corrected rest normal.
     void evaluateFrame(unsigned f) const;
     // Rebuilds the frame boxes and the whole-animation box (rest pose plus every frame).
     void computeBoundingBoxes();
@@ -161,6 +162,9 @@ private:
     mutable std::vector<std::vector<Vector3f>> m_framePositions;
     mutable std::vector<std::vector<Vector3f>> m_frameNormals;
     mutable std::vector<BoundingBox> m_frameBoundingBoxes;
+    // The influences repacked for evaluateFrame, built once the record is validated; it also
+    // holds the per-frame bone palette, hence mutable.
+    mutable SkinningKernel m_skinningKernel;
     BoundingBox m_boundingBox;
     std::string m_fileName;
     std::string m_textureFileName;

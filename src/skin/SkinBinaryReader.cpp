@@ -4,8 +4,10 @@
 
 #include "foundation/Exception.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -80,14 +82,23 @@ void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
         reader.requireBytes(vertexCount, 8);
         m_influenceStart.assign(1, 0);
         m_influenceStart.reserve(static_cast<std::size_t>(vertexCount) + 1);
+        // Room for four influences a vertex, the usual number, saves regrowing the array; only
+        // when the stream's length bounds what a corrupt count could reserve.
+        if (reader.bytesLeft() != std::numeric_limits<std::uint64_t>::max())
+            m_influences.reserve(static_cast<std::size_t>(
+                std::min<std::uint64_t>(std::uint64_t{vertexCount} * 4, reader.bytesLeft() / sizeof(BoneInfluence))));
+        // Maxima are kept in locals in these loops: stores into the arrays might alias a member,
+        // which would then be written back on every iteration.
+        unsigned maxInfluenceCount = m_maxInfluenceCount;
         for (std::uint32_t v = 0; v < vertexCount; ++v) {
             const std::uint32_t count = reader.readU32();
             reader.appendArray(m_influences, count);
             m_influenceStart.push_back(static_cast<std::uint32_t>(m_influences.size()));
-            if (count > m_maxInfluenceCount) m_maxInfluenceCount = count;
+            maxInfluenceCount = std::max(maxInfluenceCount, count);
             // The second list has no use here but must be consumed to stay in step.
             reader.skip(reader.readU32(), sizeof(BoneInfluence));
         }
+        m_maxInfluenceCount = maxInfluenceCount;
 
         const std::uint32_t boneCount = reader.readU32();
         reader.requireBytes(boneCount, 4);
@@ -100,12 +111,15 @@ void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
         readMatrix(reader, m_normalCoordinates);
         reader.readArray(m_vertexColors, reader.readU32());
         reader.readArray(m_meanLighting, reader.readU32());
-        m_maxMeanLighting = 0.0f;
-        for (float value : m_meanLighting) m_maxMeanLighting = std::max(m_maxMeanLighting, std::fabs(value));
+        float maxMeanLighting = 0.0f;
+        for (float value : m_meanLighting) maxMeanLighting = std::max(maxMeanLighting, std::fabs(value));
+        m_maxMeanLighting = maxMeanLighting;
         readMatrix(reader, m_lightingBasis);
         readMatrix(reader, m_lightingCoordinates);
 
         validate();
+        // Packed only now that every bone index is known to be in range.
+        m_skinningKernel = SkinningKernel(m_influences, m_influenceStart, static_cast<unsigned>(m_bones.size()));
 
         const unsigned frames = frameCount();
         m_framePositions.assign(frames, {});
@@ -186,13 +200,19 @@ void Skin::validate() const
     checkPerVertex("texture coordinates", m_textureCoordinates.size(), true);
     checkPerVertex("vertex colours", m_vertexColors.size(), false);
 
-    for (std::size_t v = 0; v < vertexCount; ++v)
-        for (const BoneInfluence& influence : influences(static_cast<unsigned>(v)))
-            if (influence.bone < 0 || static_cast<std::size_t>(influence.bone) >= m_bones.size()) {
-                message << "Vertex " << v << " is influenced by bone " << influence.bone << " but the skin has "
-                        << m_bones.size() << " bones.";
-                fail(message);
-            }
+    // One pass over all influences; the owning vertex is looked up only for the message.
+    const auto badInfluence = std::find_if(m_influences.begin(), m_influences.end(), [&](const BoneInfluence& i) {
+        return i.bone < 0 || static_cast<std::size_t>(i.bone) >= m_bones.size();
+    });
+    if (badInfluence != m_influences.end()) {
+        const std::size_t k = static_cast<std::size_t>(badInfluence - m_influences.begin());
+        const std::size_t v =
+            static_cast<std::size_t>(std::upper_bound(m_influenceStart.begin(), m_influenceStart.end(), k) -
+                                     m_influenceStart.begin()) - 1;
+        message << "Vertex " << v << " is influenced by bone " << badInfluence->bone << " but the skin has "
+                << m_bones.size() << " bones.";
+        fail(message);
+    }
     for (std::size_t b = 1; b < m_bones.size(); ++b)
         if (m_bones[b].size() < frames) {
             message << "Bone " << b << " has " << m_bones[b].size() << " frames but the animation has " << frames
