@@ -10,23 +10,10 @@ namespace {
 
 class BinarySkinLoaderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("flexherd-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::string write(const std::string& name, const std::string& bytes) { return m_scratch.write(name, bytes); }
 
-    std::string write(const std::string& name, const std::string& bytes)
-    {
-        const std::string path = (m_dir / name).string();
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-    std::filesystem::path m_dir;
+    fixtures::TempDirectory m_scratch;
+    const std::filesystem::path& m_dir = m_scratch.path();
 };
 
 } // namespace
