@@ -1,0 +1,215 @@
+// Checks of the files flexherd-mksample writes: they load through the viewer's own loader and
+// hold what the viewer needs (levels, bones, corrections, lighting, shadows), the run is
+// repeatable, and the pictures have the promised sizes.
+#include "SampleDirectory.h"
+
+#include "AnimalBuilder.h"
+#include "SampleGenerator.h"
+#include "ShadowBlob.h"
+#include "SkinReadBack.h"
+
+#include "skin/BinarySkinLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <unistd.h>
+
+namespace {
+
+const char* const kAnimalFiles[] = {"quadruped.bin", "longneck.bin"};
+
+BinarySkinFile load(const char* name)
+{
+    BinarySkinFile file = loadBinarySkinFile((sampleDirectory() / name).string());
+    EXPECT_FALSE(file.failure.has_value()) << name << ": " << (file.failure ? file.failure->message : "");
+    return file;
+}
+
+TEST(GeneratedAnimals, LoadAsThreeLevelsSharingOneWalk)
+{
+    for (const char* name : kAnimalFiles) {
+        SCOPED_TRACE(name);
+        const BinarySkinFile file = load(name);
+        ASSERT_EQ(file.skins.size(), 3u);
+        const Skin& finest = *file.skins[0];
+        EXPECT_TRUE(std::filesystem::exists(sampleDirectory() / finest.textureFileName()));
+        EXPECT_GE(finest.vertexCount(), 6000u);
+        for (std::size_t level = 0; level < file.skins.size(); ++level) {
+            const Skin& skin = *file.skins[level];
+            SCOPED_TRACE(level);
+            EXPECT_LT(skin.vertexCount(), Skin::kMaxVertexCount);
+            if (level > 0) {
+                EXPECT_LT(skin.vertexCount(), file.skins[level - 1]->vertexCount() / 2);
+            }
+            EXPECT_GE(skin.boneCount(), 20u);
+            EXPECT_LE(skin.boneCount(), 30u);
+            EXPECT_GE(skin.frameCount(), 40u);
+            EXPECT_LE(skin.frameCount(), 60u);
+            EXPECT_EQ(skin.textureCoordinates().size(), skin.vertexCount());
+            EXPECT_LE(skin.maxInfluenceCount(), 4u);
+            for (unsigned v = 0; v < skin.vertexCount(); ++v) {
+                double sum = 0.0;
+                for (const BoneInfluence& influence : skin.influences(v)) {
+                    EXPECT_GT(influence.weight, 0.0f);
+                    sum += influence.weight;
+                }
+                ASSERT_NEAR(sum, 1.0, 1e-5) << "vertex " << v;
+            }
+            // One skeleton and one walk for every level.
+            EXPECT_EQ(skin.bones(), finest.bones());
+            EXPECT_EQ(skin.displacementBasis().rows(), 3 * skin.vertexCount());
+            EXPECT_EQ(skin.displacementBasis().columns(), 8u);
+            EXPECT_EQ(skin.normalBasis().columns(), 8u);
+        }
+    }
+}
+
+TEST(GeneratedAnimals, CorrectionsBringLinearBlendOntoTheDualQuaternionReference)
+{
+    for (const char* name : kAnimalFiles) {
+        const BinarySkinFile file = load(name);
+        for (std::size_t level = 0; level < file.skins.size(); ++level) {
+            SCOPED_TRACE(std::string(name) + " level " + std::to_string(level));
+            const Skin& skin = *file.skins[level];
+            const auto reference = dualQuaternionReference(skin);
+            const SkinRecord record = recordOf(skin);
+            std::vector<double> errors;
+            for (unsigned k : AnimalBuilder::kCorrectionSteps)
+                errors.push_back(positionRms(*readBackSkin(withCorrections(record, k)), reference));
+            // Plain linear blending visibly misses the reference, and every step helps.
+            EXPECT_GT(errors[0], 3e-4);
+            for (std::size_t i = 1; i < errors.size(); ++i) EXPECT_LT(errors[i], errors[i - 1]);
+            EXPECT_LT(errors.back(), 0.1 * errors.front());
+        }
+    }
+}
+
+TEST(GeneratedAnimals, FeetTouchTheGroundInEveryFrame)
+{
+    for (const char* name : kAnimalFiles) {
+        const BinarySkinFile file = load(name);
+        for (const auto& skin : file.skins)
+            for (unsigned f = 0; f < skin->frameCount(); ++f) {
+                const BoundingBox& box = skin->frameBoundingBoxes()[f];
+                EXPECT_NEAR(box.minimum.y, 0.0f, 0.02f) << name << " frame " << f;
+                EXPECT_GT(box.maximum.y, 1.2f);
+            }
+    }
+}
+
+TEST(GeneratedAnimals, ShadowDiscsLieUnderTheirAnimals)
+{
+    for (const char* name : kAnimalFiles) {
+        const BinarySkinFile file = load(name);
+        for (const auto& skin : file.skins) {
+            SCOPED_TRACE(name);
+            const std::shared_ptr<Skin>& shadow = skin->nextSkin();
+            ASSERT_TRUE(shadow);
+            EXPECT_GE(shadow->vertexCount(), 100u);
+            EXPECT_LE(shadow->vertexCount(), 300u);
+            EXPECT_FALSE(shadow->nextSkin());
+            EXPECT_EQ(shadow->displacementBasisCount(), 0u);
+            // The ground is painted in vertex 0's colour at the largest mean lighting, so vertex 0
+            // must carry the ground colour at full brightness, on the rim, darker inwards.
+            EXPECT_EQ(shadow->vertexColors()[0], ShadowBlob::kGroundColour);
+            EXPECT_FLOAT_EQ(shadow->meanLighting()[0], shadow->maxMeanLighting());
+            EXPECT_FLOAT_EQ(shadow->maxMeanLighting(), 1.0f);
+            const auto darkest = std::min_element(shadow->meanLighting().begin(), shadow->meanLighting().end());
+            EXPECT_LT(*darkest, 0.6f);
+            const BoundingBox rest = shadow->boundingBox();
+            const Vector3f rim = shadow->restPositions()[0];
+            const Vector3f centre = shadow->restPositions()[std::size_t(darkest - shadow->meanLighting().begin())];
+            const float half = std::min(rest.maximum.x - rest.minimum.x, rest.maximum.z - rest.minimum.z) * 0.5f;
+            EXPECT_GT(std::hypot(rim.x - centre.x, rim.z - centre.z), 0.9f * half);
+
+            ASSERT_EQ(shadow->frameCount(), skin->frameCount());
+            for (unsigned f = 0; f < skin->frameCount(); ++f) {
+                const BoundingBox& body = skin->frameBoundingBoxes()[f];
+                const BoundingBox& disc = shadow->frameBoundingBoxes()[f];
+                const float x = 0.5f * (disc.minimum.x + disc.maximum.x), z = 0.5f * (disc.minimum.z + disc.maximum.z);
+                EXPECT_GT(x, body.minimum.x);
+                EXPECT_LT(x, body.maximum.x);
+                EXPECT_GT(z, body.minimum.z);
+                EXPECT_LT(z, body.maximum.z);
+                EXPECT_GT(disc.minimum.y, 0.0f);
+                EXPECT_LT(disc.maximum.y, 0.03f) << "frame " << f;
+            }
+        }
+    }
+}
+
+TEST(GeneratedAnimals, LightingVariesWithShapeAndPose)
+{
+    for (const char* name : kAnimalFiles) {
+        const BinarySkinFile file = load(name);
+        for (const auto& skin : file.skins) {
+            SCOPED_TRACE(name);
+            const auto [low, high] = std::minmax_element(skin->meanLighting().begin(), skin->meanLighting().end());
+            EXPECT_GT(*low, 0.0f);
+            EXPECT_LE(*high, 1.01f);
+            EXPECT_GT(*high - *low, 0.3f); // backs lit, bellies and inner legs shaded
+            EXPECT_EQ(skin->lightingBasis().columns(), 16u);
+            EXPECT_EQ(skin->lightingCoordinates().rows(), 16u);
+            EXPECT_EQ(skin->lightingCoordinates().columns(), skin->frameCount());
+            // Moving legs change the lighting from frame to frame.
+            double spread = 0.0;
+            for (unsigned f = 0; f < skin->frameCount(); ++f) spread += std::fabs(skin->lightingCoordinates()(0, f));
+            EXPECT_GT(spread, 0.0);
+        }
+    }
+}
+
+TEST(GeneratedFiles, SecondRunWritesTheSameBytes)
+{
+    const std::filesystem::path again =
+        std::filesystem::temp_directory_path() / ("flexherd-mksample-again-" + std::to_string(::getpid()));
+    SampleGenerator().generate(again);
+    int compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(again)) {
+        const std::filesystem::path name = entry.path().filename();
+        EXPECT_EQ(readFileBytes(entry.path()), readFileBytes(sampleDirectory() / name)) << name;
+        ++compared;
+    }
+    std::filesystem::remove_all(again);
+    EXPECT_EQ(compared, 10);
+}
+
+// Width and height from a PNG's IHDR chunk (big-endian, right after the signature).
+std::pair<int, int> pngSize(const std::string& bytes)
+{
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0) return {0, 0};
+    auto u32 = [&](std::size_t at) {
+        return int((std::uint8_t(bytes[at]) << 24) | (std::uint8_t(bytes[at + 1]) << 16) | (std::uint8_t(bytes[at + 2]) << 8) |
+                   std::uint8_t(bytes[at + 3]));
+    };
+    return {u32(16), u32(20)};
+}
+
+// Width and height from a JPEG's start-of-frame segment.
+std::pair<int, int> jpegSize(const std::string& bytes)
+{
+    auto byte = [&](std::size_t at) { return int(std::uint8_t(bytes[at])); };
+    if (bytes.size() < 4 || byte(0) != 0xff || byte(1) != 0xd8) return {0, 0};
+    std::size_t at = 2;
+    while (at + 9 < bytes.size() && byte(at) == 0xff) {
+        const int marker = byte(at + 1);
+        const std::size_t length = std::size_t(byte(at + 2) << 8 | byte(at + 3));
+        if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc)
+            return {byte(at + 7) << 8 | byte(at + 8), byte(at + 5) << 8 | byte(at + 6)};
+        at += 2 + length;
+    }
+    return {0, 0};
+}
+
+TEST(GeneratedFiles, PicturesHaveTheirSizes)
+{
+    EXPECT_EQ(pngSize(readFileBytes(sampleDirectory() / "quadruped.png")), std::make_pair(256, 256));
+    EXPECT_EQ(pngSize(readFileBytes(sampleDirectory() / "longneck.png")), std::make_pair(256, 256));
+    EXPECT_EQ(jpegSize(readFileBytes(sampleDirectory() / "sky2048_0247.jpg")), std::make_pair(2048, 1024));
+    // Two animals, two views each, two frames side by side.
+    EXPECT_EQ(pngSize(readFileBytes(sampleDirectory() / "preview.png")), std::make_pair(960, 1440));
+}
+
+} // namespace

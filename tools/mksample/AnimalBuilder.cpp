@@ -1,0 +1,68 @@
+#include "AnimalBuilder.h"
+
+#include "CoatPattern.h"
+#include "Eigenskin.h"
+#include "Facing.h"
+#include "PrtLighting.h"
+#include "ShadowBlob.h"
+#include "SkinReadBack.h"
+
+#include <memory>
+
+AnimalBuilder::AnimalBuilder(const BodyPlan& plan, int frameCount, const std::vector<double>& densities)
+    : m_model(plan), m_walk(m_model.plan(), m_model.skeleton(), frameCount)
+{
+    for (double density : densities) buildLevel(density);
+}
+
+void AnimalBuilder::buildLevel(double density)
+{
+    const BodyPlan& plan = m_model.plan();
+    const AnimalMesh mesh = m_model.buildMesh(density);
+    const Eigenskin eigenskin(mesh, m_walk, kCorrectionCount);
+    const PrtLighting lighting(eigenskin, mesh.vertexCount(), m_model.proxySpheres(), m_walk, kLightingCount);
+
+    SkinRecord r;
+    r.name = plan.name;
+    r.textureFileName = plan.textureFileName;
+    r.triangles = mesh.triangles;
+    for (std::size_t v = 0; v < mesh.vertexCount(); ++v) {
+        r.positions.push_back(mesh.positions[v].toVector3f());
+        r.normals.push_back(mesh.normals[v].toVector3f());
+        r.boundingBox.grow(r.positions.back());
+    }
+    r.textureCoordinates = mesh.textureCoordinates;
+    r.influences = mesh.influences;
+    r.bones = m_walk.boneAnimations();
+    r.displacementBasis = eigenskin.displacementBasis();
+    r.displacementCoordinates = eigenskin.displacementCoordinates();
+    r.normalBasis = eigenskin.normalBasis();
+    r.normalCoordinates = eigenskin.normalCoordinates();
+    r.vertexColors = CoatPattern(plan).colours(mesh);
+    r.meanLighting = lighting.meanLighting();
+    r.lightingBasis = lighting.basis();
+    r.lightingCoordinates = lighting.coordinates();
+    r.nextSkin = std::make_shared<SkinRecord>(ShadowBlob(plan, m_model.skeleton(), m_walk).record());
+
+    const RigidTransform turn = facingTurn();
+    turnRecord(r, turn);
+    const std::vector<std::vector<Vector3d>> reference = turnFrames(eigenskin.referencePositions(), turn);
+
+    LevelFigures figures;
+    figures.vertices = static_cast<unsigned>(mesh.vertexCount());
+    for (std::size_t i = 0; i < kCorrectionSteps.size(); ++i) {
+        const std::unique_ptr<Skin> skin = readBackSkin(withCorrections(r, kCorrectionSteps[i]));
+        figures.positionRms[i] = positionRms(*skin, reference);
+        // The reader measured the frame boxes while loading; keep those of the full record.
+        if (kCorrectionSteps[i] == kCorrectionCount) {
+            r.frameBoxes = skin->frameBoundingBoxes();
+            r.nextSkin->frameBoxes = skin->nextSkin()->frameBoundingBoxes();
+        }
+    }
+    for (std::size_t i = 0; i < kLightingSteps.size(); ++i)
+        figures.lightingRms[i] =
+            lightingReconstructionRms(r.meanLighting, r.lightingBasis, r.lightingCoordinates, kLightingSteps[i], lighting);
+
+    m_records.push_back(std::move(r));
+    m_figures.push_back(figures);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "BodyPlan.h"
+#include "RigidTransform.h"
+#include "Skeleton.h"
+#include "WalkCycle.h"
+
+#include "foundation/Vector3f.h"
+#include "skin/BinarySkinWriter.h"
+
+#include <vector>
+
+// The soft shadow an animal carries as its next skin: a flat elliptic disc just above the
+// ground under the body. The viewer paints the ground in vertex 0's colour times the disc's
+// largest mean lighting, then blends the disc over it in mean lighting x vertex colour under
+// a soft alpha mask. So every vertex has the ground colour, vertex 0 lies on the rim, the mean
+// lighting is 1 (the ground's own brightness) at the rim and falls to kCentreLighting at the
+// centre, which reads as a shadow darkening towards the middle of the animal.
+//
+// Its two bones are the pelvis and chest flattened onto the ground (their sideways and
+// forward motion and their turn about the vertical, never a tilt or a lift), so the disc
+// follows the body's sway while staying flat at kHeight.
+class ShadowBlob {
+public:
+    static constexpr double kHeight = 0.01;
+    static constexpr double kCentreLighting = 0.45;
+    static constexpr Vector3f kGroundColour{0.45f, 0.55f, 0.3f};
+
+    ShadowBlob(const BodyPlan& plan, const Skeleton& skeleton, const WalkCycle& walk);
+
+    // The disc as a complete skin record: no texture or corrections, lighting data with a
+    // mean per vertex and an empty basis. Frame boxes are left to the skin reader to measure.
+    SkinRecord record() const;
+
+    // A body bone's pose with everything but ground-plane motion removed.
+    static RigidTransform flattened(const RigidTransform& pose, const Vector3d& pivot);
+
+private:
+    static constexpr int kRings = 8;
+    static constexpr int kSegments = 24;
+
+    const BodyPlan& m_plan;
+    const Skeleton& m_skeleton;
+    const WalkCycle& m_walk;
+};
