@@ -1,5 +1,7 @@
 #include "SkinInspector.h"
 
+#include "HerdInspector.h"
+
 #include "app/FileDispatch.h"
 #include "render/VertexCacheFifo.h"
 
@@ -56,8 +58,9 @@ nlohmann::ordered_json errorReport(const std::string& path, const std::string& c
 nlohmann::ordered_json describeFile(const std::string& path)
 {
     switch (fileKindOf(path)) {
-    case FileKind::CameraKeys:
     case FileKind::Herd:
+        return describeHerdFile(path);
+    case FileKind::CameraKeys:
     case FileKind::TextSkin:
         return errorReport(path, "Error reading file", unsupportedFileMessage(fileKindOf(path), path));
     case FileKind::BinarySkin:
@@ -106,6 +109,10 @@ void printFileReport(std::ostream& out, const nlohmann::ordered_json& report)
     if (report.contains("error")) {
         out << "  " << report["error"]["caption"].get<std::string>() << ": "
             << report["error"]["message"].get<std::string>() << '\n';
+        return;
+    }
+    if (report.contains("herds")) {
+        printHerdReport(out, report);
         return;
     }
     const auto& skins = report["skins"];

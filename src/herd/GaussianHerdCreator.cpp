@@ -1,0 +1,13 @@
+#include "herd/GaussianHerdCreator.h"
+
+#include "herd/GaussianRandomHerd.h"
+
+std::shared_ptr<Herd> GaussianHerdCreator::create(std::shared_ptr<Skin> skin) const
+{
+    return std::make_shared<GaussianRandomHerd>(std::move(skin));
+}
+
+bool GaussianHerdCreator::equals(const HerdCreator& other) const
+{
+    return dynamic_cast<const GaussianHerdCreator*>(&other) != nullptr;
+}

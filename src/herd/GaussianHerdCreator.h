@@ -1,0 +1,12 @@
+#pragma once
+
+#include "herd/HerdCreator.h"
+
+// The "Round" choice and the view's start-up creator: randomly scattered, growing herds
+// (GaussianRandomHerd), each seeded from the operating system.
+class GaussianHerdCreator : public HerdCreator {
+public:
+    std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin) const override;
+    // Any other GaussianHerdCreator.
+    bool equals(const HerdCreator& other) const override;
+};

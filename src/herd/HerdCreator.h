@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+
+class Herd;
+class Skin;
+
+// The user's current choice of herd kind, made in the herd dialog: the view asks it for a new
+// herd whenever it needs one for a skin. Creators are shared by the view and the dialog.
+class HerdCreator {
+public:
+    virtual ~HerdCreator() = default;
+
+    // A new herd of this kind for the skin.
+    virtual std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin) const = 0;
+    // True when other is a creator of the same kind with the same parameters; the view keeps
+    // its herds when the dialog hands it an equal creator.
+    virtual bool equals(const HerdCreator& other) const = 0;
+};

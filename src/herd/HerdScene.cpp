@@ -1,0 +1,136 @@
+#include "herd/HerdScene.h"
+
+#include "foundation/Exception.h"
+#include "herd/GaussianHerdCreator.h"
+#include "herd/HerdCollection.h"
+#include "herd/HerdCreator.h"
+#include "herd/HerdFile.h"
+
+#include <algorithm>
+#include <fstream>
+
+HerdScene::HerdScene() : HerdScene(RandomGenerator()) {}
+
+HerdScene::HerdScene(RandomGenerator random)
+    : m_random(random), m_creator(std::make_shared<GaussianHerdCreator>()),
+      m_collection(std::make_shared<HerdCollection>())
+{
+}
+
+HerdScene::~HerdScene() = default;
+
+void HerdScene::onHerdAdded(const std::shared_ptr<HierarchicalHerd>&, const std::filesystem::path&) {}
+
+void HerdScene::onCleared() {}
+
+std::shared_ptr<HierarchicalHerd> HerdScene::addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
+                                                     const std::filesystem::path& directory)
+{
+    if (levelSkins.empty()) return nullptr;
+    auto herd = std::make_shared<HierarchicalHerd>(levelSkins, m_creator->create(levelSkins.front()));
+    if (m_converterFactory) herd->setConverterFactory(m_converterFactory);
+    m_collection->add(herd);
+    m_herds.push_back(herd);
+    onHerdAdded(herd, directory);
+    return herd;
+}
+
+void HerdScene::clear()
+{
+    m_collection = std::make_shared<HerdCollection>();
+    m_herds.clear();
+    onCleared();
+}
+
+void HerdScene::setHerdCreator(std::shared_ptr<HerdCreator> creator)
+{
+    if (!creator || (m_creator && creator->equals(*m_creator))) return;
+    m_creator = std::move(creator);
+    for (const auto& herd : m_herds) {
+        herd->setHerd(m_creator->create(herd->skin()));
+        for (int i = 0; i < 10; ++i) herd->addAnimal(*m_collection);
+    }
+}
+
+unsigned HerdScene::totalAnimalCount() const
+{
+    unsigned total = 0;
+    for (const auto& herd : m_herds) total += herd->instanceCount();
+    return total;
+}
+
+unsigned HerdScene::maxLevelCount() const
+{
+    unsigned levels = 1;
+    for (const auto& herd : m_herds) levels = std::max(levels, herd->levelCount());
+    return levels;
+}
+
+void HerdScene::setAnimalCount(unsigned n)
+{
+    if (m_herds.empty()) return;
+    const unsigned current = totalAnimalCount();
+    const unsigned herdCount = static_cast<unsigned>(m_herds.size());
+    if (n > current) {
+        for (unsigned k = current; k < n; ++k) m_herds[m_random.uniformIndex(herdCount)]->addAnimal(*m_collection);
+    } else if (n < current) {
+        // Only picks of non-empty herds count. Some herd stays non-empty until enough picks
+        // have counted, since each counted pick removes at most one animal.
+        unsigned removals = 0;
+        while (removals < current - n) {
+            HierarchicalHerd& herd = *m_herds[m_random.uniformIndex(herdCount)];
+            if (herd.instanceCount() == 0) continue;
+            herd.removeAnimal();
+            ++removals;
+        }
+    }
+}
+
+void HerdScene::addRandomAnimal()
+{
+    if (m_herds.empty()) return;
+    m_herds[m_random.uniformIndex(static_cast<unsigned>(m_herds.size()))]->addAnimal(*m_collection);
+}
+
+void HerdScene::removeRandomAnimal()
+{
+    if (m_herds.empty()) return;
+    HierarchicalHerd* herd = nullptr;
+    for (int pick = 0; pick < 101; ++pick) {
+        herd = m_herds[m_random.uniformIndex(static_cast<unsigned>(m_herds.size()))].get();
+        if (herd->instanceCount() != 0) break;
+    }
+    herd->removeAnimal();
+}
+
+void HerdScene::setFrame(int frame, bool moving)
+{
+    for (const auto& herd : m_herds) herd->setFrame(frame, moving);
+}
+
+void HerdScene::setConverterFactory(HierarchicalHerd::ConverterFactory factory)
+{
+    m_converterFactory = std::move(factory);
+    for (const auto& herd : m_herds) herd->setConverterFactory(m_converterFactory);
+}
+
+void HerdScene::saveHerd(const std::string& path) const
+{
+    HerdFile::write(*this, path);
+}
+
+std::optional<LoadFailure> HerdScene::loadHerd(const std::string& path, const SkinFileLoader& loader)
+{
+    std::ifstream in;
+    std::error_code error;
+    // A directory opens on Linux and then reads nothing, which would pass for an empty herd.
+    if (!std::filesystem::is_directory(path, error)) in.open(path);
+    if (!in.is_open()) throw IOException("Unable to open file '" + path + "' for reading.\n");
+    return loadHerd(in, path, loader);
+}
+
+std::optional<LoadFailure> HerdScene::loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader)
+{
+    clear();
+    return HerdFile::read(*this, in, path, loader);
+}

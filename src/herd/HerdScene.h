@@ -1,0 +1,103 @@
+#pragma once
+
+#include "herd/HierarchicalHerd.h"
+#include "herd/RandomGenerator.h"
+#include "skin/BinarySkinLoader.h"
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class HerdCollection;
+class HerdCreator;
+class Skin;
+
+// The herds of the view's scene without the drawing: the current herd creator, one
+// HierarchicalHerd per animal type in load order, the collection they avoid each other
+// through, and the scene's own random generator (which picks herds when animals are added or
+// removed). It answers the view's herd operations: changing the herd kind, counting and
+// setting the number of animals, and saving and loading herd files.
+//
+// The GL view derives from it (or wraps it) and overrides onHerdAdded to create renderers for
+// each level of a new herd and onCleared to drop them; nothing here touches GL. Owns the
+// collection and shares the herds and the creator with whoever else holds them.
+class HerdScene {
+public:
+    // Captions of the error boxes of the "Save herd" and "Load herd" commands.
+    static constexpr const char* kSaveHerdCaption = "Error writing herd";
+    static constexpr const char* kLoadHerdCaption = "Error reading herd";
+
+    // Reads a skin file for the herd file reader, as the view opens any skin file: every skin
+    // of the file, finest first, and its directory, or the failure to show.
+    using SkinFileLoader = std::function<BinarySkinFile(const std::string& path)>;
+
+    // An empty scene with the start-up creator ("Round") and an OS-seeded generator.
+    HerdScene();
+    // The same with the given generator (reproducible picks in tests).
+    explicit HerdScene(RandomGenerator random);
+    virtual ~HerdScene();
+    HerdScene(const HerdScene&) = delete;
+    HerdScene& operator=(const HerdScene&) = delete;
+
+    // Makes a herd for the first skin with the current creator, wraps it with all the level
+    // skins in a HierarchicalHerd, adds that to the collection and the herd list and calls
+    // onHerdAdded. Returns the new herd, or null when no skins are given.
+    std::shared_ptr<HierarchicalHerd> addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
+                                              const std::filesystem::path& directory);
+    // Drops every herd and starts a new, empty collection; calls onCleared.
+    void clear();
+
+    // Installs a creator unless it equals the current one; then every herd gets a new herd
+    // of the new kind (levels and renderers stay) and ten animals. Null is ignored.
+    void setHerdCreator(std::shared_ptr<HerdCreator> creator);
+    const std::shared_ptr<HerdCreator>& herdCreator() const { return m_creator; }
+
+    // The sum of the herds' animal counts.
+    unsigned totalAnimalCount() const;
+    // The largest level count among the herds, at least 1.
+    unsigned maxLevelCount() const;
+    // Adds animals to (or removes them from) herds picked at random until the total is n;
+    // herds that cannot grow take their turn and add nothing, so the total may stay below n.
+    void setAnimalCount(unsigned n);
+    // One animal more on a random herd (keypad +); nothing without herds.
+    void addRandomAnimal();
+    // One animal less on a random non-empty herd, giving up after 101 picks (keypad -).
+    void removeRandomAnimal();
+    // Passes the time to every herd.
+    void setFrame(int frame, bool moving);
+    // The converter factory every present and future herd uses for its level of detail.
+    void setConverterFactory(HierarchicalHerd::ConverterFactory factory);
+
+    // Writes the herd file. Throws IOException when a herd cannot be stored in the format or
+    // the file cannot be written; an existing file is replaced only by a complete new one.
+    void saveHerd(const std::string& path) const;
+    // Replaces the scene by the herd file's herds, reading skins through the loader. Throws
+    // IOException for an unreadable or malformed herd file, keeping the herds made before the
+    // bad line. Returns the failure of a skin file that ended reading early (for the caller
+    // to show); the herds before it stay.
+    std::optional<LoadFailure> loadHerd(const std::string& path, const SkinFileLoader& loader);
+    // The same from an open stream; path names the file in messages.
+    std::optional<LoadFailure> loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
+
+    const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
+    const std::shared_ptr<HerdCollection>& collection() const { return m_collection; }
+    RandomGenerator& random() { return m_random; }
+
+protected:
+    // A herd was added (by addSkin or while loading): the view makes its renderers here.
+    virtual void onHerdAdded(const std::shared_ptr<HierarchicalHerd>& herd, const std::filesystem::path& directory);
+    // The scene was emptied: the view drops its renderers here.
+    virtual void onCleared();
+
+private:
+    RandomGenerator m_random;
+    std::shared_ptr<HerdCreator> m_creator;
+    std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
+    std::shared_ptr<HerdCollection> m_collection;
+    HierarchicalHerd::ConverterFactory m_converterFactory;
+};

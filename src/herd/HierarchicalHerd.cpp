@@ -1,0 +1,109 @@
+#include "herd/HierarchicalHerd.h"
+
+#include <algorithm>
+#include <cmath>
+
+HierarchicalHerd::HierarchicalHerd(const std::vector<std::shared_ptr<Skin>>& levelSkins, std::shared_ptr<Herd> wrapped)
+    : Herd(wrapped->skin()), m_wrapped(std::move(wrapped))
+{
+    for (const auto& skin : levelSkins) m_levels.push_back(std::make_shared<SimpleHerd>(skin));
+    if (m_levels.empty()) m_levels.push_back(std::make_shared<SimpleHerd>(skin()));
+}
+
+bool HierarchicalHerd::intersects(const BoundingBox& box) const
+{
+    return m_wrapped->intersects(box);
+}
+
+void HierarchicalHerd::setFrame(int frame, bool moving)
+{
+    m_wrapped->setFrame(frame, moving);
+}
+
+void HierarchicalHerd::addAnimal(const HerdCollection& collection)
+{
+    m_wrapped->addAnimal(collection);
+}
+
+void HierarchicalHerd::removeAnimal()
+{
+    m_wrapped->removeAnimal();
+}
+
+unsigned HierarchicalHerd::instanceCount() const
+{
+    return m_wrapped->instanceCount();
+}
+
+HerdInstance HierarchicalHerd::instance(unsigned i) const
+{
+    return m_wrapped->instance(i);
+}
+
+void HierarchicalHerd::update()
+{
+    if (m_fixed) {
+        distributeToLevel(m_fixedLevel);
+        return;
+    }
+    const std::unique_ptr<ScreenSpaceConverter> converter = m_converterFactory ? m_converterFactory() : nullptr;
+    if (converter)
+        distributeByScreenSize(*converter);
+    else
+        distributeToLevel(0);
+}
+
+void HierarchicalHerd::setMode(int mode)
+{
+    m_fixed = false;
+    m_scale = mode == 0 ? 0.25 : (mode == 1 ? 0.5 : 0.75);
+}
+
+void HierarchicalHerd::setFixedLevel(int level)
+{
+    m_fixed = true;
+    m_fixedLevel = level;
+    distributeToLevel(level);
+}
+
+void HierarchicalHerd::setHerd(std::shared_ptr<Herd> herd)
+{
+    m_wrapped = std::move(herd);
+    distributeToLevel(m_fixedLevel);
+}
+
+void HierarchicalHerd::clearLevels()
+{
+    for (const auto& level : m_levels) level->clear();
+}
+
+void HierarchicalHerd::distributeToLevel(int level)
+{
+    clearLevels();
+    // Compared as unsigned numbers, so a negative request means the coarsest level.
+    const unsigned target = std::min(static_cast<unsigned>(level), levelCount() - 1);
+    SimpleHerd& herd = *m_levels[target];
+    const unsigned count = m_wrapped->instanceCount();
+    for (unsigned i = 0; i < count; ++i) herd.append(m_wrapped->instance(i));
+}
+
+void HierarchicalHerd::distributeByScreenSize(const ScreenSpaceConverter& converter)
+{
+    clearLevels();
+    const unsigned levels = levelCount();
+    const unsigned count = m_wrapped->instanceCount();
+    for (unsigned i = 0; i < count; ++i) {
+        const HerdInstance instance = m_wrapped->instance(i);
+        const double area = converter.boxRectangle(instance.box).area();
+        m_levels[levelForArea(area, m_scale, levels)]->append(instance);
+    }
+}
+
+unsigned HierarchicalHerd::levelForArea(double area, double scale, unsigned levelCount)
+{
+    if (levelCount <= 1 || !(area > 0.0) || !std::isfinite(area)) return 0;
+    // Bounded before the conversion to an integer, which would be undefined far outside int.
+    const double scaled = std::clamp(std::log(area) * scale, -1e6, 1e6);
+    const long level = -static_cast<long>(std::trunc(scaled));
+    return static_cast<unsigned>(std::clamp<long>(level, 0, static_cast<long>(levelCount) - 1));
+}

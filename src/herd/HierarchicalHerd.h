@@ -1,0 +1,75 @@
+#pragma once
+
+#include "herd/Herd.h"
+#include "herd/SimpleHerd.h"
+#include "render/ScreenSpaceConverter.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Level of detail for one animal type: one SimpleHerd per level skin (level 0 the finest,
+// for the largest sizes on screen). Once per drawn frame update() hands every instance of the
+// wrapped herd, which owns the animals, to the level whose skin suits its size on screen; the
+// renderers draw the level herds. Everything else asked of it (time, animals, box queries,
+// instances) passes through to the wrapped herd.
+//
+// Shares the wrapped herd and the level herds (renderers hold the levels too). The screen
+// measure comes from a converter factory the view installs, so this class needs no GL.
+class HierarchicalHerd : public Herd {
+public:
+    // Makes a fresh converter for the current view; called once per view-dependent update.
+    using ConverterFactory = std::function<std::unique_ptr<ScreenSpaceConverter>()>;
+
+    // One empty level herd per level skin, in order. With no level skins the wrapped herd's
+    // skin serves as the only level, so there is always a level to draw.
+    HierarchicalHerd(const std::vector<std::shared_ptr<Skin>>& levelSkins, std::shared_ptr<Herd> wrapped);
+
+    // These pass to the wrapped herd unchanged.
+    bool intersects(const BoundingBox& box) const override;
+    void setFrame(int frame, bool moving) override;
+    void addAnimal(const HerdCollection& collection) override;
+    void removeAnimal() override;
+    unsigned instanceCount() const override;
+    HerdInstance instance(unsigned i) const override;
+
+    // Redistributes the wrapped herd's instances: all to the fixed level when fixed, else by
+    // projected area through a converter from the factory (all to level 0 without one).
+    void update() override;
+    // View-dependent mode: scale 0.25 for mode 0, 0.5 for mode 1, 0.75 for any other.
+    void setMode(int mode);
+    // Fixed mode at the level (clamped to the last), distributing at once.
+    void setFixedLevel(int level);
+    // Replaces the wrapped herd (the level skins stay) and distributes it at once to the
+    // fixed level.
+    void setHerd(std::shared_ptr<Herd> herd);
+    // Distributes every instance by its projected area through the given converter.
+    void distributeByScreenSize(const ScreenSpaceConverter& converter);
+
+    // A copy of the list of level herds, level 0 first.
+    std::vector<std::shared_ptr<SimpleHerd>> levels() const { return m_levels; }
+    unsigned levelCount() const { return static_cast<unsigned>(m_levels.size()); }
+    const std::shared_ptr<Herd>& wrappedHerd() const { return m_wrapped; }
+    void setConverterFactory(ConverterFactory factory) { m_converterFactory = std::move(factory); }
+
+    bool isFixed() const { return m_fixed; }
+    int fixedLevel() const { return m_fixedLevel; }
+    double scale() const { return m_scale; }
+
+    // The level for a box covering `area` of normalized device space (the window is 4):
+    // -trunc(ln(area) x scale) clamped to [0, levelCount - 1]; 0 for an area that is 0, not a
+    // number or infinite.
+    static unsigned levelForArea(double area, double scale, unsigned levelCount);
+
+private:
+    void distributeToLevel(int level);
+    void clearLevels();
+
+    std::shared_ptr<Herd> m_wrapped;
+    std::vector<std::shared_ptr<SimpleHerd>> m_levels;
+    bool m_fixed = false;
+    int m_fixedLevel = 0;
+    // The menu's default ("moderate") until the view first sets a mode.
+    double m_scale = 0.5;
+    ConverterFactory m_converterFactory;
+};
