@@ -1,0 +1,30 @@
+#pragma once
+
+#include <GL/glew.h>
+
+// One GL texture object. Owns its one name (glGenTextures(1)) and deletes it when destroyed;
+// shared by every renderer drawing with it (see GLTextureCache). Needs the context it was made
+// in to be current.
+class GLTexture {
+public:
+    // Textures the following drawing while it lives: sets the front-and-back diffuse material
+    // to white (so the texture's colours show as they are), enables GL_TEXTURE_2D and binds the
+    // texture; when destroyed, disables GL_TEXTURE_2D again.
+    class Binding {
+    public:
+        explicit Binding(const GLTexture& texture);
+        ~Binding();
+        Binding(const Binding&) = delete;
+        Binding& operator=(const Binding&) = delete;
+    };
+
+    GLTexture();
+    ~GLTexture();
+    GLTexture(const GLTexture&) = delete;
+    GLTexture& operator=(const GLTexture&) = delete;
+
+    GLuint name() const { return m_name; }
+
+private:
+    GLuint m_name = 0;
+};

@@ -1,0 +1,93 @@
+#include "render/gl/SkinRenderer.h"
+
+#include "herd/Herd.h"
+#include "render/TexturePath.h"
+#include "render/gl/GLBasicMemoryManager.h"
+#include "render/gl/GLTextureCache.h"
+#include "render/gl/VBOMemoryManager.h"
+#include "skin/Skin.h"
+
+#include <GL/glew.h>
+
+#include <cstdint>
+
+static_assert(kGLTriangles == GL_TRIANGLES && kGLTriangleStrip == GL_TRIANGLE_STRIP &&
+              kGLTriangleFan == GL_TRIANGLE_FAN, "the GL-free batch planner names GL's primitive modes");
+
+SkinRenderer::SkinRenderer(std::shared_ptr<Herd> herd, int detailLevel, const std::string& directory)
+    : m_herd(std::move(herd)), m_detailLevel(detailLevel)
+{
+    const std::string name = m_herd->skin()->textureFileName();
+    if (!name.empty()) m_texture = GLTextureCache::texture(texturePath(directory, name));
+}
+
+SkinRenderer::~SkinRenderer() = default;
+
+void SkinRenderer::releaseGLResources()
+{
+    m_indexBatches.clear();
+    m_batchesBuilt = false;
+    m_memoryManager.reset();
+}
+
+GLMemoryManager& SkinRenderer::memoryManager(const RenderSettings& settings)
+{
+    if (!m_memoryManager) {
+        if (settings.renderMethod() == RenderMethod::VertexBufferObjects)
+            m_memoryManager = std::make_unique<VBOMemoryManager>();
+        else
+            m_memoryManager = std::make_unique<GLBasicMemoryManager>();
+    }
+    return *m_memoryManager;
+}
+
+void SkinRenderer::buildIndexBatches(const RenderSettings& settings)
+{
+    const Skin& skin = *m_herd->skin();
+    const std::vector<IndexBatchPlan> plans =
+        settings.useTriangleStrips() ? planStripBatches(skin.primitiveGroups()) : planTriangleBatch(skin.triangles());
+    GLMemoryManager& manager = memoryManager(settings);
+    // Built aside so that a failure part way leaves no half set of batches behind.
+    std::deque<IndexBatch> batches;
+    for (const IndexBatchPlan& plan : plans)
+        batches.push_back({manager.allocate(plan.indices.data(), plan.indices.size() * sizeof(std::uint16_t),
+                                            GLMemoryManager::kIndexData),
+                           plan.ranges});
+    m_indexBatches = std::move(batches);
+    m_batchesBuilt = true;
+}
+
+void SkinRenderer::drawBatches(const RenderSettings& settings, std::unique_ptr<GLDisplayList::Recorder>& recorder,
+                               std::deque<std::shared_ptr<GLDisplayList>>& sink)
+{
+    if (!m_batchesBuilt) buildIndexBatches(settings);
+    const GLuint end = m_herd->skin()->vertexCount();
+    const bool rangeElements = GLEW_VERSION_1_2;
+    for (const IndexBatch& batch : m_indexBatches) {
+        {
+            const std::unique_ptr<GLBindBuffer> binding = batch.buffer->bind();
+            // An address in client memory, or an offset into the bound buffer object.
+            const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(batch.buffer->start());
+            for (const DrawRange& range : batch.ranges) {
+                const GLsizei count = static_cast<GLsizei>(range.count);
+                const void* indices = reinterpret_cast<const void*>(base + range.byteOffset);
+                if (rangeElements)
+                    glDrawRangeElements(range.mode, 0, end, count, GL_UNSIGNED_SHORT, indices);
+                else
+                    glDrawElements(range.mode, count, GL_UNSIGNED_SHORT, indices);
+            }
+        }
+        if (recorder) {
+            recorder.reset();
+            sink.push_back(std::make_shared<GLDisplayList>());
+            recorder = std::make_unique<GLDisplayList::Recorder>(*sink.back());
+        }
+    }
+}
+
+void SkinRenderer::drawBatches(const RenderSettings& settings)
+{
+    std::unique_ptr<GLDisplayList::Recorder> none;
+    std::deque<std::shared_ptr<GLDisplayList>> unused;
+    drawBatches(settings, none, unused);
+}
