@@ -1,7 +1,9 @@
 #include "render/TriangleStripBuilder.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
+#include <memory>
 
 // How the strips are found
 //
@@ -11,9 +13,13 @@
 // stops. All three are chosen by simulating the FIFO cache the strips are drawn through:
 //
 // - Start candidates are the free triangles around the vertices the cache holds, ranked by
-//   how many of their vertices are cached, then by how few free neighbours they have left,
-//   then by the age of their oldest cached vertex, since the FIFO evicts that one next. With
-//   a FIFO cache this lays each strip alongside older ones, rather than doubling back.
+//   how many of their vertices are cached, then by whether the cached edge at their oldest
+//   cached vertex runs forwards in winding order (from that vertex to the next), then by the
+//   age of that oldest vertex, since the FIFO evicts it next. With a FIFO cache this lays
+//   each strip alongside older ones, rather than doubling back. (The edge direction was
+//   measured to lower the misses on the bench meshes and others by about one per cent; the
+//   count of free neighbours, ranked before the age until then, did slightly worse on top of
+//   it and was dropped.)
 // - The best few candidates are walked in their possible directions, counting simulated
 //   misses, and every prefix of a walk is a possible strip. The prefix with the fewest misses
 //   per triangle wins, a triangle that it cuts off from all free neighbours counting as two
@@ -23,22 +29,57 @@
 //   could use them).
 // - Only when no free triangle touches the cache does a strip start elsewhere: preferably at
 //   a triangle with one free neighbour left, else on a mesh border, else anywhere.
+//
+// Where the time goes
+//
+// Strips are short (three to six triangles on real meshes), so the work per strip dominates:
+// a candidate search, four or five simulated walks, and keeping the search's data up to date
+// as vertices enter and leave the cache. These touch few bytes per triangle, at addresses that
+// follow the mesh rather than memory, and take data-dependent turns no branch predictor
+// learns, so:
+//
+// - a triangle's state, free neighbours and simulation stamp share one 32-bit status word,
+//   and its vertices and neighbours (read by the walks) lie apart from it;
+// - the corners of the cached vertices are queued in the order the vertices entered the
+//   cache (the "front"), each with the other two vertices of its triangle, so that whether a
+//   triangle is seen through its oldest cached vertex and how many of its vertices are cached
+//   follow from a few cache positions;
+// - the triangles with two or more cached vertices, which outrank all others, are also kept
+//   in a short "hot" list; only when it yields fewer than four candidates is the front
+//   searched, in age order, for the rest;
+// - all working arrays of a build come from one allocation (see Arena).
 
 namespace {
 
 constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
 
-// Triangle numbers are stored with a corner or edge in their two low bits.
-constexpr uint32_t kMaxTriangles = 1u << 30;
+// Triangle numbers are stored with a corner or edge in their two low bits, and one number
+// past the last triangle is taken by the "no neighbour" sentinel.
+constexpr uint32_t kMaxTriangles = (1u << 30) - 1;
 
-// Life cycle of a triangle while strips are built. Free triangles may still join strips;
-// kFreeNoStart ones did not reach the minimum strip size as a start and are not tried again.
-enum TriangleState : uint8_t { kFree = 0, kFreeNoStart = 1, kUsed = 2, kLeftover = 3 };
+// Larger caches are simulated as this large; candidate scores keep ages in kAgeBits bits.
+constexpr unsigned kMaxCacheSize = 1u << 20;
+constexpr uint32_t kAgeBits = 24;
 
-bool isFree(uint8_t state) { return state <= kFreeNoStart; }
+// The status word of a triangle: its state in bits 0-1, its free neighbours (0-3) in bits 2-3
+// and, above, the stamp of the last simulation that took it into its strip. Free triangles may
+// still join strips; kFreeNoStart ones did not reach the minimum strip size as a start and are
+// not tried again.
+enum TriangleState : uint32_t { kFree = 0, kFreeNoStart = 1, kUsed = 2, kLeftover = 3 };
+constexpr uint32_t kStateMask = 3;
+constexpr uint32_t kFreeShift = 2;
+constexpr uint32_t kFreeUnit = 1u << kFreeShift;
+constexpr uint32_t kFlagsMask = 15;
+constexpr uint32_t kStampShift = 4;
+constexpr uint32_t kMaxStamp = (1u << (32 - kStampShift)) - 1;
 
-unsigned nextCorner(unsigned corner) { return corner == 2 ? 0 : corner + 1; }
-unsigned previousCorner(unsigned corner) { return corner == 0 ? 2 : corner - 1; }
+uint32_t stateOf(uint32_t status) { return status & kStateMask; }
+bool isFree(uint32_t status) { return (status & 2) == 0; } // kFree or kFreeNoStart
+uint32_t freeNeighboursOf(uint32_t status) { return (status >> kFreeShift) & 3; }
+uint32_t stampOf(uint32_t status) { return status >> kStampShift; }
+
+constexpr unsigned kNextCorner[4] = {1, 2, 0, 0};
+constexpr unsigned kPreviousCorner[4] = {2, 0, 1, 0};
 
 // Strip costs are misses plus orphans (triangles cut off from every free neighbour) in units
 // of 1/kMissWeight: an orphan is drawn by the final list, where its vertices have long left
@@ -55,10 +96,10 @@ constexpr uint32_t kMissRunEnd = 2;
 
 // One simulated strip: the triangles it covers, its vertices and what it costs.
 struct StripTrial {
-    uint32_t length = 0; // triangles, 0 for none
-    uint64_t cost = 0;   // weighted misses and orphans
-    std::vector<uint32_t> vertices;  // compact vertex ids, length + 2 used
-    std::vector<uint32_t> triangles; // length used
+    uint32_t length = 0;           // triangles, 0 for none
+    uint64_t cost = 0;             // weighted misses and orphans
+    uint32_t* vertices = nullptr;  // compact vertex ids, length + 2 used
+    uint32_t* triangles = nullptr; // length used
 
     // True when this trial draws its triangles more cheaply than other, or as cheaply but longer.
     bool betterThan(const StripTrial& other) const
@@ -71,17 +112,70 @@ struct StripTrial {
     }
 };
 
-// Everything the search reads about a triangle, in half a cache line.
-struct TriangleWork {
+// The fixed part of a triangle, read by the walks.
+struct TriangleLinks {
     uint32_t vertex[3];
     // Neighbour across edge e (corner e to corner e+1) as (triangle << 2 | edge), always with
-    // the edge running the other way so that a strip keeps both windings; kNone if none.
+    // the edge running the other way so that a strip keeps both windings; the sentinel
+    // (triangle count << 2), whose state is kUsed, if none.
     uint32_t neighbour[3];
-    // The last simulation that took the triangle into its strip, or search that saw it.
+};
+
+// A triangle as seen from one of its vertices: (triangle << 2 | corner) and the vertices
+// after and before that corner.
+struct CornerEntry {
+    uint32_t corner;
+    uint32_t next;
+    uint32_t previous;
+};
+
+// A corner in the front or the hot list, with the cache position of its own vertex.
+struct QueuedCorner {
+    uint32_t corner;
+    uint32_t ownPosition;
+    uint32_t next;
+    uint32_t previous;
+};
+
+struct CornerList {
+    uint32_t first; // into m_corners
+    uint32_t live;  // entries in use; all triangles of the vertex that may start strips are among them
+};
+
+// Where a simulated walk has put a vertex in the cache, valid while stamp is the walk's.
+struct SimulatedPosition {
     uint32_t stamp;
-    uint8_t state;
-    uint8_t freeNeighbours;
-    uint8_t padding[2];
+    uint32_t position;
+};
+
+// The working arrays of one build carved out of a single allocation. Separate vectors of a few
+// hundred kilobytes each made the allocator hand memory back to the system after every build
+// and fault it in again on the next, which cost a third of the time on large meshes.
+class Arena {
+public:
+    void reserve(size_t bytes)
+    {
+        m_block.reset(new std::byte[bytes]);
+        m_used = 0;
+    }
+    template <typename T>
+    T* take(size_t count)
+    {
+        m_used = (m_used + alignof(T) - 1) / alignof(T) * alignof(T);
+        T* items = reinterpret_cast<T*>(m_block.get() + m_used);
+        m_used += count * sizeof(T);
+        return items;
+    }
+    // Bytes take<T>(count) may need, alignment included.
+    template <typename T>
+    static size_t bound(size_t count)
+    {
+        return count * sizeof(T) + alignof(T);
+    }
+
+private:
+    std::unique_ptr<std::byte[]> m_block;
+    size_t m_used = 0;
 };
 
 // All working arrays of one build: flat, sized once, no allocation per triangle.
@@ -92,26 +186,23 @@ public:
 
 private:
     void compactVertices();
+    void allocate();
     void buildTables();
     void pairEdges();
     void initialiseStates();
 
-    uint32_t ageOf(uint32_t vertex) const { return m_counter - m_cachePos[vertex]; }
-    bool isCached(uint32_t vertex) const { return ageOf(vertex) <= m_cacheSize; }
+    bool isCached(uint32_t vertex) const { return m_cachePos[vertex] - (m_counter - m_cacheSize) < m_cacheSize; }
     void accessCache(uint32_t vertex);
+    void enterFront(uint32_t vertex);
+    uint32_t nextStamp();
 
+    unsigned rankHot();
     void gatherCandidates();
-    void scanVertex(uint32_t vertex, uint32_t age, uint32_t stamp);
-    void considerCandidate(uint32_t triangle, unsigned corner, uint32_t age);
     uint32_t popStartTriangle();
     void simulateCandidates();
     void simulate(uint32_t triangle, unsigned rotation);
-    bool simHit(uint32_t vertex, uint32_t misses) const;
-    void simTake(uint32_t triangle, unsigned entryEdge, uint32_t& orphans);
     void emitBest(std::vector<StripPrimitive>& primitives);
     void appendLeftovers(std::vector<StripPrimitive>& primitives) const;
-
-    uint32_t originalIndex(uint32_t vertex) const { return m_remap.empty() ? vertex : m_remap[vertex]; }
 
     unsigned m_cacheSize;
     unsigned m_minStripSize;
@@ -121,39 +212,58 @@ private:
     std::span<const uint32_t> m_input;
     uint32_t m_triangleCount = 0;
     uint32_t m_vertexCount = 0;
+    uint32_t m_noNeighbour = 0;             // the sentinel, m_triangleCount << 2
     std::vector<uint32_t> m_remap;          // compact id -> input index, empty when ids are the input's
     std::vector<uint32_t> m_compactIndices; // the input with compact ids, when remapped
     const uint32_t* m_source = nullptr;     // the input or m_compactIndices
 
-    std::vector<TriangleWork> m_triangles; // in working order, see buildTables()
-    std::vector<uint32_t> m_inputTriangle; // input position of each working triangle
-    // Triangles around each vertex as corners (triangle << 2 | corner). The first
-    // m_liveCount[v] corners of vertex v include all its free triangles; the candidate search
-    // drops the others as it meets them.
-    std::vector<uint32_t> m_vertexStart;
-    std::vector<uint32_t> m_vertexCorners;
-    std::vector<uint32_t> m_liveCount;
+    Arena m_arena;
+    // Triangles in working order (see buildTables()), plus the sentinel at the end.
+    TriangleLinks* m_links = nullptr;
+    uint32_t* m_status = nullptr;
+    uint32_t* m_inputTriangle = nullptr; // input position of each working triangle
+    // Triangles around each vertex, in working order; a vertex entering the cache drops those
+    // that can no longer start strips.
+    CornerList* m_cornerLists = nullptr;
+    CornerEntry* m_corners = nullptr;
+    uint32_t m_maxDegree = 0;
+
+    // The front: the corners of the cached vertices whose triangles could start strips when
+    // the vertex entered, queued in entering order, so that the oldest vertex's corners lead
+    // and leave first. A ring buffer of a power of two entries; the indices only grow.
+    std::unique_ptr<QueuedCorner[]> m_front;
+    uint32_t m_frontMask = 0;
+    uint32_t m_frontStart = 0;
+    uint32_t m_frontEnd = 0;
+    uint32_t* m_segmentEnd = nullptr; // per ring slot: where its vertex's corners end
+    // The hot list: every free triangle with two or more cached vertices, by its oldest cached
+    // vertex, plus the corners under its second oldest, which take over once the oldest leaves,
+    // plus entries gone stale since the last search. Triangles with two cached vertices
+    // outrank all others, so when four are found the search needs to look no further.
+    std::vector<QueuedCorner> m_hot;
 
     // Fresh starts, for when no free triangle touches the cache: first those left with one
     // free neighbour (last in first out, so near the latest strips), then those that began
     // with two (mesh borders), then any free triangle in working order. Entries are not
     // removed when their triangle is taken, just skipped when popped.
-    std::vector<uint32_t> m_lonely;
-    std::vector<uint32_t> m_border;
+    uint32_t* m_lonely = nullptr; // room for every triangle: each is pushed at most once
+    uint32_t m_lonelyCount = 0;
+    uint32_t* m_border = nullptr;
+    uint32_t m_borderCount = 0;
     uint32_t m_startCursor = 0;
 
     // The simulated FIFO cache: a vertex is held while no more than the cache size misses, its
     // own included, happened since it was loaded. Counting starts above the cache size so that
     // position 0 means never loaded.
-    std::vector<uint32_t> m_cachePos;
-    std::vector<uint32_t> m_ring; // the cached vertices, slot m_counter % size is the oldest
+    uint32_t* m_cachePos = nullptr;
+    uint32_t* m_ring = nullptr; // the cached vertices, m_ringHead is the oldest
+    uint32_t m_ringHead = 0;
     uint32_t m_counter = 0;
 
-    uint32_t m_stamp = 0;                // last value handed to a search or a simulation
-    std::vector<uint32_t> m_trialMissed; // vertices the current simulation loaded, in order
+    uint32_t m_stamp = 0;                     // last stamp handed to a simulation
+    SimulatedPosition* m_simulated = nullptr; // per vertex, see simulate()
 
     uint32_t m_candidates[kCandidates];
-    uint32_t m_candidateScore[kCandidates];
     unsigned m_candidateCount = 0;
 
     StripTrial m_best;
@@ -161,15 +271,17 @@ private:
 };
 
 StripWorkspace::StripWorkspace(const TriangleStripBuilder::Settings& settings, std::span<const uint32_t> indices)
-    : m_cacheSize(std::max(settings.cacheSize, 3u))
+    : m_cacheSize(std::clamp(settings.cacheSize, 3u, kMaxCacheSize))
     , m_minStripSize(std::max(settings.minStripSize, 2u))
     , m_input(indices)
 {
     // A strip loading more new vertices than about 5/8 of the cache evicts, before the next
     // strip gets to them, the vertices it shares with the strips before it (tuned on meshes).
     m_missBudget = std::max(m_cacheSize * 5 / 8, 1u);
-    m_maxLength = std::max(m_minStripSize, 8 * m_cacheSize);
     m_triangleCount = static_cast<uint32_t>(std::min<size_t>(indices.size() / 3, kMaxTriangles));
+    // No strip is longer than the mesh: the bound keeps the trial arrays small under large
+    // cache or strip size settings.
+    m_maxLength = std::min(std::max(m_minStripSize, 8 * m_cacheSize), std::max(m_triangleCount, 1u));
 }
 
 void StripWorkspace::compactVertices()
@@ -178,7 +290,7 @@ void StripWorkspace::compactVertices()
     uint32_t maxIndex = 0;
     for (size_t i = 0; i < indexCount; ++i)
         maxIndex = std::max(maxIndex, m_input[i]);
-    if (size_t(maxIndex) < 2 * indexCount + 1024) {
+    if (size_t(maxIndex) < 2 * indexCount + 1024 && maxIndex != kNone) {
         m_vertexCount = maxIndex + 1;
         m_source = m_input.data();
         return;
@@ -195,87 +307,127 @@ void StripWorkspace::compactVertices()
     m_source = m_compactIndices.data();
 }
 
+void StripWorkspace::allocate()
+{
+    const size_t triangles = size_t(m_triangleCount) + 1; // with the sentinel
+    const size_t vertices = m_vertexCount;
+    const size_t corners = 3 * size_t(m_triangleCount);
+    const size_t trial = size_t(m_maxLength) + 2;
+    size_t bytes = Arena::bound<TriangleLinks>(triangles)
+                   + 4 * Arena::bound<uint32_t>(triangles) // status, input positions, two stacks
+                   + Arena::bound<CornerList>(vertices + 1) + Arena::bound<CornerEntry>(corners)
+                   + Arena::bound<uint32_t>(vertices) + Arena::bound<SimulatedPosition>(vertices)
+                   + 2 * Arena::bound<uint32_t>(m_cacheSize) + 4 * Arena::bound<uint32_t>(trial);
+    m_arena.reserve(bytes);
+    m_links = m_arena.take<TriangleLinks>(triangles);
+    m_status = m_arena.take<uint32_t>(triangles);
+    m_inputTriangle = m_arena.take<uint32_t>(triangles);
+    m_lonely = m_arena.take<uint32_t>(triangles);
+    m_border = m_arena.take<uint32_t>(triangles);
+    m_cornerLists = m_arena.take<CornerList>(vertices + 1);
+    m_corners = m_arena.take<CornerEntry>(corners);
+    m_cachePos = m_arena.take<uint32_t>(vertices);
+    m_simulated = m_arena.take<SimulatedPosition>(vertices);
+    m_ring = m_arena.take<uint32_t>(m_cacheSize);
+    m_segmentEnd = m_arena.take<uint32_t>(m_cacheSize);
+    m_best.vertices = m_arena.take<uint32_t>(trial);
+    m_best.triangles = m_arena.take<uint32_t>(trial);
+    m_current.vertices = m_arena.take<uint32_t>(trial);
+    m_current.triangles = m_arena.take<uint32_t>(trial);
+}
+
 void StripWorkspace::buildTables()
 {
     // Working triangles are numbered by their lowest vertex (a counting sort), so that
     // neighbours sit close in memory even when the input order is scrambled; degenerate
-    // triangles go last.
+    // triangles go last. Triangles sharing their lowest vertex are ordered by the two vertices
+    // that follow it, so that the working order, and with it the strips, hardly depend on the
+    // input order.
     const uint32_t* src = m_source;
-    auto isDegenerate = [](uint32_t a, uint32_t b, uint32_t c) { return a == b || b == c || a == c; };
-    std::vector<uint32_t> offset(size_t(m_vertexCount) + 2, 0);
-    m_vertexStart.assign(size_t(m_vertexCount) + 1, 0);
-    uint32_t degenerateCount = 0;
-    for (uint32_t t = 0; t < m_triangleCount; ++t) {
+    const uint32_t vertexCount = m_vertexCount;
+    const uint32_t triangleCount = m_triangleCount;
+    struct Keyed {
+        uint64_t key; // the two vertices after the lowest one
+        uint32_t triangle;
+        uint32_t group; // the lowest vertex, vertexCount for degenerate triangles
+    };
+    std::unique_ptr<Keyed[]> keyed(new Keyed[2 * size_t(triangleCount)]);
+    Keyed* ordered = keyed.get() + triangleCount;
+    std::unique_ptr<uint32_t[]> groupEnd(new uint32_t[size_t(vertexCount) + 2]());
+    CornerList* lists = m_cornerLists;
+    std::fill(lists, lists + vertexCount + 1, CornerList{0, 0});
+    uint32_t* groupCount = groupEnd.get() + 1;
+    for (uint32_t t = 0; t < triangleCount; ++t) {
         uint32_t a = src[3 * size_t(t)], b = src[3 * size_t(t) + 1], c = src[3 * size_t(t) + 2];
-        if (isDegenerate(a, b, c)) {
-            ++offset[m_vertexCount + 1];
-            ++degenerateCount;
-            continue;
-        }
-        ++offset[std::min(a, std::min(b, c)) + 1];
-        ++m_vertexStart[a + 1];
-        ++m_vertexStart[b + 1];
-        ++m_vertexStart[c + 1];
+        // Computed without branches: which vertex is lowest follows the mesh, not a pattern.
+        uint32_t proper = uint32_t(a != b) & uint32_t(b != c) & uint32_t(a != c);
+        uint32_t aLowest = uint32_t(a < b) & uint32_t(a < c);
+        uint32_t bLowest = (aLowest ^ 1) & uint32_t(b < c);
+        uint32_t lowest = aLowest ? a : bLowest ? b : c;
+        uint32_t first = aLowest ? b : bLowest ? c : a;
+        uint32_t second = aLowest ? c : bLowest ? a : b;
+        uint32_t group = proper ? lowest : vertexCount;
+        keyed[t] = {uint64_t(first) << 32 | second, t, group};
+        ++groupCount[group];
+        lists[a].live += proper;
+        lists[b].live += proper;
+        lists[c].live += proper;
     }
-    for (uint32_t v = 0; v <= m_vertexCount; ++v)
-        offset[v + 1] += offset[v];
-    for (uint32_t v = 0; v < m_vertexCount; ++v)
-        m_vertexStart[v + 1] += m_vertexStart[v];
+    uint32_t cornerCount = 0;
+    for (uint32_t v = 0; v < vertexCount; ++v) {
+        m_maxDegree = std::max(m_maxDegree, lists[v].live);
+        lists[v].first = cornerCount;
+        cornerCount += lists[v].live;
+        lists[v].live = 0;
+        groupEnd[v + 1] += groupEnd[v];
+    }
+    lists[vertexCount].first = cornerCount;
+    groupEnd[vertexCount + 1] += groupEnd[vertexCount];
 
-    m_inputTriangle.resize(m_triangleCount);
-    for (uint32_t t = 0; t < m_triangleCount; ++t) {
-        uint32_t a = src[3 * size_t(t)], b = src[3 * size_t(t) + 1], c = src[3 * size_t(t) + 2];
-        m_inputTriangle[offset[isDegenerate(a, b, c) ? m_vertexCount : std::min(a, std::min(b, c))]++] = t;
-    }
-    // Triangles sharing their lowest vertex are ordered by the two vertices that follow it,
-    // so that the working order, and with it the strips, hardly depend on the input order.
-    auto followers = [src](uint32_t t) {
-        uint32_t a = src[3 * size_t(t)], b = src[3 * size_t(t) + 1], c = src[3 * size_t(t) + 2];
-        if (a < b && a < c)
-            return uint64_t(b) << 32 | c;
-        if (b < c)
-            return uint64_t(c) << 32 | a;
-        return uint64_t(a) << 32 | b;
-    };
-    auto less = [&](uint32_t x, uint32_t y) {
-        uint64_t fx = followers(x), fy = followers(y);
-        return fx < fy || (fx == fy && x < y);
-    };
-    // After the scatter offset[v] is the end of vertex v's group.
-    for (uint32_t v = 0, begin = 0; v < m_vertexCount; begin = offset[v++]) {
-        uint32_t* first = m_inputTriangle.data() + begin;
-        uint32_t* last = m_inputTriangle.data() + offset[v];
-        if (last - first > 16) {
+    // After the scatter groupEnd[v] is the end of vertex v's group.
+    for (uint32_t t = 0; t < triangleCount; ++t)
+        ordered[groupEnd[keyed[t].group]++] = keyed[t];
+    auto less = [](const Keyed& x, const Keyed& y) { return x.key < y.key || (x.key == y.key && x.triangle < y.triangle); };
+    for (uint32_t v = 0, begin = 0; v < vertexCount; begin = groupEnd[v++]) {
+        uint32_t size = groupEnd[v] - begin;
+        if (size < 2)
+            continue;
+        Keyed* first = ordered + begin;
+        Keyed* last = first + size;
+        if (size > 16) {
             std::sort(first, last, less);
             continue;
         }
-        for (uint32_t* it = first + 1; it < last; ++it) {
-            uint32_t t = *it;
-            uint32_t* hole = it;
-            for (; hole > first && less(t, hole[-1]); --hole)
+        for (Keyed* it = first + 1; it < last; ++it) {
+            Keyed k = *it;
+            Keyed* hole = it;
+            for (; hole > first && less(k, hole[-1]); --hole)
                 *hole = hole[-1];
-            *hole = t;
+            *hole = k;
         }
     }
-    m_triangles.resize(m_triangleCount);
-    for (uint32_t id = 0; id < m_triangleCount; ++id) {
-        const uint32_t* v = src + 3 * size_t(m_inputTriangle[id]);
-        TriangleWork& work = m_triangles[id];
-        work = {{v[0], v[1], v[2]}, {kNone, kNone, kNone}, 0, kFree, 0, {0, 0}};
-        if (isDegenerate(v[0], v[1], v[2]))
-            work.state = kLeftover; // it would flip the winding of the rest of a strip
-    }
+    const uint32_t properCount = vertexCount == 0 ? 0 : groupEnd[vertexCount - 1];
 
-    // Filled in working order, each vertex lists its triangles by increasing number: the
-    // candidate search then walks memory forwards, which is markedly faster.
-    m_liveCount.assign(m_vertexCount, 0);
-    m_vertexCorners.resize(m_vertexStart[m_vertexCount]);
-    for (uint32_t id = 0; id < m_triangleCount - degenerateCount; ++id) {
-        for (unsigned j = 0; j < 3; ++j) {
-            uint32_t v = m_triangles[id].vertex[j];
-            m_vertexCorners[m_vertexStart[v] + m_liveCount[v]++] = id << 2 | j;
-        }
+    // Filled in working order, each vertex lists its triangles by increasing number.
+    m_noNeighbour = triangleCount << 2;
+    const uint32_t none = m_noNeighbour;
+    CornerEntry* corners = m_corners;
+    TriangleLinks* links = m_links;
+    for (uint32_t id = 0; id < triangleCount; ++id) {
+        uint32_t t = ordered[id].triangle;
+        m_inputTriangle[id] = t;
+        uint32_t a = src[3 * size_t(t)], b = src[3 * size_t(t) + 1], c = src[3 * size_t(t) + 2];
+        links[id] = {{a, b, c}, {none, none, none}};
+        // A degenerate triangle would flip the winding of the rest of a strip.
+        m_status[id] = id < properCount ? kFree : kLeftover;
+        if (id >= properCount)
+            continue;
+        corners[lists[a].first + lists[a].live++] = {id << 2, b, c};
+        corners[lists[b].first + lists[b].live++] = {id << 2 | 1, c, a};
+        corners[lists[c].first + lists[c].live++] = {id << 2 | 2, a, b};
     }
+    links[triangleCount] = {{0, 0, 0}, {none, none, none}};
+    m_status[triangleCount] = kUsed;
 }
 
 void StripWorkspace::pairEdges()
@@ -284,37 +436,27 @@ void StripWorkspace::pairEdges()
     // corners of x and of y; edges are paired at their lower vertex, matching the corners
     // leaving it with those entering it. On edges shared by more than two triangles the first
     // come are paired and the rest see no neighbour there.
-    struct Around {
-        uint32_t next;     // vertex after x in the corner's triangle
-        uint32_t previous; // vertex before x
-        bool taken;        // the edge entering x is paired
-    };
-    std::vector<Around> around;
+    TriangleLinks* links = m_links;
+    std::vector<uint32_t> entering(m_maxDegree); // vertex before x per corner, kNone once paired
     for (uint32_t x = 0; x < m_vertexCount; ++x) {
-        uint32_t first = m_vertexStart[x];
-        uint32_t count = m_vertexStart[x + 1] - first;
-        const uint32_t* corners = m_vertexCorners.data() + first;
-        if (around.size() < count)
-            around.resize(count);
+        const uint32_t count = m_cornerLists[x].live;
+        const CornerEntry* corners = m_corners + m_cornerLists[x].first;
+        for (uint32_t b = 0; b < count; ++b)
+            entering[b] = corners[b].previous;
         for (uint32_t a = 0; a < count; ++a) {
-            const TriangleWork& work = m_triangles[corners[a] >> 2];
-            unsigned j = corners[a] & 3;
-            around[a] = {work.vertex[nextCorner(j)], work.vertex[previousCorner(j)], false};
-        }
-        for (uint32_t a = 0; a < count; ++a) {
-            uint32_t y = around[a].next;
+            uint32_t y = corners[a].next;
             if (y < x)
                 continue;
             for (uint32_t b = 0; b < count; ++b) {
-                if (around[b].previous != y || around[b].taken)
+                if (entering[b] != y)
                     continue;
-                around[b].taken = true;
-                uint32_t t = corners[a] >> 2;
-                unsigned e = corners[a] & 3; // edge leaving x
-                uint32_t u = corners[b] >> 2;
-                unsigned f = previousCorner(corners[b] & 3); // edge entering x
-                m_triangles[t].neighbour[e] = u << 2 | f;
-                m_triangles[u].neighbour[f] = t << 2 | e;
+                entering[b] = kNone;
+                uint32_t t = corners[a].corner >> 2;
+                unsigned e = corners[a].corner & 3; // edge leaving x
+                uint32_t u = corners[b].corner >> 2;
+                unsigned f = kPreviousCorner[corners[b].corner & 3]; // edge entering x
+                links[t].neighbour[e] = u << 2 | f;
+                links[u].neighbour[f] = t << 2 | e;
                 break;
             }
         }
@@ -324,217 +466,288 @@ void StripWorkspace::pairEdges()
 void StripWorkspace::initialiseStates()
 {
     for (uint32_t t = m_triangleCount; t-- > 0;) {
-        TriangleWork& work = m_triangles[t];
-        if (work.state != kFree)
+        if (m_status[t] != kFree)
             continue;
-        uint8_t count = 0;
-        for (unsigned e = 0; e < 3; ++e)
-            count += work.neighbour[e] != kNone;
-        work.freeNeighbours = count;
+        const TriangleLinks& links = m_links[t];
+        uint32_t count = uint32_t(links.neighbour[0] != m_noNeighbour) + uint32_t(links.neighbour[1] != m_noNeighbour)
+                         + uint32_t(links.neighbour[2] != m_noNeighbour);
+        m_status[t] = count << kFreeShift | (count == 0 ? kLeftover : kFree);
         // Pushed in reverse, so that equal candidates pop in working order.
-        if (count == 0)
-            work.state = kLeftover;
-        else if (count == 1)
-            m_lonely.push_back(t);
-        else if (count == 2)
-            m_border.push_back(t);
+        m_lonely[m_lonelyCount] = t;
+        m_lonelyCount += count == 1;
+        m_border[m_borderCount] = t;
+        m_borderCount += count == 2;
     }
-    m_cachePos.assign(m_vertexCount, 0);
-    m_ring.assign(m_cacheSize, kNone);
+    std::fill(m_cachePos, m_cachePos + m_vertexCount, 0u);
+    std::fill(m_simulated, m_simulated + m_vertexCount, SimulatedPosition{0, 0});
+    std::fill(m_ring, m_ring + m_cacheSize, kNone);
     m_counter = m_cacheSize + 1;
-    m_trialMissed.resize(m_maxLength + 2);
-    m_best.vertices.resize(m_maxLength + 2);
-    m_best.triangles.resize(m_maxLength);
-    m_current.vertices.resize(m_maxLength + 2);
-    m_current.triangles.resize(m_maxLength);
+    // A vertex is cached at most once at a time, so each corner is queued at most once.
+    size_t frontBound = std::min<size_t>(size_t(m_cacheSize) * m_maxDegree, 3 * size_t(m_triangleCount));
+    size_t frontSize = std::bit_ceil(frontBound + 1);
+    m_front.reset(new QueuedCorner[frontSize]);
+    m_frontMask = static_cast<uint32_t>(frontSize - 1);
+    m_hot.reserve(256);
 }
 
 void StripWorkspace::accessCache(uint32_t vertex)
 {
     if (isCached(vertex))
         return;
-    m_ring[m_counter % m_cacheSize] = vertex;
+    if (m_ring[m_ringHead] != kNone)
+        m_frontStart = m_segmentEnd[m_ringHead]; // the oldest vertex leaves
+    m_ring[m_ringHead] = vertex;
     m_cachePos[vertex] = m_counter++;
+    enterFront(vertex);
+    m_segmentEnd[m_ringHead] = m_frontEnd;
+    if (++m_ringHead == m_cacheSize)
+        m_ringHead = 0;
 }
 
-void StripWorkspace::considerCandidate(uint32_t triangle, unsigned corner, uint32_t age)
+void StripWorkspace::enterFront(uint32_t vertex)
 {
-    // The vertex at the given corner is cached and that old, the oldest cached vertex of the
-    // triangle since the search visits cached vertices oldest first.
-    const TriangleWork& work = m_triangles[triangle];
-    uint32_t cached = 1 + isCached(work.vertex[nextCorner(corner)]) + isCached(work.vertex[previousCorner(corner)]);
-    uint32_t score = cached << 16 | (3u - work.freeNeighbours) << 8 | age;
-    unsigned slot = m_candidateCount;
-    if (slot == kCandidates) {
-        if (score <= m_candidateScore[kCandidates - 1])
-            return;
-        --slot;
-    } else {
-        ++m_candidateCount;
-    }
-    while (slot > 0 && m_candidateScore[slot - 1] < score) {
-        m_candidateScore[slot] = m_candidateScore[slot - 1];
-        m_candidates[slot] = m_candidates[slot - 1];
-        --slot;
-    }
-    m_candidateScore[slot] = score;
-    m_candidates[slot] = triangle;
-}
-
-void StripWorkspace::scanVertex(uint32_t vertex, uint32_t age, uint32_t stamp)
-{
-    uint32_t* corners = m_vertexCorners.data() + m_vertexStart[vertex];
-    uint32_t live = m_liveCount[vertex];
-    for (uint32_t k = 0; k < live;) {
-        uint32_t corner = corners[k];
-        TriangleWork& work = m_triangles[corner >> 2];
-        if (!isFree(work.state)) {
-            corners[k] = corners[--live]; // taken for good: drop it from the vertex
-            continue;
+    // Queues the vertex's triangles that may still start strips and keeps only those in its
+    // list, in order; the others never will again. A triangle whose second cached vertex this
+    // is turns hot under the other one (the older); one whose third it is gets a second hot
+    // entry, under the second oldest, which takes over once the oldest leaves.
+    CornerList& list = m_cornerLists[vertex];
+    CornerEntry* corners = m_corners + list.first;
+    const uint32_t position = m_cachePos[vertex];
+    const uint32_t live = list.live;
+    uint32_t kept = 0;
+    uint32_t end = m_frontEnd;
+    for (uint32_t k = 0; k < live; ++k) {
+        CornerEntry entry = corners[k];
+        uint32_t candidate = uint32_t(stateOf(m_status[entry.corner >> 2]) == kFree);
+        corners[kept] = entry;
+        kept += candidate;
+        m_front[end & m_frontMask] = {entry.corner, position, entry.next, entry.previous};
+        end += candidate;
+        bool nextCached = isCached(entry.next), previousCached = isCached(entry.previous);
+        if (candidate && (nextCached || previousCached)) {
+            uint32_t t = entry.corner >> 2;
+            unsigned j = entry.corner & 3;
+            // Under the younger of the two when both are cached.
+            bool underNext = nextCached && !(previousCached && m_cachePos[entry.previous] > m_cachePos[entry.next]);
+            if (underNext)
+                m_hot.push_back({t << 2 | kNextCorner[j], m_cachePos[entry.next], entry.previous, vertex});
+            else
+                m_hot.push_back({t << 2 | kPreviousCorner[j], m_cachePos[entry.previous], vertex, entry.next});
         }
-        ++k;
-        if (work.state != kFree || work.stamp == stamp)
-            continue;
-        work.stamp = stamp;
-        considerCandidate(corner >> 2, corner & 3, age);
     }
-    m_liveCount[vertex] = live;
+    list.live = kept;
+    m_frontEnd = end;
+}
+
+uint32_t StripWorkspace::nextStamp()
+{
+    if (m_stamp == kMaxStamp) {
+        // Stamps only need to differ from the current one: start over with all cleared.
+        for (uint32_t t = 0; t <= m_triangleCount; ++t)
+            m_status[t] &= kFlagsMask;
+        std::fill(m_simulated, m_simulated + m_vertexCount, SimulatedPosition{0, 0});
+        m_stamp = 0;
+    }
+    return ++m_stamp;
+}
+
+unsigned StripWorkspace::rankHot()
+{
+    // A triangle counts under its oldest cached vertex; an entry under a younger one, which
+    // the cache positions of the entry's other two vertices reveal, waits for its turn. The
+    // tests are arithmetic rather than branches, as their outcome follows the mesh, which no
+    // predictor learns. Entries of taken triangles or evicted vertices are dropped on the way.
+    uint32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0; // best scores so far, 0 for none
+    uint32_t c0 = kNone, c1 = kNone, c2 = kNone, c3 = kNone;
+    const uint32_t* status = m_status;
+    const uint32_t* cachePos = m_cachePos;
+    const uint32_t oldestPosition = m_counter - m_cacheSize;
+    const uint32_t cacheSize = m_cacheSize;
+    QueuedCorner* entries = m_hot.data();
+    const uint32_t end = static_cast<uint32_t>(m_hot.size());
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i != end; ++i) {
+        const QueuedCorner entry = entries[i];
+        // Ranks in the cache, oldest 0; uncached vertices wrap around to huge values.
+        uint32_t rank = entry.ownPosition - oldestPosition;
+        uint32_t nextRank = cachePos[entry.next] - oldestPosition;
+        uint32_t previousRank = cachePos[entry.previous] - oldestPosition;
+        uint32_t live = uint32_t(stateOf(status[entry.corner >> 2]) == kFree) & uint32_t(rank < cacheSize);
+        entries[kept] = entry;
+        kept += live;
+        uint32_t valid = live & uint32_t(std::min(nextRank, previousRank) > rank);
+        uint32_t nextCached = nextRank < cacheSize;
+        uint32_t cached = 1 + nextCached + uint32_t(previousRank < cacheSize);
+        uint32_t score = ((cached << 1 | nextCached) << kAgeBits | (cacheSize - rank)) & (0u - valid);
+        if (score <= s3)
+            continue;
+        uint32_t t = entry.corner >> 2;
+        if (score > s1) {
+            s3 = s2;
+            c3 = c2;
+            s2 = s1;
+            c2 = c1;
+            if (score > s0) {
+                s1 = s0;
+                c1 = c0;
+                s0 = score;
+                c0 = t;
+            } else {
+                s1 = score;
+                c1 = t;
+            }
+        } else if (score > s2) {
+            s3 = s2;
+            c3 = c2;
+            s2 = score;
+            c2 = t;
+        } else {
+            s3 = score;
+            c3 = t;
+        }
+    }
+    m_hot.resize(kept);
+    m_candidates[0] = c0;
+    m_candidates[1] = c1;
+    m_candidates[2] = c2;
+    m_candidates[3] = c3;
+    return uint32_t(s0 != 0) + uint32_t(s1 != 0) + uint32_t(s2 != 0) + uint32_t(s3 != 0);
 }
 
 void StripWorkspace::gatherCandidates()
 {
-    m_candidateCount = 0;
-    uint32_t stamp = ++m_stamp;
-    // Oldest first, so that a triangle is seen first through its oldest cached vertex.
-    unsigned slot = m_counter % m_cacheSize;
-    for (uint32_t age = m_cacheSize; age > 0; --age) {
-        uint32_t v = m_ring[slot];
-        if (v != kNone)
-            scanVertex(v, age, stamp);
-        if (++slot == m_cacheSize)
-            slot = 0;
+    unsigned count = rankHot();
+    // Fewer than four hot triangles: the rest come from those with only one vertex cached,
+    // which rank alike but by its age, so the first met in the front, oldest first, are best.
+    const uint32_t oldestPosition = m_counter - m_cacheSize;
+    for (uint32_t i = m_frontStart; i != m_frontEnd && count < kCandidates; ++i) {
+        const QueuedCorner& entry = m_front[i & m_frontMask];
+        if (stateOf(m_status[entry.corner >> 2]) == kFree && m_cachePos[entry.next] - oldestPosition >= m_cacheSize
+            && m_cachePos[entry.previous] - oldestPosition >= m_cacheSize)
+            m_candidates[count++] = entry.corner >> 2;
     }
+    m_candidateCount = count;
 }
 
 uint32_t StripWorkspace::popStartTriangle()
 {
-    for (std::vector<uint32_t>* stack : {&m_lonely, &m_border}) {
-        while (!stack->empty()) {
-            uint32_t t = stack->back();
-            stack->pop_back();
-            if (m_triangles[t].state == kFree)
-                return t;
-        }
+    while (m_lonelyCount > 0) {
+        uint32_t t = m_lonely[--m_lonelyCount];
+        if (stateOf(m_status[t]) == kFree)
+            return t;
+    }
+    while (m_borderCount > 0) {
+        uint32_t t = m_border[--m_borderCount];
+        if (stateOf(m_status[t]) == kFree)
+            return t;
     }
     for (; m_startCursor < m_triangleCount; ++m_startCursor) {
-        if (m_triangles[m_startCursor].state == kFree)
+        if (stateOf(m_status[m_startCursor]) == kFree)
             return m_startCursor++;
     }
     return kNone;
 }
 
-bool StripWorkspace::simHit(uint32_t vertex, uint32_t misses) const
-{
-    // A simulation lists the few vertices it loads instead of marking them per vertex, which
-    // keeps it clear of the large per-vertex arrays.
-    for (uint32_t i = misses; i-- > 0;) {
-        if (m_trialMissed[i] == vertex)
-            return misses - i <= m_cacheSize;
-    }
-    return m_counter + misses - m_cachePos[vertex] <= m_cacheSize;
-}
-
-void StripWorkspace::simTake(uint32_t triangle, unsigned entryEdge, uint32_t& orphans)
-{
-    // Counts the free neighbours outside the strip whose only free neighbour is the taken
-    // triangle. A triangle entered from the strip with a single free neighbour was such an
-    // orphan of the strip's previous triangle, and no longer is. (A neighbour cut off by two
-    // strip triangles at once goes uncounted: it is rare, and tracking it slowed the whole
-    // build by a sixth.)
-    TriangleWork& self = m_triangles[triangle];
-    if (entryEdge != 3 && self.freeNeighbours == 1)
-        --orphans;
-    self.stamp = m_stamp;
-    for (unsigned e = 0; e < 3; ++e) {
-        uint32_t n = self.neighbour[e];
-        if (n == kNone || e == entryEdge)
-            continue;
-        const TriangleWork& other = m_triangles[n >> 2];
-        orphans += isFree(other.state) && other.freeNeighbours == 1 && other.stamp != m_stamp;
-    }
-}
-
 void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
 {
     // Walks the strip that starts with the triangle rotated to begin at corner `rotation`.
-    // Every prefix is a possible strip; the cheapest per triangle is kept.
-    ++m_stamp;
-    StripTrial& cur = m_current;
+    // Every prefix is a possible strip; the cheapest per triangle is kept. A vertex the walk
+    // loads gets its simulated cache position in a side table tagged with the walk's stamp,
+    // so nothing needs undoing afterwards.
+    const uint32_t stamp = nextStamp();
+    const uint32_t stampBits = stamp << kStampShift;
+    const TriangleLinks* links = m_links;
+    uint32_t* status = m_status;
+    const uint32_t* cachePos = m_cachePos;
+    SimulatedPosition* simulated = m_simulated;
+    const uint32_t base = m_counter;
+    const uint32_t cacheSize = m_cacheSize;
+    const uint32_t minStripSize = m_minStripSize;
+    const uint32_t missBudget = m_missBudget;
+    const uint32_t maxLength = m_maxLength;
+    uint32_t* verts = m_current.vertices;
+    uint32_t* strip = m_current.triangles;
     uint32_t misses = 0;
     uint32_t orphans = 0;
     uint32_t hits = 0;
     uint32_t missRun = 0;
-    uint32_t* verts = cur.vertices.data();
-    uint32_t* tris = cur.triangles.data();
-    auto access = [&](uint32_t v) {
-        bool hit = simHit(v, misses);
-        if (!hit)
-            m_trialMissed[misses++] = v;
+
+    // Cache position of a vertex as the walk so far left it.
+    auto position = [&](uint32_t v) {
+        SimulatedPosition own = simulated[v];
+        return own.stamp == stamp ? own.position : cachePos[v];
+    };
+    // A free triangle outside the strip whose only free neighbour is being taken. (A
+    // neighbour cut off by two strip triangles at once goes uncounted: it is rare, and
+    // tracking it slowed the whole build by a sixth.)
+    auto orphaned = [&](uint32_t neighbour) {
+        // Free (state bit 1 clear), one free neighbour, and another stamp: all in one test.
+        uint32_t s = status[neighbour >> 2] ^ (stampBits | kFreeUnit);
+        return uint32_t((s & (kFlagsMask & ~1u)) == 0) & uint32_t(s >= (1u << kStampShift));
+    };
+
+    const TriangleLinks* work = &links[triangle];
+    for (unsigned j = 0, corner = rotation; j < 3; ++j, corner = kNextCorner[corner]) {
+        uint32_t v = work->vertex[corner];
+        verts[j] = v;
+        uint32_t current = cachePos[v]; // the start triangle's vertices are distinct
+        uint32_t hit = base + misses - current <= cacheSize;
+        simulated[v] = {stamp, hit ? current : base + misses};
+        misses += hit ^ 1;
         hits += hit;
         missRun = hit ? 0 : missRun + 1;
-    };
-    const TriangleWork& start = m_triangles[triangle];
-    for (unsigned j = 0; j < 3; ++j) {
-        verts[j] = start.vertex[(rotation + j) % 3];
-        access(verts[j]);
     }
-    tris[0] = triangle;
-    simTake(triangle, 3, orphans);
+    strip[0] = triangle;
+    status[triangle] = (status[triangle] & kFlagsMask) | stampBits;
+    orphans += orphaned(work->neighbour[0]) + orphaned(work->neighbour[1]) + orphaned(work->neighbour[2]);
+
     uint32_t length = 1;
     uint32_t bestLength = 0;
     uint64_t bestCost = 0;
-    auto consider = [&] {
-        if (length < m_minStripSize)
-            return;
-        uint64_t cost = misses * kMissWeight + orphans * kOrphanWeight;
-        if (bestLength == 0 || cost * bestLength < bestCost * length
-            || (cost * bestLength == bestCost * length && length > bestLength)) {
-            bestLength = length;
-            bestCost = cost;
-        }
-    };
-    consider();
-    unsigned exitEdge = nextCorner(rotation);
-    uint32_t current = triangle;
-    while (length < m_maxLength) {
-        uint32_t n = m_triangles[current].neighbour[exitEdge];
-        if (n == kNone)
-            break;
+    unsigned exitEdge = kNextCorner[rotation];
+    while (length < maxLength) {
+        uint32_t n = work->neighbour[exitEdge];
         uint32_t next = n >> 2;
-        unsigned entry = n & 3;
-        const TriangleWork& work = m_triangles[next];
-        if (!isFree(work.state) || work.stamp == m_stamp)
+        uint32_t s = status[next];
+        if (!isFree(s) || stampOf(s) == stamp)
             break;
-        uint32_t v = work.vertex[previousCorner(entry)];
-        if (misses >= m_missBudget && length >= m_minStripSize && !simHit(v, misses))
+        unsigned entry = n & 3;
+        const TriangleLinks* nextLinks = &links[next];
+        uint32_t v = nextLinks->vertex[kPreviousCorner[entry]];
+        uint32_t current = position(v);
+        uint32_t hit = base + misses - current <= cacheSize;
+        if (!hit && misses >= missBudget && length >= minStripSize)
             break; // over budget only hits may extend the strip
-        access(v);
+        simulated[v] = {stamp, hit ? current : base + misses};
+        misses += hit ^ 1;
+        hits += hit;
+        missRun = hit ? 0 : missRun + 1;
         verts[length + 2] = v;
-        tris[length] = next;
-        simTake(next, entry, orphans);
+        strip[length] = next;
+        // Entered from the strip with one free neighbour, it was counted as an orphan of the
+        // previous triangle, and no longer is.
+        orphans -= freeNeighboursOf(s) == 1;
+        status[next] = (s & kFlagsMask) | stampBits;
+        orphans += orphaned(nextLinks->neighbour[kNextCorner[entry]]) + orphaned(nextLinks->neighbour[kPreviousCorner[entry]]);
         ++length;
         // The triangle just added sits at position length - 1: even positions leave through the
         // edge after the entry edge, odd ones through the edge before it.
-        exitEdge = (length & 1) ? nextCorner(entry) : previousCorner(entry);
-        current = next;
-        consider();
-        if (hits > 0 && missRun >= kMissRunEnd && length >= m_minStripSize)
-            break;
+        exitEdge = (length & 1) ? kNextCorner[entry] : kPreviousCorner[entry];
+        work = nextLinks;
+        if (length >= minStripSize) {
+            uint64_t cost = misses * kMissWeight + orphans * kOrphanWeight;
+            bool better = bestLength == 0 || cost * bestLength <= bestCost * length;
+            bestLength = better ? length : bestLength;
+            bestCost = better ? cost : bestCost;
+            if (hits > 0 && missRun >= kMissRunEnd)
+                break;
+        }
     }
-    cur.length = bestLength;
-    cur.cost = bestCost;
-    if (cur.betterThan(m_best))
-        std::swap(cur, m_best);
+
+    m_current.length = bestLength;
+    m_current.cost = bestCost;
+    if (m_current.betterThan(m_best))
+        std::swap(m_current, m_best);
 }
 
 void StripWorkspace::simulateCandidates()
@@ -542,29 +755,24 @@ void StripWorkspace::simulateCandidates()
     m_best.length = 0;
     for (unsigned c = 0; c < m_candidateCount; ++c) {
         uint32_t t = m_candidates[c];
-        const TriangleWork& work = m_triangles[t];
-        // A candidate usually meets the cached area along one edge with both vertices cached.
-        // Of the two ways a strip can leave it, the one starting at that edge's second vertex
-        // won about nine times in ten when both were simulated, so for all but the first
-        // candidate only that one is.
-        int onlyRotation = -1;
+        const TriangleLinks& links = m_links[t];
+        // A candidate usually meets the cached area along one edge with both vertices cached,
+        // or at one cached vertex. The strip that starts there with an uncached vertex second
+        // and a cached one third, so that it leaves alongside the cached vertex, won about nine
+        // times in ten at an edge when all were simulated, and simulating only it at a lone
+        // vertex too missed no more on the bench meshes; for all but the first candidate only
+        // that one is.
+        unsigned rotations = 7; // bit r: simulate the strip starting at corner r
         if (c > 0) {
-            unsigned cachedEdges = 0;
-            for (unsigned e = 0; e < 3; ++e) {
-                if (isCached(work.vertex[e]) && isCached(work.vertex[nextCorner(e)])) {
-                    onlyRotation = static_cast<int>(nextCorner(e));
-                    ++cachedEdges;
-                }
-            }
-            if (cachedEdges != 1)
-                onlyRotation = -1;
+            uint32_t cached = uint32_t(isCached(links.vertex[0])) | uint32_t(isCached(links.vertex[1])) << 1
+                              | uint32_t(isCached(links.vertex[2])) << 2;
+            // By the corners cached (bit per corner): that one start, or all when there is none.
+            constexpr unsigned kStart[8] = {7, 2, 4, 2, 1, 1, 4, 7};
+            rotations = kStart[cached];
         }
         for (unsigned rotation = 0; rotation < 3; ++rotation) {
-            if (onlyRotation >= 0 && rotation != unsigned(onlyRotation))
-                continue;
             // A strip leaving through an edge without a free neighbour is one triangle long.
-            uint32_t n = work.neighbour[nextCorner(rotation)];
-            if (n != kNone && isFree(m_triangles[n >> 2].state))
+            if ((rotations >> rotation & 1) && isFree(m_status[links.neighbour[kNextCorner[rotation]] >> 2]))
                 simulate(t, rotation);
         }
     }
@@ -573,32 +781,38 @@ void StripWorkspace::simulateCandidates()
 void StripWorkspace::emitBest(std::vector<StripPrimitive>& primitives)
 {
     const StripTrial& strip = m_best;
-    StripPrimitive primitive;
+    const uint32_t count = strip.length + 2;
+    StripPrimitive& primitive = primitives.emplace_back();
     primitive.type = StripPrimitive::Type::TriangleStrip;
-    primitive.indices.resize(strip.length + 2);
-    for (uint32_t i = 0; i < strip.length + 2; ++i) {
-        primitive.indices[i] = originalIndex(strip.vertices[i]);
-        accessCache(strip.vertices[i]);
+    if (m_remap.empty()) {
+        primitive.indices.assign(strip.vertices, strip.vertices + count);
+    } else {
+        primitive.indices.resize(count);
+        for (uint32_t i = 0; i < count; ++i)
+            primitive.indices[i] = m_remap[strip.vertices[i]];
     }
-    primitives.push_back(std::move(primitive));
 
-    // All strip triangles are marked first so none of them is mistaken for an orphan below.
+    // All strip triangles are marked first so that none of them is mistaken for an orphan
+    // below, nor queued in the front.
+    uint32_t* status = m_status;
     for (uint32_t i = 0; i < strip.length; ++i)
-        m_triangles[strip.triangles[i]].state = kUsed;
+        status[strip.triangles[i]] = (status[strip.triangles[i]] & ~kStateMask) | kUsed;
+    for (uint32_t i = 0; i < count; ++i)
+        accessCache(strip.vertices[i]);
     for (uint32_t i = 0; i < strip.length; ++i) {
-        const TriangleWork& work = m_triangles[strip.triangles[i]];
+        const TriangleLinks& links = m_links[strip.triangles[i]];
         for (unsigned e = 0; e < 3; ++e) {
-            uint32_t n = work.neighbour[e];
-            if (n == kNone)
+            uint32_t other = links.neighbour[e] >> 2;
+            uint32_t s = status[other];
+            if (!isFree(s))
                 continue;
-            TriangleWork& other = m_triangles[n >> 2];
-            if (!isFree(other.state))
-                continue;
-            uint8_t left = --other.freeNeighbours;
+            s -= kFreeUnit;
+            uint32_t left = freeNeighboursOf(s);
             if (left == 0)
-                other.state = kLeftover;
-            else if (left == 1 && other.state == kFree)
-                m_lonely.push_back(n >> 2);
+                s = (s & ~kStateMask) | kLeftover;
+            else if (left == 1 && stateOf(s) == kFree)
+                m_lonely[m_lonelyCount++] = other;
+            status[other] = s;
         }
     }
 }
@@ -608,7 +822,7 @@ void StripWorkspace::appendLeftovers(std::vector<StripPrimitive>& primitives) co
     // Leftovers are drawn in input order, as the skin listed them.
     std::vector<uint32_t> leftovers;
     for (uint32_t t = 0; t < m_triangleCount; ++t) {
-        if (m_triangles[t].state != kUsed)
+        if (stateOf(m_status[t]) != kUsed)
             leftovers.push_back(m_inputTriangle[t]);
     }
     if (leftovers.empty())
@@ -635,6 +849,7 @@ std::vector<StripPrimitive> StripWorkspace::run()
     }
     primitives.reserve(m_triangleCount / 3 + 2);
     compactVertices();
+    allocate();
     buildTables();
     pairEdges();
     initialiseStates();
@@ -653,7 +868,7 @@ std::vector<StripPrimitive> StripWorkspace::run()
             // No candidate reaches the minimum strip size, and none ever will: strips only get
             // shorter as triangles are taken.
             for (unsigned c = 0; c < m_candidateCount; ++c)
-                m_triangles[m_candidates[c]].state = kFreeNoStart;
+                m_status[m_candidates[c]] = (m_status[m_candidates[c]] & ~kStateMask) | kFreeNoStart;
             continue;
         }
         emitBest(primitives);

@@ -21,7 +21,8 @@ struct StripPrimitive {
 class TriangleStripBuilder {
 public:
     struct Settings {
-        // Entries of the FIFO vertex cache the strip order is tuned for (3 at least).
+        // Entries of the FIFO vertex cache the strip order is tuned for (3 at least; sizes
+        // above 2^20 act as 2^20).
         unsigned cacheSize = 16;
         // Strips with fewer triangles than this are not emitted; their triangles are drawn
         // by the final triangle list instead. Values below 2 act as 2 (a strip of one
@@ -41,7 +42,7 @@ public:
     // partial triangle is ignored). Every input triangle is drawn exactly once, with its
     // winding kept, by the returned primitives: strips first, then at most one triangle
     // list holding the remaining triangles in input order. Degenerate triangles always go
-    // to that list; inputs of more than 2^30 triangles come back as one list.
+    // to that list; inputs of 2^30 triangles or more come back as one list.
     std::vector<StripPrimitive> build(std::span<const uint32_t> triangleIndices) const;
 
     const Settings& settings() const { return m_settings; }
