@@ -5,7 +5,11 @@
 # prints the PNG's path. The viewer is stopped afterwards.
 #
 # Usage: scripts/screenshot.sh BUILD_DIR [FILE...]
+# The viewer runs in the directory of the first FILE (file paths are made absolute first),
+# because it reads the Sky background's image "sky2048_0247.jpg" from its working directory
+# and the sample generator writes the sky next to the sample animals.
 # Environment:
+#   FLEXHERD_WORKDIR     run the viewer in this directory instead
 #   FLEXHERD_SCREENSHOT  where to write the PNG (default BUILD_DIR/flexherd-screenshot.png)
 #   FLEXHERD_ERROR_LOG   where the viewer records error boxes (default: a temporary file). A modal
 #                        box would block start-up with nobody to dismiss it, so errors are
@@ -21,9 +25,9 @@ readonly WAIT_TENTHS=200   # 20 s: llvmpipe start-up is slow on a busy machine
 # Second stage, run by xvfb-run: DISPLAY is the private server.
 if [ "${1:-}" = "--inside-xvfb" ]; then
   shift
-  out=$1 viewer=$2
-  shift 2
-  "$viewer" "$@" &
+  out=$1 viewer=$2 workdir=$3
+  shift 3
+  (cd "$workdir" && exec "$viewer" "$@") &
   pid=$!
   stop_viewer() {
     kill "$pid" 2>/dev/null || true
@@ -71,6 +75,21 @@ for tool in xvfb-run xwininfo import; do
   fi
 done
 
+viewer="$(cd "$(dirname "$viewer")" && pwd)/$(basename "$viewer")"
+files=()
+for file in "$@"; do
+  if [ -e "$file" ]; then
+    files+=("$(cd "$(dirname "$file")" && pwd)/$(basename "$file")")
+  else
+    files+=("$file")   # the viewer reports it
+  fi
+done
+workdir=${FLEXHERD_WORKDIR:-}
+if [ -z "$workdir" ]; then
+  workdir=.
+  if [ ${#files[@]} -gt 0 ] && [ -e "${files[0]}" ]; then workdir=$(dirname "${files[0]}"); fi
+fi
+
 out=${FLEXHERD_SCREENSHOT:-$build_dir/flexherd-screenshot.png}
 mkdir -p "$(dirname "$out")"
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
@@ -85,7 +104,7 @@ export FLEXHERD_ERROR_LOG
 export LIBGL_ALWAYS_SOFTWARE=1
 
 status=0
-xvfb-run -a -s "$XVFB_SCREEN" bash "${BASH_SOURCE[0]}" --inside-xvfb "$out" "$viewer" "$@" || status=$?
+xvfb-run -a -s "$XVFB_SCREEN" bash "${BASH_SOURCE[0]}" --inside-xvfb "$out" "$viewer" "$workdir" ${files[@]+"${files[@]}"} || status=$?
 
 if [ -s "$FLEXHERD_ERROR_LOG" ]; then
   echo "screenshot.sh: the viewer reported errors:" >&2

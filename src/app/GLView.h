@@ -1,58 +1,160 @@
 #pragma once
 
-#include "app/AnimalType.h"
+#include "app/FrameStamps.h"
+#include "app/StatisticsTable.h"
+#include "app/ViewScene.h"
 
+// GLEW insists on coming before gl.h, which wx/glcanvas.h includes.
+#include <GL/glew.h>
 #include <wx/glcanvas.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-// The OpenGL canvas filling the main frame, and the scene it shows: the animal types loaded so
-// far. In this milestone it clears to a light gray and keeps the loaded skins; herds, cameras
-// and skin drawing arrive in later milestones on top of the same loading entry points, which
-// is why the loaders for camera keys, herds and text skins already exist and refuse politely.
+class AttributeWithKeys;
+class Camera;
+class HerdCreator;
+class OrthoCamera;
+class ProjectiveFixedYCamera;
+class SkinRenderer;
+class TileRenderer;
+class ViewSettings;
+
+// The OpenGL canvas filling the main frame, and the scene it shows: one hierarchical herd per
+// loaded animal type with a renderer pair per level (ViewScene), both cameras with their keyed
+// attributes, the animation clock (time counted in frames) and the frame statistics.
+//
+// Idle events advance the animation one frame while "&Running" is checked; paints draw sky,
+// ground, herds (hardware renderers when "Use vertex program" is checked, else software ones,
+// shadows first with PRT) and the statistics overlay; the mouse steers the current camera and
+// keys step frames and add or remove animals. Every choice is read from the ViewSettings (the
+// main frame's menus) at the moment it matters.
 //
 // The GL context belongs to the application (FlexherdApp::glContext), so it outlives any
-// canvas and can later be shared by every view.
+// canvas. Owns its scene and cameras; all members run on the GUI thread.
 class GLView : public wxGLCanvas {
 public:
-    explicit GLView(wxWindow* parent);
+    enum class CameraChoice { Perspective, Orthographic };
 
-    // Reads every level of a binary skin file. When the file cannot be used the error box shows
-    // the loader's caption and message and the result is null; otherwise the new animal type.
-    std::shared_ptr<AnimalType> loadBinarySkin(const std::string& path);
-    // Stores a type built from the levels of one file and returns it. Later milestones place a
-    // herd of the type here too.
-    std::shared_ptr<AnimalType> addSkin(std::vector<std::shared_ptr<Skin>> skins, std::filesystem::path directory);
+    // settings must outlive the view (the main frame, its parent, answers them).
+    GLView(wxWindow* parent, ViewSettings& settings);
+    ~GLView() override;
 
-    // Not readable by this build: each throws IOException naming the path, so the user gets an
-    // error box instead of a command that silently does nothing.
-    void loadCameraKeys(const std::string& path);
-    void loadHerd(const std::string& path);
-    void loadTextSkin(const std::string& path);
+    // The current frame becomes max(frame, 0); every herd is moved there (walking when
+    // "Moving" is checked) and the current camera's keyed attributes are evaluated at it.
+    void setFrame(int frame);
+    int currentFrame() const { return m_currentFrame; }
 
-    // Forgets every loaded type.
+    unsigned totalAnimalCount() const;
+    // Adds animals to or removes them from randomly picked herds until n are shown in total.
+    void setAnimalCount(unsigned n);
+    // Installs a creator; every herd is rebuilt from it unless it equals the current one.
+    void setHerdCreator(std::shared_ptr<HerdCreator> creator);
+    std::shared_ptr<HerdCreator> currentHerdCreator() const;
+
+    // A new hierarchical herd for the level skins of one animal type (finest first), its
+    // renderers, and a shadow renderer for each level skin with a next skin. Null for no skins.
+    // Throws what renderer construction throws (IOException for an unreadable texture); the
+    // herd stays added then.
+    std::shared_ptr<HierarchicalHerd> addSkin(const std::vector<std::shared_ptr<Skin>>& skins,
+                                              const std::filesystem::path& directory);
+    // Drops every herd and renderer and starts a new, empty herd collection.
     void clear();
-    // Animals in all herds together. No herds exist yet, so always 0.
-    int totalAnimalCount() const;
-    // Resizes the herds to count animals in total; with no herds (always, so far) nothing happens.
-    void setAnimalCount(int count);
 
-    // The loaded types in load order.
-    const std::vector<std::shared_ptr<AnimalType>>& animalTypes() const { return m_animalTypes; }
+    // Every renderer releases its GL resources (rebuilt from the settings at the next draw),
+    // herds are drawn again after a renderer error, and the view repaints.
+    void applyRenderSettings();
+    // Makes a camera current with a copy of its keyed attribute list, and repaints.
+    void useCamera(CameraChoice which);
+    // The first hardware renderer's vertex program, or "No vertex program currently in use (1)"
+    // without hardware renderers.
+    std::string vertexProgramText() const;
+    // The frame of the last key over the current camera's attributes (truncated), 0 without keys.
+    int keyFrameCount() const;
+    // Paints per second over the recent frame stamps; NaN with fewer than two.
+    double framesPerSecond() const { return m_frameStamps.framesPerSecond(); }
+    // Exponential average of the herd drawing time, in seconds.
+    double averageDrawTime() const { return m_averageDrawTime; }
 
-    // Draws the scene into the back buffer of the current context without swapping, so tests
-    // can read the pixels back. Needs this canvas's context to be current.
+    // Loaders of the open command. loadBinarySkin shows a failing file's own error box (caption
+    // "Error reading skin") and returns null; otherwise the new herd.
+    std::shared_ptr<HierarchicalHerd> loadBinarySkin(const std::string& path);
+    // Replaces the scene by a herd file's herds. Throws IOException for an unreadable or
+    // malformed herd file (the herds made before the bad line stay); a skin file named in it
+    // that cannot be read is shown in its own error box and ends the reading.
+    void loadHerd(const std::string& path);
+    // Not readable by this build yet: each throws IOException naming the path.
+    void loadCameraKeys(const std::string& path);
+    std::shared_ptr<HierarchicalHerd> loadTextSkin(const std::string& path);
+    // Writes the herd file; throws IOException.
+    void saveHerd(const std::string& path) const;
+
+    // Draws one frame into the back buffer of the current context: stamps the frame, then
+    // lights, background, camera, sky, ground, herds and the overlay, and glFlush; no swap, so
+    // tests can read the pixels back. Needs this canvas's context current.
     void render();
+    // Makes the application's context current on this canvas; false when there is none or
+    // the window cannot take it yet.
+    bool makeCurrent();
+
+    // The overlay's rows as they would be drawn now.
+    std::vector<std::pair<std::string, std::string>> statisticsRows() const;
+    StatisticsFigures statisticsFigures() const;
+
+    bool showStatistics() const { return m_showStatistics; }
+    void setShowStatistics(bool show) { m_showStatistics = show; }
+    bool rendererFailed() const { return m_rendererFailed; }
+    // Empties the frame stamps: the frame rate is measured afresh from the next paint.
+    void restartFrameRate() { m_frameStamps.clear(); }
+    std::size_t frameStampCount() const { return m_frameStamps.size(); }
+
+    ViewScene& scene() { return m_scene; }
+    const ViewScene& scene() const { return m_scene; }
+    const std::shared_ptr<ProjectiveFixedYCamera>& perspectiveCamera() const { return m_perspectiveCamera; }
+    const std::shared_ptr<OrthoCamera>& orthoCamera() const { return m_orthoCamera; }
+    const std::shared_ptr<Camera>& currentCamera() const { return m_currentCamera; }
+    const std::vector<std::shared_ptr<AttributeWithKeys>>& currentAttributes() const { return m_currentAttributes; }
+    const std::vector<std::shared_ptr<AttributeWithKeys>>& allAttributes() const { return m_allAttributes; }
+    wxSize clientSize() const { return wxSize(m_clientWidth, m_clientHeight); }
 
 private:
-    void onPaint(wxPaintEvent& event);
-    void onEraseBackground(wxEraseEvent& event);
+    // GLViewInput.cpp
+    void onIdle(wxIdleEvent& event);
     void onSize(wxSizeEvent& event);
+    void onMouse(wxMouseEvent& event);
+    void onKeyDown(wxKeyEvent& event);
+    void onEraseBackground(wxEraseEvent& event);
 
-    // Client size in pixels (not DIPs): what glViewport needs.
-    wxSize m_viewportSize;
-    std::vector<std::shared_ptr<AnimalType>> m_animalTypes;
+    // GLViewPaint.cpp
+    void onPaint(wxPaintEvent& event);
+    void setUpLights();
+    void clearBackground();
+    void applyCamera();
+    void drawGroundPlane(bool shadowsDrawn);
+    void drawHerds(bool shadowsDrawn);
+    // The renderers of the queue the paint draws from ("Use vertex program" decides).
+    std::vector<std::shared_ptr<SkinRenderer>> chosenRenderers() const;
+
+    ViewSettings& m_settings;
+    int m_clientWidth = 200;
+    int m_clientHeight = 200;
+    ViewScene m_scene;
+    std::shared_ptr<ProjectiveFixedYCamera> m_perspectiveCamera;
+    std::shared_ptr<OrthoCamera> m_orthoCamera;
+    std::shared_ptr<Camera> m_currentCamera;
+    // Image export installs one for the duration of an export; then paints leave viewport,
+    // aspect ratio and buffers alone.
+    std::unique_ptr<TileRenderer> m_exportTarget;
+    FrameStamps m_frameStamps;
+    double m_averageDrawTime = 0.0;
+    bool m_rendererFailed = false;
+    int m_currentFrame = 0;
+    bool m_showStatistics = true;
+    std::vector<std::shared_ptr<AttributeWithKeys>> m_allAttributes;
+    std::vector<std::shared_ptr<AttributeWithKeys>> m_currentAttributes;
+    std::vector<std::shared_ptr<AttributeWithKeys>> m_perspectiveAttributes;
+    std::vector<std::shared_ptr<AttributeWithKeys>> m_orthoAttributes;
 };

@@ -4,29 +4,41 @@
 #include "app/FileDispatch.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
+#include "herd/GaussianHerdCreator.h"
+#include "herd/HerdScene.h"
 
+#include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/textctrl.h>
+#include <wx/textdlg.h>
 
 #include <filesystem>
 
 MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& position, const wxSize& size, long style)
     : wxFrame(parent, wxID_ANY, title, position, size, style)
 {
-    auto* fileMenu = new wxMenu;
-    fileMenu->Append(kOpenSkinId, "Open skinned mesh...");
-    fileMenu->AppendSeparator();
-    fileMenu->Append(kExitId, "E&xit");
-
-    auto* menuBar = new wxMenuBar;
-    menuBar->Append(fileMenu, "&File");
-    SetMenuBar(menuBar);
+    buildMenuBar();
 
     // The only child: a frame stretches its single child over the whole client area.
-    m_view = new GLView(this);
+    m_view = new GLView(this, *this);
+    // "Round" in the herd dialog.
+    m_view->setHerdCreator(std::make_shared<GaussianHerdCreator>());
 
     Bind(wxEVT_MENU, &MyFrame::onOpenSkin, this, kOpenSkinId);
     Bind(wxEVT_MENU, &MyFrame::onExit, this, kExitId);
+    Bind(wxEVT_MENU, &MyFrame::onCamera, this, kPerspectiveId, kOrthographicId);
+    Bind(wxEVT_MENU, &MyFrame::onShowVertexProgram, this, kShowVertexProgramId);
+    Bind(wxEVT_MENU, &MyFrame::onMoving, this, kMovingId);
+    Bind(wxEVT_MENU, &MyFrame::onHerdProperties, this, kHerdPropertiesId);
+    Bind(wxEVT_MENU, &MyFrame::onAbout, this, kAboutId);
+    Bind(wxEVT_MENU, [](wxCommandEvent&) {}, kNoCommandId);
+    Bind(wxEVT_MENU, &MyFrame::onLoadHerd, this, kLoadHerdId);
+    Bind(wxEVT_MENU, &MyFrame::onSaveHerd, this, kSaveHerdId);
+    Bind(wxEVT_MENU, &MyFrame::onAnimalCount, this, kAnimalCountId);
+    Bind(wxEVT_KEY_DOWN, &MyFrame::onKeyDown, this);
 }
 
 void MyFrame::openFile(const std::string& path)
@@ -62,11 +74,7 @@ void MyFrame::openSkinFiles(const std::vector<std::string>& paths)
     }
 }
 
-void MyFrame::rebuildCountMenus()
-{
-}
-
-void MyFrame::onOpenSkin(wxCommandEvent& event)
+void MyFrame::onOpenSkin(wxCommandEvent&)
 {
     auto* dialog = new wxFileDialog(this, "Open a skin file", "", "",
         "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|All files(*.*)|*.*", wxFD_OPEN | wxFD_MULTIPLE);
@@ -84,7 +92,93 @@ void MyFrame::onOpenSkin(wxCommandEvent& event)
         openSkinFiles(paths);
 }
 
-void MyFrame::onExit(wxCommandEvent& event)
+void MyFrame::onExit(wxCommandEvent&)
 {
     Destroy();
+}
+
+void MyFrame::onCamera(wxCommandEvent& event)
+{
+    m_view->useCamera(event.GetId() == kOrthographicId ? GLView::CameraChoice::Orthographic
+                                                       : GLView::CameraChoice::Perspective);
+}
+
+void MyFrame::onShowVertexProgram(wxCommandEvent&)
+{
+    // Modeless, so the program can be read next to the animals it draws; each showing is a new
+    // window with the program of that moment.
+    auto* dialog = new wxDialog(this, wxID_ANY, "Vertex program", wxDefaultPosition, wxSize(640, 480),
+                                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
+    auto* text = new wxTextCtrl(dialog, wxID_ANY, wxString::FromUTF8(m_view->vertexProgramText()), wxDefaultPosition,
+                                wxDefaultSize, wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(text, 1, wxEXPAND);
+    dialog->SetSizer(sizer);
+    dialog->Bind(wxEVT_CLOSE_WINDOW, [dialog](wxCloseEvent&) { dialog->Destroy(); });
+    dialog->Show();
+}
+
+void MyFrame::onMoving(wxCommandEvent&)
+{
+    m_view->setFrame(0);
+}
+
+void MyFrame::onHerdProperties(wxCommandEvent&)
+{
+    wxMessageBox("The herd properties dialog is not available in this build yet.", "Herd properties",
+                 wxOK | wxICON_INFORMATION, this);
+}
+
+void MyFrame::onAbout(wxCommandEvent&)
+{
+    wxMessageBox("Flexherd demo\nA viewer for skinned mesh animations and large herds of them.", "About Flexherd",
+                 wxOK | wxICON_INFORMATION, this);
+}
+
+void MyFrame::onLoadHerd(wxCommandEvent&)
+{
+    wxFileDialog dialog(this, "Load herd", "", "", "Herd Files(*.herd)|*.herd|All files(*.*)|*.*", wxFD_OPEN);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    try {
+        m_view->loadHerd(std::string(dialog.GetPath().fn_str()));
+        rebuildCountMenus();
+    } catch (const Exception& e) {
+        showErrorBox(HerdScene::kLoadHerdCaption, e.message(), this);
+    }
+}
+
+void MyFrame::onSaveHerd(wxCommandEvent&)
+{
+    wxFileDialog dialog(this, "Save herd", "", "", "Herd Files(*.herd)|*.herd|All files(*.*)|*.*",
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    try {
+        m_view->saveHerd(std::string(dialog.GetPath().fn_str()));
+    } catch (const Exception& e) {
+        showErrorBox(HerdScene::kSaveHerdCaption, e.message(), this);
+    }
+}
+
+void MyFrame::onAnimalCount(wxCommandEvent&)
+{
+    long value = static_cast<long>(m_view->totalAnimalCount());
+    do {
+        wxTextEntryDialog dialog(this, "Number of animals", "Number of animals", wxString::Format("%ld", value),
+                                 wxOK | wxCANCEL | wxCENTRE);
+        if (dialog.ShowModal() != wxID_OK) return;
+        // Text that is not a number reads as 0 and asks again.
+        if (!dialog.GetValue().ToLong(&value)) value = 0;
+    } while (value <= 0 || value > 100000);
+    m_view->setAnimalCount(static_cast<unsigned>(value));
+    m_view->Refresh(false);
+}
+
+void MyFrame::onKeyDown(wxKeyEvent& event)
+{
+    const int code = event.GetKeyCode();
+    // The frame only ever starts the animation; the view's own handler toggles it.
+    if (event.ControlDown() && (code == 'R' || code == 'r'))
+        setRunning(true);
+    else
+        event.Skip();
 }

@@ -1,42 +1,105 @@
 #pragma once
 
+#include "app/MenuIds.h"
+#include "app/ViewSettings.h"
+
 #include <wx/frame.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
 class GLView;
+class wxMenu;
+class wxMenuItem;
 
-// The viewer's main window: the menu bar and the GLView filling the client area. Turns file
-// names into loads on the view and every load failure into an error box, so a bad file never
-// ends the program or the loading of the files after it.
+// The viewer's main window: the menu bar and the GLView filling the client area. The menus'
+// check and radio items are the settings store: the frame answers the renderers' and the
+// view's settings queries from their check states at the moment of asking, so nothing is
+// copied. Turns file names into loads on the view and every load failure into an error box,
+// so a bad file never ends the program or the loading of the files after it.
 //
-// Menus of this milestone: "&File" with "Open skinned mesh..." and "E&xit". Ctrl+R toggles the
-// "&Running" item once the animation menu exists; until then the frame handles no keys.
-class MyFrame : public wxFrame {
+// Menus: "&File", "&Camera", "Render" (with "Lighting", "Method", "LOD", "Geometry" and
+// "Background"), "Eigenskin" ("Vertex corrections", "Normal corrections"), "PRT"
+// ("Corrections"), "Herd" and "Help". The correction-count and fixed-level items are remade
+// from the loaded skins after every load (rebuildCountMenus).
+class MyFrame : public wxFrame, public ViewSettings {
 public:
-    // Menu command ids; fixed numbers rather than wxID_ANY so scripts and tests can send them.
-    static constexpr int kOpenSkinId = 0;
-    static constexpr int kExitId = 11;
+    static constexpr int kOpenSkinId = ::kOpenSkinId;
+    static constexpr int kExitId = ::kExitId;
 
     MyFrame(wxWindow* parent, const wxString& title, const wxPoint& position, const wxSize& size, long style);
 
-    // Loads one file, choosing the loader by extension (fileKindOf). Failures reading the file
-    // show "Error reading file" with the loader's message; a path the file system rejects shows
-    // "Error reading skin" / "Invalid path: 'PATH'.". Other exceptions pass through.
+    // Loads one file, choosing the loader by extension (fileKindOf), then rebuilds the count
+    // menus. Failures reading the file show "Error reading file" with the loader's message; a
+    // path the file system rejects shows "Error reading skin" / "Invalid path: 'PATH'.".
     void openFile(const std::string& path);
     // What the open command does with the chosen files: replaces the scene with them, loaded in
     // order, and fills the herds up to ten animals.
     void openSkinFiles(const std::vector<std::string>& paths);
-    // Rebuilds the correction and level-of-detail menus from the loaded skins in a later
-    // milestone; those menus do not exist yet, so nothing to do.
+    // Remakes "Vertex corrections", "Normal corrections" and PRT "Corrections" with one item per
+    // basis vector of the largest skin in use (selecting 2, 2 and 7 where there are that many),
+    // and the fixed "LOD" levels with one item per level of the deepest herd.
     void rebuildCountMenus();
 
     GLView* view() const { return m_view; }
 
+    // RenderSettings, from the menus.
+    GeometryMode geometryMode() const override;
+    LightingMode lightingMode() const override;
+    RenderMethod renderMethod() const override;
+    bool wireframeOnShaded() const override;
+    bool useTriangleStrips() const override;
+    unsigned vertexCorrectionCount() const override;
+    unsigned normalCorrectionCount() const override;
+    unsigned prtCorrectionCount() const override;
+
+    // ViewSettings, from the menus.
+    bool useVertexProgram() const override;
+    BackgroundMode backgroundMode() const override;
+    bool groundPlane() const override;
+    bool shadows() const override;
+    DetailMode detailMode() const override;
+    unsigned fixedDetailLevel() const override;
+    bool running() const override;
+    void setRunning(bool running) override;
+    bool moving() const override;
+
+    // The item with a fixed id (below kFirstVertexCorrectionId), or null.
+    wxMenuItem* menuItem(int id) const;
+    bool isChecked(int id) const;
+
+    wxMenu* vertexCorrectionsMenu() const { return m_vertexCorrections; }
+    wxMenu* normalCorrectionsMenu() const { return m_normalCorrections; }
+    wxMenu* prtCorrectionsMenu() const { return m_prtCorrections; }
+    wxMenu* lodMenu() const { return m_lod; }
+
 private:
+    // MyFrameMenus.cpp
+    void buildMenuBar();
+    void remember(wxMenuItem* item);
+    void onSettingsChanged(wxCommandEvent& event);
+    void onRepaint(wxCommandEvent& event);
+
+    // MyFrame.cpp
     void onOpenSkin(wxCommandEvent& event);
     void onExit(wxCommandEvent& event);
+    void onCamera(wxCommandEvent& event);
+    void onShowVertexProgram(wxCommandEvent& event);
+    void onMoving(wxCommandEvent& event);
+    void onHerdProperties(wxCommandEvent& event);
+    void onAbout(wxCommandEvent& event);
+    void onLoadHerd(wxCommandEvent& event);
+    void onSaveHerd(wxCommandEvent& event);
+    void onAnimalCount(wxCommandEvent& event);
+    void onKeyDown(wxKeyEvent& event);
 
     GLView* m_view = nullptr;
+    // Items with fixed ids, indexed by id, so that settings queries during drawing cost an
+    // array look-up rather than a search through the menu bar.
+    std::array<wxMenuItem*, kFirstVertexCorrectionId> m_items{};
+    wxMenu* m_vertexCorrections = nullptr;
+    wxMenu* m_normalCorrections = nullptr;
+    wxMenu* m_prtCorrections = nullptr;
+    wxMenu* m_lod = nullptr;
 };

@@ -1,0 +1,156 @@
+#include "GuiTestSupport.h"
+
+#include "app/MenuIds.h"
+
+#include <wx/app.h>
+#include <wx/menu.h>
+#include <wx/utils.h>
+
+#include <GL/glew.h>
+
+#include <fstream>
+#include <ostream>
+
+void PrintTo(const ErrorReport& report, std::ostream* out)
+{
+    *out << "{\"" << report.caption << "\", \"" << report.message << "\"}";
+}
+
+StartupState& startup()
+{
+    static StartupState state;
+    return state;
+}
+
+MyFrame* mainFrame()
+{
+    return dynamic_cast<MyFrame*>(wxTheApp->GetTopWindow());
+}
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        wxYield();
+        wxTheApp->ProcessIdle();
+        wxMilliSleep(10);
+    }
+    return true;
+}
+
+void pumpFor(std::chrono::milliseconds duration)
+{
+    pumpUntil([] { return false; }, duration);
+}
+
+std::string writeData(const std::string& name, const std::string& bytes)
+{
+    const std::filesystem::path path = startup().dataDirectory / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+}
+
+void GuiTest::SetUp()
+{
+    m_previousHook = setErrorBoxHook([this](const std::string& caption, const std::string& message) {
+        m_reports.push_back({caption, message});
+    });
+    m_frame = mainFrame();
+    ASSERT_NE(m_frame, nullptr) << "OnInit did not make a MyFrame the top window";
+    m_view = m_frame->view();
+    ASSERT_NE(m_view, nullptr);
+
+    // The start-up choices (the menu tests check them on a fresh frame), with the clock stopped
+    // so that frames and pixels hold still while a test looks at them.
+    for (const int id : {kPrtLightingId, kDisplayListsId, kLodModerateId, kPolysId, kLightGrayId, kPerspectiveId,
+                         kUseVertexProgramId, kTriangleStripsId, kShadowsId, kGroundPlaneId})
+        m_frame->menuItem(id)->Check(true);
+    for (const int id : {kWireframeOnShadedId, kMovingId, kRunningId})
+        m_frame->menuItem(id)->Check(false);
+    for (const int id : {kShowVertexProgramId, kVertexCorrectionsMenuId, kNormalCorrectionsMenuId,
+                         kPrtCorrectionsMenuId, kDisplayListsId, kWireframeOnShadedId})
+        m_frame->menuItem(id)->Enable(true);
+    m_view->useCamera(GLView::CameraChoice::Perspective);
+    m_view->setShowStatistics(true);
+    m_view->applyRenderSettings();
+}
+
+void GuiTest::TearDown()
+{
+    setErrorBoxHook(m_previousHook);
+}
+
+void GuiTest::choose(int id)
+{
+    choose(m_frame, id);
+}
+
+void GuiTest::choose(MyFrame* frame, int id)
+{
+    wxMenuItem* item = frame->GetMenuBar()->FindItem(id);
+    ASSERT_NE(item, nullptr) << "no menu item " << id;
+    if (item->GetKind() == wxITEM_CHECK)
+        item->Check(!item->IsChecked());
+    else if (item->GetKind() == wxITEM_RADIO)
+        item->Check(true);
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(frame);
+    event.SetInt(item->IsCheckable() && item->IsChecked() ? 1 : 0);
+    frame->ProcessWindowEvent(event);
+}
+
+void GuiTest::pressKey(int keyCode, bool control)
+{
+    wxKeyEvent event(wxEVT_KEY_DOWN);
+    event.m_keyCode = keyCode;
+    event.m_controlDown = control;
+    event.SetEventObject(m_view);
+    event.SetId(m_view->GetId());
+    m_view->ProcessWindowEvent(event);
+}
+
+void GuiTest::mouse(wxEventType type, int x, int y, bool leftDown)
+{
+    wxMouseEvent event(type);
+    event.m_x = x;
+    event.m_y = y;
+    event.m_leftDown = leftDown;
+    event.SetEventObject(m_view);
+    event.SetId(m_view->GetId());
+    m_view->ProcessWindowEvent(event);
+}
+
+void GuiTest::renderView()
+{
+    ASSERT_TRUE(pumpUntil([&] { return m_view->makeCurrent(); })) << "the view cannot take its GL context";
+    m_view->render();
+}
+
+Rgb GuiTest::pixel(int x, int y)
+{
+    unsigned char rgba[4] = {0, 0, 0, 0};
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return {rgba[0], rgba[1], rgba[2]};
+}
+
+std::vector<unsigned char> GuiTest::frameBuffer()
+{
+    const wxSize size = m_view->clientSize();
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(size.x) * size.y * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+void GuiTest::loadSampleQuadruped(unsigned animals)
+{
+    m_frame->openSkinFiles({(startup().samples / "quadruped.bin").string()});
+    ASSERT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
+    m_view->setAnimalCount(animals);
+    m_view->setFrame(0);
+}

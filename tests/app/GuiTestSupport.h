@@ -1,0 +1,96 @@
+#pragma once
+
+// Shared by the in-process GUI test files: the state main() prepared, the fixture that records
+// error boxes, and helpers that drive the frame and view the way the toolkit would (menu
+// commands after the item's check changed, key and mouse events) and read pixels back.
+
+#include "app/ErrorBox.h"
+#include "app/GLView.h"
+#include "app/MyFrame.h"
+#include "herd/HerdCollection.h"
+#include "render/gl/HardwareSkinRenderer.h"
+#include "render/gl/SoftwareSkinRenderer.h"
+#include "skin/Skin.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <utility>
+#include <chrono>
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct ErrorReport {
+    std::string caption;
+    std::string message;
+    bool operator==(const ErrorReport&) const = default;
+};
+
+void PrintTo(const ErrorReport& report, std::ostream* out);
+
+// What main() set up before the application started; read by the startup tests.
+struct StartupState {
+    std::filesystem::path dataDirectory;
+    std::filesystem::path validSkin;       // two levels: "herd-fine", "herd-coarse"
+    std::filesystem::path secondValidSkin; // one level: "second"
+    std::filesystem::path samples;         // flexherd-mksample's output: quadruped.bin, ...
+    std::vector<std::string> arguments;
+    std::vector<ErrorReport> reports;
+    // The scene right after OnInit, and its renderers once the first paint made them.
+    std::vector<std::string> herdNames;
+    unsigned animals = 0;
+    std::pair<std::string, std::string> animalsRow;
+    std::size_t hardwareRenderers = 0;
+    std::size_t softwareRenderers = 0;
+    std::size_t allRenderers = 0;
+    // Error boxes of the first paints (none expected).
+    std::size_t paintReports = 0;
+};
+
+StartupState& startup();
+MyFrame* mainFrame();
+
+// Runs the GTK event loop until done() holds or the time is up.
+bool pumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
+void pumpFor(std::chrono::milliseconds duration);
+
+// Writes bytes into the test data directory and returns the path.
+std::string writeData(const std::string& name, const std::string& bytes);
+
+// An RGB pixel as read back from GL, y counted from the bottom.
+using Rgb = std::array<int, 3>;
+
+// Records error boxes instead of showing them, and puts the main frame's menus and view back
+// to their start-up choices with the animation stopped, so every test starts alike.
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // What a user's click does: a check item toggles, a radio item becomes checked, then the
+    // frame receives the menu command.
+    void choose(int id);
+    void choose(MyFrame* frame, int id);
+    // A key press on the view.
+    void pressKey(int keyCode, bool control = false);
+    // A mouse event of the given type on the view, with the left button held as said.
+    void mouse(wxEventType type, int x, int y, bool leftDown);
+
+    // Makes the view's context current and draws a frame into the back buffer.
+    void renderView();
+    Rgb pixel(int x, int y);
+    std::vector<unsigned char> frameBuffer();
+    // Loads the sample quadruped alone with n animals, at frame 0.
+    void loadSampleQuadruped(unsigned animals);
+
+    std::vector<ErrorReport> m_reports;
+    MyFrame* m_frame = nullptr;
+    GLView* m_view = nullptr;
+
+private:
+    ErrorBoxHook m_previousHook;
+};

@@ -1,0 +1,295 @@
+// The GL view driven in-process: paints read back from the back buffer, the keys, the mouse,
+// the idle clock and the statistics.
+
+#include "GuiTestSupport.h"
+
+#include "app/MenuIds.h"
+#include "camera/OrthoCamera.h"
+#include "camera/ProjectiveFixedYCamera.h"
+#include "render/gl/HardwareSkinRenderer.h"
+#include "skin/Skin.h"
+
+#include <wx/app.h>
+
+#include <cmath>
+
+namespace {
+
+// Channel-wise within tolerance.
+::testing::AssertionResult near(const Rgb& actual, const Rgb& expected, int tolerance = 1)
+{
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(actual[c] - expected[c]) > tolerance)
+            return ::testing::AssertionFailure() << "got (" << actual[0] << ", " << actual[1] << ", " << actual[2]
+                                                 << "), expected (" << expected[0] << ", " << expected[1] << ", "
+                                                 << expected[2] << ")";
+    return ::testing::AssertionSuccess();
+}
+
+std::size_t differingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i + 2 < a.size() && i + 2 < b.size(); i += 3)
+        if (a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2]) ++count;
+    return count;
+}
+
+} // namespace
+
+TEST_F(GuiTest, EachBackgroundClearsToItsColour)
+{
+    m_view->clear();
+    m_view->setShowStatistics(false);
+    choose(kGroundPlaneId);
+    ASSERT_FALSE(m_frame->groundPlane());
+    const std::vector<std::pair<int, Rgb>> backgrounds = {{kWhiteId, {255, 255, 255}}, {kLightGrayId, {60, 60, 60}},
+        {kDarkGrayId, {30, 30, 30}}, {kBlueId, {39, 39, 81}}, {kBlackId, {0, 0, 0}}};
+    const wxSize size = m_view->clientSize();
+    for (const auto& [id, colour] : backgrounds) {
+        choose(id);
+        renderView();
+        for (const wxPoint at : {wxPoint(1, 1), wxPoint(size.x / 2, size.y / 2), wxPoint(size.x - 2, size.y - 2)})
+            EXPECT_EQ(pixel(at.x, at.y), colour) << "background " << id << " at " << at.x << "," << at.y;
+    }
+    // The sky sphere covers the black clear with the sample sky (the working directory holds it).
+    choose(kSkyId);
+    renderView();
+    const Rgb sky = pixel(size.x / 2, size.y - 2);
+    EXPECT_NE(sky, (Rgb{0, 0, 0})) << "the sky sphere was not drawn";
+    EXPECT_GT(sky[2], sky[0]) << "a sky is bluer than it is red";
+    choose(kGroundPlaneId);
+}
+
+TEST_F(GuiTest, GroundIsBlackWithoutShadowsAndTakesTheShadowColourWithPrt)
+{
+    loadSampleQuadruped(0);
+    m_view->setShowStatistics(false);
+    ASSERT_FALSE(m_view->scene().shadowRenderers().empty()) << "the sample quadruped carries shadow skins";
+    const wxSize size = m_view->clientSize();
+    // Below the horizon, in front of the camera: ground only (no animals).
+    const wxPoint ground(size.x / 2, 5);
+
+    const Skin& shadow = *m_view->scene().shadowRenderers().back()->herd()->skin();
+    ASSERT_FALSE(shadow.vertexColors().empty());
+    const Vector3f c = shadow.vertexColors().front();
+    const float scale = shadow.maxMeanLighting();
+    const auto channel = [](float value) { return static_cast<int>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255)); };
+    const Rgb shadowColour = {channel(c.x * scale), channel(c.y * scale), channel(c.z * scale)};
+    ASSERT_NE(shadowColour, (Rgb{0, 0, 0}));
+
+    renderView();
+    EXPECT_TRUE(near(pixel(ground.x, ground.y), shadowColour)) << "PRT with shadows";
+
+    choose(kShadowsId);
+    renderView();
+    EXPECT_EQ(pixel(ground.x, ground.y), (Rgb{0, 0, 0})) << "shadows unchecked";
+    choose(kShadowsId);
+
+    choose(kOpenGLLightingId);
+    renderView();
+    EXPECT_EQ(pixel(ground.x, ground.y), (Rgb{0, 0, 0})) << "shadows checked but OpenGL lighting";
+    choose(kPrtLightingId);
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(GuiTest, SampleHerdIsDrawnWithEitherRendererAndCountedInTheOverlay)
+{
+    loadSampleQuadruped(10);
+    m_view->setShowStatistics(false);
+    renderView();
+    const std::vector<unsigned char> withAnimals = frameBuffer();
+    ASSERT_TRUE(m_reports.empty()) << m_reports.front().message;
+
+    // The same view without animals: the herd must have changed a good part of the picture.
+    m_view->setAnimalCount(0);
+    renderView();
+    const std::vector<unsigned char> empty = frameBuffer();
+    const std::size_t changed = differingPixels(withAnimals, empty);
+    EXPECT_GT(changed, withAnimals.size() / 3 / 50) << "hardware skinning drew (almost) nothing";
+
+    m_view->setAnimalCount(10);
+    choose(kUseVertexProgramId);
+    renderView();
+    const std::vector<unsigned char> software = frameBuffer();
+    EXPECT_GT(differingPixels(software, empty), withAnimals.size() / 3 / 50) << "software skinning drew nothing";
+    EXPECT_TRUE(m_reports.empty());
+
+    const auto rows = m_view->statisticsRows();
+    EXPECT_EQ(rows[2].second, "10 (10 quadrupeds)");
+    const StatisticsFigures figures = m_view->statisticsFigures();
+    unsigned long long triangles = 0;
+    for (const auto& renderer : m_view->scene().softwareRenderers())
+        triangles += static_cast<unsigned long long>(renderer->herd()->skin()->triangleCount()) *
+                     renderer->herd()->instanceCount();
+    EXPECT_EQ(figures.triangles, triangles);
+    EXPECT_GT(triangles, 0u);
+}
+
+TEST_F(GuiTest, BracketKeysStepFramesButNeverBelowZero)
+{
+    m_view->setFrame(0);
+    pressKey('[');
+    EXPECT_EQ(m_view->currentFrame(), 0);
+    pressKey(']');
+    pressKey(']');
+    EXPECT_EQ(m_view->currentFrame(), 2);
+    pressKey('[');
+    EXPECT_EQ(m_view->currentFrame(), 1);
+    m_view->setFrame(-5);
+    EXPECT_EQ(m_view->currentFrame(), 0);
+}
+
+TEST_F(GuiTest, KeypadAddsAndRemovesAnimalsAndGivesUpOnEmptyHerds)
+{
+    m_view->clear();
+    pressKey(WXK_NUMPAD_ADD);
+    pressKey(WXK_NUMPAD_SUBTRACT);
+    EXPECT_EQ(m_view->totalAnimalCount(), 0u) << "no herds: nothing happens";
+
+    m_frame->openFile(startup().validSkin.string());
+    m_frame->openFile(startup().secondValidSkin.string());
+    ASSERT_EQ(m_view->totalAnimalCount(), 0u);
+    // Every herd empty: the bounded picks end and nothing is removed.
+    pressKey(WXK_NUMPAD_SUBTRACT);
+    EXPECT_EQ(m_view->totalAnimalCount(), 0u);
+
+    pressKey(WXK_NUMPAD_ADD);
+    pressKey(WXK_NUMPAD_ADD);
+    pressKey(WXK_NUMPAD_ADD);
+    EXPECT_EQ(m_view->totalAnimalCount(), 3u);
+    pressKey(WXK_NUMPAD_SUBTRACT);
+    EXPECT_EQ(m_view->totalAnimalCount(), 2u);
+}
+
+TEST_F(GuiTest, RendererExceptionShowsOneBoxAndHidesHerdsUntilSettingsChange)
+{
+    loadSampleQuadruped(10);
+    m_view->setShowStatistics(false);
+    m_view->setAnimalCount(0);
+    renderView();
+    const std::vector<unsigned char> empty = frameBuffer();
+    m_view->setAnimalCount(10);
+
+    // A hardware renderer whose programs cannot fit one generic attribute fails to build.
+    m_view->scene().hardwareRenderers().front()->setAttributeLimit(1);
+    m_view->scene().hardwareRenderers().front()->releaseGLResources();
+    renderView();
+    renderView();
+    renderView();
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_EQ(m_reports[0].caption, "Renderer error");
+    EXPECT_FALSE(m_reports[0].message.empty());
+    EXPECT_TRUE(m_view->rendererFailed());
+    EXPECT_EQ(differingPixels(frameBuffer(), empty), 0u) << "herds stay hidden; sky, ground and overlay stay";
+
+    m_view->scene().hardwareRenderers().front()->setAttributeLimit(0);
+    m_view->applyRenderSettings();
+    EXPECT_FALSE(m_view->rendererFailed());
+    renderView();
+    EXPECT_EQ(m_reports.size(), 1u);
+    EXPECT_GT(differingPixels(frameBuffer(), empty), 0u) << "herds are drawn again";
+}
+
+TEST_F(GuiTest, LeftDragOfNinetyPixelsTurnsTheAzimuthByOneRadian)
+{
+    const auto& camera = m_view->perspectiveCamera();
+    const float before = camera->azimuth();
+    const float elevation = camera->elevation();
+    mouse(wxEVT_LEFT_DOWN, 100, 100, true);
+    EXPECT_TRUE(camera->isDragging());
+    mouse(wxEVT_MOTION, 145, 100, true);
+    mouse(wxEVT_MOTION, 190, 100, true);
+    mouse(wxEVT_LEFT_UP, 190, 100, false);
+    EXPECT_FALSE(camera->isDragging());
+    EXPECT_NEAR(camera->azimuth(), before - 1.0f, 1e-5f);
+    EXPECT_FLOAT_EQ(camera->elevation(), elevation);
+
+    // Motion without a button moves nothing.
+    mouse(wxEVT_MOTION, 10, 10, false);
+    EXPECT_NEAR(camera->azimuth(), before - 1.0f, 1e-5f);
+    camera->setAzimuth(before);
+}
+
+TEST_F(GuiTest, PerspectiveCameraStartsWhereTheViewPutsIt)
+{
+    auto* frame = new MyFrame(nullptr, "Camera test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE);
+    const auto& camera = frame->view()->perspectiveCamera();
+    EXPECT_FLOAT_EQ(camera->speed(), 10.0f);
+    EXPECT_FLOAT_EQ(camera->elevation(), 0.2f);
+    EXPECT_FLOAT_EQ(camera->azimuth(), 1.75f);
+    EXPECT_EQ(camera->lookAtPoint(), Vector3f(-6.0f, 2.0f, 0.5f));
+    EXPECT_FALSE(camera->dollyChangesDistance());
+    EXPECT_EQ(frame->view()->currentCamera(), std::static_pointer_cast<Camera>(camera));
+    EXPECT_EQ(frame->view()->currentFrame(), 0);
+    EXPECT_TRUE(frame->view()->showStatistics());
+    EXPECT_FALSE(frame->view()->rendererFailed());
+    EXPECT_EQ(frame->view()->keyFrameCount(), 0);
+    EXPECT_DOUBLE_EQ(frame->view()->averageDrawTime(), 0.0);
+    frame->Destroy();
+}
+
+TEST_F(GuiTest, FrameRateIsNotANumberUntilTwoPaintsAfterCtrlR)
+{
+    ASSERT_FALSE(m_frame->running());
+    renderView();
+    renderView();
+    ASSERT_GE(m_view->frameStampCount(), 2u);
+
+    // Starting the animation restarts the measurement.
+    pressKey('R', true);
+    EXPECT_TRUE(m_frame->running());
+    EXPECT_EQ(m_view->frameStampCount(), 0u);
+    EXPECT_TRUE(std::isnan(m_view->framesPerSecond()));
+    auto rows = m_view->statisticsRows();
+    EXPECT_EQ(rows[0], std::make_pair(std::string("fps"), std::string("nan")));
+    EXPECT_EQ(rows[5].second, "nan");
+    renderView();
+    EXPECT_EQ(m_view->statisticsRows()[0].second, "nan") << "one stamp is no rate";
+
+    // Stopping keeps the stamps.
+    pressKey('r', true);
+    EXPECT_FALSE(m_frame->running());
+    EXPECT_EQ(m_view->frameStampCount(), 1u);
+    wxMilliSleep(20);
+    renderView();
+    EXPECT_TRUE(std::isfinite(m_view->framesPerSecond()));
+    EXPECT_NE(m_view->statisticsRows()[0].second, "nan");
+
+    // R without Ctrl is not handled by the view.
+    pressKey('R');
+    EXPECT_FALSE(m_frame->running());
+}
+
+TEST_F(GuiTest, IdleAdvancesOneFramePerIdleWhileRunning)
+{
+    m_view->setFrame(0);
+    wxIdleEvent idle;
+    m_view->ProcessWindowEvent(idle);
+    EXPECT_EQ(m_view->currentFrame(), 0) << "stopped";
+    m_frame->setRunning(true);
+    wxIdleEvent first;
+    m_view->ProcessWindowEvent(first);
+    EXPECT_EQ(m_view->currentFrame(), 1);
+    EXPECT_TRUE(first.MoreRequested());
+    wxIdleEvent second;
+    m_view->ProcessWindowEvent(second);
+    EXPECT_EQ(m_view->currentFrame(), 2);
+    m_frame->setRunning(false);
+}
+
+TEST_F(GuiTest, FixedDetailLevelPutsEveryAnimalOnThatLevel)
+{
+    loadSampleQuadruped(10);
+    const auto herd = m_view->scene().herds().front();
+    ASSERT_GE(herd->levelCount(), 2u);
+    const int lastLevel = kFirstFixedLevelId + static_cast<int>(herd->levelCount()) - 1;
+    choose(lastLevel);
+    renderView();
+    EXPECT_TRUE(herd->isFixed());
+    EXPECT_EQ(herd->levels().back()->instanceCount(), 10u);
+    choose(kLodAggressiveId);
+    renderView();
+    EXPECT_FALSE(herd->isFixed());
+    EXPECT_DOUBLE_EQ(herd->scale(), 0.75);
+    EXPECT_TRUE(m_reports.empty());
+}
