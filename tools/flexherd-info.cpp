@@ -1,6 +1,6 @@
 // flexherd-info [--json] FILE...: describes skin and herd files for users and scripts.
 // Exit status 1 when any file failed to load, 2 on bad usage, 0 otherwise.
-#include "SkinInspector.h"
+#include "SkinSummary.h"
 
 #include <cstring>
 #include <iostream>

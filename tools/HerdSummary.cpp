@@ -1,4 +1,4 @@
-#include "HerdInspector.h"
+#include "HerdSummary.h"
 
 #include "app/FileDispatch.h"
 #include "foundation/Exception.h"

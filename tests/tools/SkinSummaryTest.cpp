@@ -1,4 +1,4 @@
-#include "SkinInspector.h"
+#include "SkinSummary.h"
 #include "SkinRecordFixtures.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 namespace {
 
-class SkinInspectorTest : public ::testing::Test {
+class SkinSummaryTest : public ::testing::Test {
 protected:
     std::string write(const std::string& name, const std::string& bytes) { return m_scratch.write(name, bytes); }
 
@@ -18,7 +18,7 @@ protected:
 
 } // namespace
 
-TEST_F(SkinInspectorTest, DescribesEveryRecordAndItsNextSkins)
+TEST_F(SkinSummaryTest, DescribesEveryRecordAndItsNextSkins)
 {
     SkinRecord fine = fixtures::quad("fine", 3);
     fine.nextSkin = std::make_shared<SkinRecord>(fixtures::grid("shadow", 3, 2));
@@ -61,7 +61,7 @@ TEST_F(SkinInspectorTest, DescribesEveryRecordAndItsNextSkins)
     EXPECT_LT(report["skins"][1]["acmr"].get<double>(), 1.0) << "a grid strips well";
 }
 
-TEST_F(SkinInspectorTest, ReportsFailuresAsTheErrorBoxWould)
+TEST_F(SkinSummaryTest, ReportsFailuresAsTheErrorBoxWould)
 {
     {
         const std::string path = (m_dir / "missing.bin").string();
@@ -86,7 +86,7 @@ TEST_F(SkinInspectorTest, ReportsFailuresAsTheErrorBoxWould)
     }
 }
 
-TEST_F(SkinInspectorTest, MalformedFilesNeverCrashIt)
+TEST_F(SkinSummaryTest, MalformedFilesNeverCrashIt)
 {
     SkinRecord fine = fixtures::quad("fine", 2);
     fine.nextSkin = std::make_shared<SkinRecord>(fixtures::quad("shadow", 2));
@@ -105,7 +105,7 @@ TEST_F(SkinInspectorTest, MalformedFilesNeverCrashIt)
     }
 }
 
-TEST(SkinInspectorText, PrintsOneParagraphPerRecord)
+TEST(SkinSummaryText, PrintsOneParagraphPerRecord)
 {
     std::istringstream in(fixtures::bytesOf({fixtures::quad("quad", 3)}));
     const Skin skin(in);

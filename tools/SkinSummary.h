@@ -19,7 +19,7 @@ nlohmann::ordered_json describeSkin(const Skin& skin);
 
 // One file: {"file":..., "skins":[...]} or {"file":..., "error":{"caption":..., "message":...}},
 // the caption and message being what the viewer's error box would show. Herd files (".herd")
-// get the herd report of describeHerdFile (HerdInspector.h).
+// get the herd report of describeHerdFile (HerdSummary.h).
 nlohmann::ordered_json describeFile(const std::string& path);
 
 // The same report as indented text, one record per paragraph.

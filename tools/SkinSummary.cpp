@@ -1,6 +1,6 @@
-#include "SkinInspector.h"
+#include "SkinSummary.h"
 
-#include "HerdInspector.h"
+#include "HerdSummary.h"
 
 #include "app/FileDispatch.h"
 #include "render/VertexCacheFifo.h"

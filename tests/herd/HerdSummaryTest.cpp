@@ -1,8 +1,8 @@
 #include "HerdTestSkins.h"
 #include "TempDirectory.h"
 
-#include "HerdInspector.h"
-#include "SkinInspector.h"
+#include "HerdSummary.h"
+#include "SkinSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ std::string entries(float x)
 
 } // namespace
 
-TEST(HerdInspector, ListsEachSkinLineWithItsLevelsAndInstances)
+TEST(HerdSummary, ListsEachSkinLineWithItsLevelsAndInstances)
 {
     TempDirectory dir("herdinfo");
     const std::string cows = dir.file("cows.bin"), sheep = dir.file("sheep.bin");
@@ -44,7 +44,7 @@ TEST(HerdInspector, ListsEachSkinLineWithItsLevelsAndInstances)
                               "', 1 level, 0 instances\n  herd 2: skin '" + cows + "', 2 levels, 1 instance\n");
 }
 
-TEST(HerdInspector, ReportsErrorsAsTheLoadHerdCommandShowsThem)
+TEST(HerdSummary, ReportsErrorsAsTheLoadHerdCommandShowsThem)
 {
     TempDirectory dir("herdinfo");
     const std::string cows = dir.file("cows.bin");
