@@ -61,6 +61,9 @@ nlohmann::ordered_json describeFile(const std::string& path)
     case FileKind::Herd:
         return describeHerdFile(path);
     case FileKind::CameraKeys:
+        // The viewer reads them; a summary of camera flights is not written yet.
+        return errorReport(path, "Error reading file",
+                           "flexherd-info does not summarise camera key files ('.keys'): '" + path + "'.");
     case FileKind::TextSkin:
         return errorReport(path, "Error reading file", unsupportedFileMessage(fileKindOf(path), path));
     case FileKind::BinarySkin:

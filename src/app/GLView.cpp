@@ -5,6 +5,7 @@
 #include "app/FlexherdApp.h"
 #include "app/ViewSettings.h"
 #include "camera/AttributeWithKeys.h"
+#include "camera/CameraKeysFile.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "camera/TileRenderer.h"
@@ -194,7 +195,26 @@ void GLView::loadHerd(const std::string& path)
 
 void GLView::loadCameraKeys(const std::string& path)
 {
-    throw IOException(unsupportedFileMessage(FileKind::CameraKeys, path));
+    // The records read before a failure stay in force, so the camera follows them either way.
+    const auto applyKeys = [this] {
+        for (const auto& attribute : m_currentAttributes) attribute->apply(static_cast<float>(m_currentFrame));
+        Refresh(false);
+    };
+    std::optional<CameraKeysFailure> failure;
+    try {
+        failure = ::loadCameraKeys(path, m_allAttributes);
+    } catch (const IOException&) {
+        applyKeys();
+        throw;
+    }
+    applyKeys();
+    if (failure) showErrorBox(failure->caption, failure->message, this);
+}
+
+void GLView::saveCameraKeys(const std::string& path)
+{
+    const std::optional<CameraKeysFailure> failure = ::saveCameraKeys(path, m_allAttributes);
+    if (failure) showErrorBox(failure->caption, failure->message, this);
 }
 
 std::shared_ptr<HierarchicalHerd> GLView::loadTextSkin(const std::string& path)

@@ -86,8 +86,15 @@ public:
     // malformed herd file (the herds made before the bad line stay); a skin file named in it
     // that cannot be read is shown in its own error box and ends the reading.
     void loadHerd(const std::string& path);
-    // Not readable by this build yet: each throws IOException naming the path.
+    // Gives a camera keys file's records to the keyed attributes of both cameras (see
+    // CameraKeysFile.h) and applies the current camera's at the current frame. Throws
+    // IOException when the file cannot be opened or names an empty or unknown attribute; a
+    // read error shows its own box (caption "Error reading camera keys") and is not raised.
     void loadCameraKeys(const std::string& path);
+    // Writes the keys of all eleven attributes. Throws IOException when the file cannot be
+    // created; a write error shows its own box (caption "Error saving camera keys").
+    void saveCameraKeys(const std::string& path);
+    // Not readable by this build yet: throws IOException naming the path.
     std::shared_ptr<HierarchicalHerd> loadTextSkin(const std::string& path);
     // Writes the herd file; throws IOException.
     void saveHerd(const std::string& path) const;

@@ -37,6 +37,8 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
     Bind(wxEVT_MENU, [](wxCommandEvent&) {}, kNoCommandId);
     Bind(wxEVT_MENU, &MyFrame::onLoadHerd, this, kLoadHerdId);
     Bind(wxEVT_MENU, &MyFrame::onSaveHerd, this, kSaveHerdId);
+    Bind(wxEVT_MENU, &MyFrame::onSaveCameraKeys, this, kSaveCameraKeysId);
+    Bind(wxEVT_MENU, &MyFrame::onLoadCameraKeys, this, kLoadCameraKeysId);
     Bind(wxEVT_MENU, &MyFrame::onAnimalCount, this, kAnimalCountId);
     Bind(wxEVT_KEY_DOWN, &MyFrame::onKeyDown, this);
 }
@@ -156,6 +158,44 @@ void MyFrame::onSaveHerd(wxCommandEvent&)
         m_view->saveHerd(std::string(dialog.GetPath().fn_str()));
     } catch (const Exception& e) {
         showErrorBox(HerdScene::kSaveHerdCaption, e.message(), this);
+    }
+}
+
+namespace {
+
+constexpr const char* kKeysFilter = "Keys Files(*.keys)|*.keys|All files(*.*)|*.*";
+
+} // namespace
+
+void MyFrame::onSaveCameraKeys(wxCommandEvent&)
+{
+    wxFileDialog dialog(this, "Save camera animation file", "", "", kKeysFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    saveCameraKeysTo(std::string(dialog.GetPath().fn_str()));
+}
+
+void MyFrame::onLoadCameraKeys(wxCommandEvent&)
+{
+    wxFileDialog dialog(this, "Load camera animation file", "", "", kKeysFilter, wxFD_OPEN);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    loadCameraKeysFrom(std::string(dialog.GetPath().fn_str()));
+}
+
+void MyFrame::saveCameraKeysTo(const std::string& path)
+{
+    try {
+        m_view->saveCameraKeys(path);
+    } catch (const Exception& e) {
+        showErrorBox("Error saving camera keys", e.message(), this);
+    }
+}
+
+void MyFrame::loadCameraKeysFrom(const std::string& path)
+{
+    try {
+        m_view->loadCameraKeys(path);
+    } catch (const Exception& e) {
+        showErrorBox("Error loading camera keys", e.message(), this);
     }
 }
 

@@ -41,6 +41,11 @@ public:
     // basis vector of the largest skin in use (selecting 2, 2 and 7 where there are that many),
     // and the fixed "LOD" levels with one item per level of the deepest herd.
     void rebuildCountMenus();
+    // The camera animation commands after their file dialogs: an Exception is shown with the
+    // caption "Error saving camera keys" or "Error loading camera keys". Stream errors are
+    // shown by the view itself.
+    void saveCameraKeysTo(const std::string& path);
+    void loadCameraKeysFrom(const std::string& path);
 
     GLView* view() const { return m_view; }
 
@@ -91,6 +96,8 @@ private:
     void onAbout(wxCommandEvent& event);
     void onLoadHerd(wxCommandEvent& event);
     void onSaveHerd(wxCommandEvent& event);
+    void onSaveCameraKeys(wxCommandEvent& event);
+    void onLoadCameraKeys(wxCommandEvent& event);
     void onAnimalCount(wxCommandEvent& event);
     void onKeyDown(wxKeyEvent& event);
 

@@ -1,9 +1,10 @@
 // The GL view driven in-process: paints read back from the back buffer, the keys, the mouse,
-// the idle clock and the statistics.
+// the idle clock, the statistics and the camera keys files.
 
 #include "GuiTestSupport.h"
 
 #include "app/MenuIds.h"
+#include "camera/AttributeWithKeys.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "render/gl/HardwareSkinRenderer.h"
@@ -12,6 +13,8 @@
 #include <wx/app.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -292,4 +295,96 @@ TEST_F(GuiTest, FixedDetailLevelPutsEveryAnimalOnThatLevel)
     EXPECT_FALSE(herd->isFixed());
     EXPECT_DOUBLE_EQ(herd->scale(), 0.75);
     EXPECT_TRUE(m_reports.empty());
+}
+
+namespace {
+
+// Puts both cameras back as they were and drops every key, so the camera keys tests leave the
+// view as the later tests expect it.
+class CameraKeysRestorer {
+public:
+    explicit CameraKeysRestorer(GLView* view) : m_view(view)
+    {
+        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
+    }
+    ~CameraKeysRestorer()
+    {
+        const auto& attributes = m_view->allAttributes();
+        for (std::size_t i = 0; i < attributes.size(); ++i) {
+            attributes[i]->setKeys({});
+            attributes[i]->keyable()->set(m_values[i]);
+        }
+    }
+
+private:
+    GLView* m_view;
+    std::vector<float> m_values;
+};
+
+std::string keysRecordBytes(const std::string& name, std::int32_t frame, float value)
+{
+    std::string bytes;
+    const auto appendBits = [&](std::uint32_t bits) {
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>((bits >> (8 * i)) & 0xFFu);
+    };
+    appendBits(static_cast<std::uint32_t>(name.size()));
+    bytes += name;
+    appendBits(1);
+    appendBits(static_cast<std::uint32_t>(frame));
+    std::uint32_t valueBits;
+    std::memcpy(&valueBits, &value, 4);
+    appendBits(valueBits);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(GuiTest, OpeningTheSampleFlybyKeysTheCamera)
+{
+    CameraKeysRestorer restorer(m_view);
+    ASSERT_EQ(m_view->keyFrameCount(), 0);
+    const float azimuthBefore = m_view->allAttributes().front()->keyable()->get();
+    m_frame->openFile((startup().samples / "flyby.keys").string());
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
+    EXPECT_EQ(m_view->keyFrameCount(), 300);
+    // Six records of seven keys for the perspective camera ("fov" stays unkeyed), none for the
+    // orthographic one.
+    const auto& attributes = m_view->allAttributes();
+    for (std::size_t i = 0; i < attributes.size(); ++i)
+        EXPECT_EQ(attributes[i]->keys().size(), i < 7 && i != 3 ? 7u : 0u) << attributes[i]->name();
+    // Loaded keys take effect at the current frame without waiting for the clock.
+    EXPECT_NE(attributes.front()->keyable()->get(), azimuthBefore);
+    EXPECT_FLOAT_EQ(attributes.front()->keyable()->get(), attributes.front()->keys().front().value);
+}
+
+TEST_F(GuiTest, CameraKeysCommandsSaveLoadAndReportWithTheirCaptions)
+{
+    CameraKeysRestorer restorer(m_view);
+    const auto& attributes = m_view->allAttributes();
+    attributes[7]->setKeys({{0.0f, 0.25f}, {40.0f, 1.5f}}); // the orthographic camera's azimuth
+    const std::string path = writeData("saved.keys", "");
+    m_frame->saveCameraKeysTo(path);
+    ASSERT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
+    attributes[7]->setKeys({});
+    m_frame->loadCameraKeysFrom(path);
+    ASSERT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
+    EXPECT_EQ(attributes[7]->keys(), (std::vector<AttributeWithKeys::Key>{{0.0f, 0.25f}, {40.0f, 1.5f}}));
+    EXPECT_TRUE(attributes[0]->keys().empty()) << "the perspective azimuth keeps its own (empty) keys";
+
+    const std::string missing = path + ".missing";
+    m_frame->loadCameraKeysFrom(missing);
+    const std::string unwritable = path + ".d/none/out.keys";
+    m_frame->saveCameraKeysTo(unwritable);
+    // One record of "fov", then the file ends inside the second record's name.
+    const std::string cut = writeData("cut.keys", std::string("\x02\0\0\0", 4) + keysRecordBytes("fov", 3, 50.0f) +
+                                                      std::string("\x05\0\0\0dol", 7));
+    m_frame->openFile(cut);
+    m_frame->loadCameraKeysFrom(writeData("roll.keys", std::string("\x01\0\0\0", 4) + keysRecordBytes("roll", 0, 1.0f)));
+    ASSERT_EQ(m_reports.size(), 4u);
+    EXPECT_EQ(m_reports[0], (ErrorReport{"Error loading camera keys", "Error opening keys file '" + missing + "' for reading."}));
+    EXPECT_EQ(m_reports[1], (ErrorReport{"Error saving camera keys", "Error opening keys file '" + unwritable + "' for writing."}));
+    EXPECT_EQ(m_reports[2].caption, "Error reading camera keys");
+    EXPECT_EQ(m_reports[2].message.rfind("Error reading file '" + cut + "': ", 0), 0u) << m_reports[2].message;
+    EXPECT_EQ(m_reports[3], (ErrorReport{"Error loading camera keys", "Unknown attribute 'roll'."}));
+    EXPECT_EQ(attributes[3]->keys(), (std::vector<AttributeWithKeys::Key>{{3.0f, 50.0f}})) << "read before the cut";
 }

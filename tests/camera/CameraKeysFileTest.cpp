@@ -1,0 +1,302 @@
+// The camera keys file on the view's eleven attributes of both cameras, without a display:
+// round trips, record matching by name, and malformed files that must end in a message.
+
+#include "camera/AttributeWithKeys.h"
+#include "camera/CameraKeysFile.h"
+#include "camera/OrthoCamera.h"
+#include "camera/ProjectiveFixedYCamera.h"
+#include "foundation/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Key = AttributeWithKeys::Key;
+using Attributes = std::vector<std::shared_ptr<AttributeWithKeys>>;
+
+// The view's list: perspective camera's keyables, then the orthographic camera's.
+struct Cameras {
+    std::shared_ptr<ProjectiveFixedYCamera> perspective = std::make_shared<ProjectiveFixedYCamera>();
+    std::shared_ptr<OrthoCamera> ortho = std::make_shared<OrthoCamera>();
+    Attributes all;
+
+    Cameras()
+    {
+        for (const auto& keyable : perspective->keyables()) all.push_back(std::make_shared<AttributeWithKeys>(keyable));
+        for (const auto& keyable : ortho->keyables()) all.push_back(std::make_shared<AttributeWithKeys>(keyable));
+    }
+    // Attribute i of the list.
+    AttributeWithKeys& at(std::size_t i) { return *all.at(i); }
+};
+
+void appendI32(std::string& out, std::int32_t value)
+{
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xFFu);
+}
+
+void appendF32(std::string& out, float value)
+{
+    std::int32_t bits;
+    std::memcpy(&bits, &value, 4);
+    appendI32(out, bits);
+}
+
+void appendRecord(std::string& out, const std::string& name, const std::vector<std::pair<std::int32_t, float>>& keys)
+{
+    appendI32(out, static_cast<std::int32_t>(name.size()));
+    out += name;
+    appendI32(out, static_cast<std::int32_t>(keys.size()));
+    for (const auto& [frame, value] : keys) {
+        appendI32(out, frame);
+        appendF32(out, value);
+    }
+}
+
+class CameraKeysFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_directory = fs::path(::testing::TempDir()) /
+                      ("keys-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(m_directory);
+        fs::create_directories(m_directory);
+    }
+    void TearDown() override { fs::remove_all(m_directory); }
+
+    std::string write(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = (m_directory / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+    fs::path m_directory;
+};
+
+// The message of the IOException that f throws, or a note that none came.
+template <typename F>
+std::string ioMessage(F f)
+{
+    try {
+        f();
+    } catch (const IOException& e) {
+        return e.message();
+    }
+    return "<no IOException>";
+}
+
+} // namespace
+
+TEST_F(CameraKeysFileTest, TheViewListIsTheElevenNamesInOrder)
+{
+    Cameras cameras;
+    std::vector<std::string> names;
+    for (const auto& attribute : cameras.all) names.push_back(attribute->name());
+    EXPECT_EQ(names, (std::vector<std::string>{"azimuth", "elevation", "dolly", "fov", "lookAt.x", "lookAt.y",
+                                               "lookAt.z", "azimuth", "port", "center.x", "center.y"}));
+}
+
+TEST_F(CameraKeysFileTest, AllElevenAttributesRoundTripIncludingBothAzimuths)
+{
+    Cameras saved;
+    for (std::size_t i = 0; i < saved.all.size(); ++i)
+        saved.at(i).setKeys({{0.0f, float(i)}, {10.0f + float(i), -1.5f * float(i)}, {200.0f, 0.25f + float(i)}});
+    const std::string path = (m_directory / "all.keys").string();
+    ASSERT_EQ(saveCameraKeys(path, saved.all), std::nullopt);
+    EXPECT_FALSE(fs::exists(path + ".tmp")) << "the temporary file is renamed, not left behind";
+
+    // The file itself: eleven records in list order, azimuth twice.
+    std::string expected;
+    appendI32(expected, 11);
+    for (const auto& attribute : saved.all) {
+        appendI32(expected, static_cast<std::int32_t>(attribute->name().size()));
+        expected += attribute->name();
+        appendI32(expected, 3);
+        for (const Key& key : attribute->keys()) {
+            appendI32(expected, static_cast<std::int32_t>(key.time));
+            appendF32(expected, key.value);
+        }
+    }
+    EXPECT_EQ(read(path), expected);
+
+    Cameras loaded;
+    ASSERT_EQ(loadCameraKeys(path, loaded.all), std::nullopt);
+    for (std::size_t i = 0; i < saved.all.size(); ++i)
+        EXPECT_EQ(loaded.at(i).keys(), saved.at(i).keys()) << "attribute " << i << " " << saved.at(i).name();
+    EXPECT_NE(loaded.at(0).keys(), loaded.at(7).keys()) << "each camera keeps its own azimuth";
+}
+
+TEST_F(CameraKeysFileTest, RepeatedNamesGoToTheNthAttributeAndExtrasToTheFirst)
+{
+    std::string bytes;
+    appendI32(bytes, 3);
+    appendRecord(bytes, "azimuth", {{1, 1.0f}});
+    appendRecord(bytes, "azimuth", {{2, 2.0f}});
+    appendRecord(bytes, "azimuth", {{3, 3.0f}});
+    Cameras cameras;
+    ASSERT_EQ(loadCameraKeys(write("three.keys", bytes), cameras.all), std::nullopt);
+    EXPECT_EQ(cameras.at(0).keys(), (std::vector<Key>{{3.0f, 3.0f}}));
+    EXPECT_EQ(cameras.at(7).keys(), (std::vector<Key>{{2.0f, 2.0f}}));
+}
+
+TEST_F(CameraKeysFileTest, RecordCountZeroChangesNothing)
+{
+    Cameras cameras;
+    for (std::size_t i = 0; i < cameras.all.size(); ++i) cameras.at(i).setKeys({{5.0f, float(i)}});
+    std::string bytes;
+    appendI32(bytes, 0);
+    ASSERT_EQ(loadCameraKeys(write("zero.keys", bytes), cameras.all), std::nullopt);
+    for (std::size_t i = 0; i < cameras.all.size(); ++i)
+        EXPECT_EQ(cameras.at(i).keys(), (std::vector<Key>{{5.0f, float(i)}})) << i;
+}
+
+TEST_F(CameraKeysFileTest, UnknownNameRaisesAndKeepsTheRecordsBefore)
+{
+    std::string bytes;
+    appendI32(bytes, 2);
+    appendRecord(bytes, "dolly", {{0, -20.0f}});
+    appendRecord(bytes, "roll", {{0, 1.0f}});
+    Cameras cameras;
+    const std::string path = write("roll.keys", bytes);
+    EXPECT_EQ(ioMessage([&] { loadCameraKeys(path, cameras.all); }), "Unknown attribute 'roll'.");
+    EXPECT_EQ(cameras.at(2).keys(), (std::vector<Key>{{0.0f, -20.0f}}));
+}
+
+TEST_F(CameraKeysFileTest, EmptyNameRaisesExpectedAttributeName)
+{
+    std::string bytes;
+    appendI32(bytes, 1);
+    appendRecord(bytes, "", {{0, 1.0f}});
+    Cameras cameras;
+    const std::string path = write("empty.keys", bytes);
+    EXPECT_EQ(ioMessage([&] { loadCameraKeys(path, cameras.all); }), "Expected: attribute name");
+}
+
+TEST_F(CameraKeysFileTest, CutInsideTheThirdRecordsKeysKeepsWhatWasRead)
+{
+    Cameras cameras;
+    cameras.at(3).setKeys({{0.0f, 45.0f}, {99.0f, 60.0f}}); // fov: replaced by the cut record
+    cameras.at(4).setKeys({{7.0f, 7.0f}});                 // lookAt.x: named by no record
+    std::string bytes;
+    appendI32(bytes, 3);
+    appendRecord(bytes, "azimuth", {{0, 0.5f}, {10, 1.0f}});
+    appendRecord(bytes, "dolly", {{0, -30.0f}, {20, -10.0f}});
+    appendRecord(bytes, "fov", {{0, 40.0f}, {30, 50.0f}, {60, 55.0f}});
+    // Keep the first key of "fov" and half of the second.
+    const std::size_t cut = bytes.size() - 8 - 8 + 4;
+    const std::string path = write("cut.keys", bytes.substr(0, cut));
+
+    const std::optional<CameraKeysFailure> failure = loadCameraKeys(path, cameras.all);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->caption, "Error reading camera keys");
+    const std::string prefix = "Error reading file '" + path + "': ";
+    EXPECT_EQ(failure->message.substr(0, prefix.size()), prefix);
+    EXPECT_GT(failure->message.size(), prefix.size()) << "the reason follows";
+    EXPECT_EQ(cameras.at(0).keys(), (std::vector<Key>{{0.0f, 0.5f}, {10.0f, 1.0f}}));
+    EXPECT_EQ(cameras.at(2).keys(), (std::vector<Key>{{0.0f, -30.0f}, {20.0f, -10.0f}}));
+    EXPECT_EQ(cameras.at(3).keys(), (std::vector<Key>{{0.0f, 40.0f}}));
+    EXPECT_EQ(cameras.at(4).keys(), (std::vector<Key>{{7.0f, 7.0f}}));
+}
+
+TEST_F(CameraKeysFileTest, WholeTimesReadBackAndOthersAreTruncatedTowardZero)
+{
+    Cameras saved;
+    saved.at(1).setKeys({{-3.75f, 1.0f}, {12.0f, 2.0f}, {20.9f, 3.0f}});
+    const std::string path = (m_directory / "times.keys").string();
+    ASSERT_EQ(saveCameraKeys(path, saved.all), std::nullopt);
+    Cameras loaded;
+    ASSERT_EQ(loadCameraKeys(path, loaded.all), std::nullopt);
+    EXPECT_EQ(loaded.at(1).keys(), (std::vector<Key>{{-3.0f, 1.0f}, {12.0f, 2.0f}, {20.0f, 3.0f}}));
+}
+
+TEST_F(CameraKeysFileTest, HugeCountsAndLengthsFailFast)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Cameras cameras;
+    const auto expectReadError = [&](const std::string& name, const std::string& bytes) {
+        const std::string path = write(name, bytes);
+        const std::optional<CameraKeysFailure> failure = loadCameraKeys(path, cameras.all);
+        ASSERT_TRUE(failure.has_value()) << name;
+        EXPECT_EQ(failure->caption, "Error reading camera keys") << name;
+        EXPECT_EQ(failure->message.rfind("Error reading file '" + path + "': ", 0), 0u) << failure->message;
+    };
+    std::string bytes;
+    appendI32(bytes, 0x7FFFFFFF);
+    appendRecord(bytes, "dolly", {{0, 1.0f}});
+    expectReadError("records.keys", bytes);
+    EXPECT_EQ(cameras.at(2).keys(), (std::vector<Key>{{0.0f, 1.0f}})) << "the one record present is read";
+
+    bytes.clear();
+    appendI32(bytes, 1);
+    appendI32(bytes, 0x7FFFFFFF);
+    bytes += "dolly";
+    expectReadError("namelength.keys", bytes);
+
+    bytes.clear();
+    appendI32(bytes, 1);
+    appendI32(bytes, -5);
+    expectReadError("negativelength.keys", bytes);
+
+    bytes.clear();
+    appendI32(bytes, 1);
+    appendI32(bytes, 3);
+    bytes += "fov";
+    appendI32(bytes, 0x7FFFFFFF);
+    appendI32(bytes, 4);
+    appendF32(bytes, 9.0f);
+    expectReadError("keycount.keys", bytes);
+    EXPECT_EQ(cameras.at(3).keys(), (std::vector<Key>{{4.0f, 9.0f}}));
+
+    bytes.clear();
+    appendI32(bytes, 1);
+    appendI32(bytes, 3);
+    bytes += "fov";
+    appendI32(bytes, -1);
+    expectReadError("negativecount.keys", bytes);
+    EXPECT_TRUE(cameras.at(3).keys().empty()) << "the old keys are dropped before the count is read";
+
+    expectReadError("empty.keys", "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(CameraKeysFileTest, OpeningErrorsRaiseWithThePath)
+{
+    Cameras cameras;
+    const std::string missing = (m_directory / "missing.keys").string();
+    EXPECT_EQ(ioMessage([&] { loadCameraKeys(missing, cameras.all); }),
+              "Error opening keys file '" + missing + "' for reading.");
+    const std::string unwritable = (m_directory / "no-such-directory" / "out.keys").string();
+    EXPECT_EQ(ioMessage([&] { saveCameraKeys(unwritable, cameras.all); }),
+              "Error opening keys file '" + unwritable + "' for writing.");
+}
+
+TEST_F(CameraKeysFileTest, AFailedSaveLeavesNoTemporaryFileAndReportsTheWriteError)
+{
+    // A directory in the way: the temporary file is written but cannot replace it.
+    const fs::path target = m_directory / "taken.keys";
+    fs::create_directories(target / "inside");
+    Cameras cameras;
+    const std::optional<CameraKeysFailure> failure = saveCameraKeys(target.string(), cameras.all);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->caption, "Error saving camera keys");
+    EXPECT_EQ(failure->message.rfind("Error writing file '" + target.string() + "': ", 0), 0u) << failure->message;
+    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+    EXPECT_TRUE(fs::is_directory(target / "inside"));
+}
