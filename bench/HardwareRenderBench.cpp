@@ -17,6 +17,7 @@
 // Needs a GL context: without DISPLAY the program runs itself again under xvfb-run (with
 // Mesa's software renderer), so scripts/bench works on a machine without a display.
 
+#include "BenchHerds.h"
 #include "GLTestWindow.h"
 #include "TestSkins.h"
 
@@ -144,31 +145,9 @@ Animal& animal()
     return a;
 }
 
-float spacing()
-{
-    const BoundingBox box = animal().skin->boundingBox();
-    const Vector3f size = box.maximum - box.minimum;
-    return 1.3f * std::max({size.x, size.y, size.z});
-}
+float spacing() { return gridSpacing(*animal().skin); }
 
-std::shared_ptr<SimpleHerd> makeHerd(unsigned n)
-{
-    auto herd = std::make_shared<SimpleHerd>(animal().skin);
-    const unsigned side = static_cast<unsigned>(std::ceil(std::sqrt(double(n))));
-    const unsigned frames = std::max(1u, animal().skin->frameCount());
-    const BoundingBox box = animal().skin->boundingBox();
-    const Vector3f centre = (box.minimum + box.maximum) * 0.5f;
-    for (unsigned i = 0; i < n; ++i) {
-        HerdInstance instance;
-        instance.frame = i % frames;
-        const Vector3f at{(float(i % side) - 0.5f * float(side - 1)) * spacing(), 0,
-                          (float(i / side) - 0.5f * float(side - 1)) * spacing()};
-        instance.transform = Matrix4f::translation(at - centre);
-        instance.box = BoundingBox(box.minimum + at - centre, box.maximum + at - centre);
-        herd->append(instance);
-    }
-    return herd;
-}
+std::shared_ptr<SimpleHerd> makeHerd(unsigned n) { return makeGridHerd(animal().skin, n); }
 
 void setCamera(unsigned n)
 {
