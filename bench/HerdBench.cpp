@@ -6,6 +6,8 @@
 // The animal is a box-shaped skin of sample size (2 x 1.5 x 0.8 units): placement, queries
 // and the distribution depend only on a skin's box and frame count, not on its mesh.
 
+#include "HerdTestSkins.h"
+
 #include "camera/ProjectiveFixedYCamera.h"
 #include "herd/GaussianRandomHerd.h"
 #include "herd/HerdCollection.h"
@@ -28,34 +30,7 @@ namespace {
 
 constexpr unsigned kFrames = 30;
 
-std::shared_ptr<Skin> animalSkin(const std::string& name)
-{
-    SkinRecord r;
-    r.name = name;
-    const BoundingBox box({-1.0f, 0.0f, -0.4f}, {1.0f, 1.5f, 0.4f});
-    for (int corner = 0; corner < 8; ++corner)
-        r.positions.push_back({corner & 1 ? box.maximum.x : box.minimum.x, corner & 2 ? box.maximum.y : box.minimum.y,
-                               corner & 4 ? box.maximum.z : box.minimum.z});
-    r.normals.assign(8, {0, 1, 0});
-    r.vertexColors.assign(8, {1, 1, 1});
-    r.triangles = {Triangle{{0, 1, 3}}, Triangle{{0, 3, 2}}, Triangle{{4, 5, 7}}, Triangle{{4, 7, 6}}};
-    r.boundingBox = box;
-    r.influences.assign(8, {{0, 1.0f}});
-    r.bones.resize(1);
-    for (unsigned f = 0; f < kFrames; ++f) {
-        r.bones[0].push_back(AffineTransform{});
-        r.frameBoxes.push_back(box);
-    }
-    r.meanLighting.assign(8, 0.5f);
-    r.lightingBasis.resize(8, 1);
-    for (unsigned i = 0; i < 8; ++i) r.lightingBasis(i, 0) = 0.1f;
-    r.lightingCoordinates.resize(1, kFrames);
-    for (unsigned f = 0; f < kFrames; ++f) r.lightingCoordinates(0, f) = 1.0f;
-    std::ostringstream bytes;
-    writeSkinRecord(bytes, r);
-    std::istringstream in(bytes.str());
-    return std::make_shared<Skin>(in);
-}
+std::shared_ptr<Skin> animalSkin(const std::string& name) { return herdtest::animalSkin(name, kFrames); }
 
 std::vector<std::shared_ptr<Skin>> levelSkins()
 {

@@ -2,6 +2,8 @@
 // scene: time, level of detail, more and fewer animals. The reader's checks are what stand
 // between a corrupt file and NaN placements, endless placement walks or huge grids. Every
 // skin line gets the same small in-memory skin, so no disk is touched.
+#include "HerdTestSkins.h"
+
 #include "foundation/Exception.h"
 #include "herd/GaussianRandomHerd.h"
 #include "herd/HerdCreator.h"
@@ -17,35 +19,7 @@
 namespace {
 
 // An animal-sized box skin with a few frames.
-std::shared_ptr<Skin> makeSkin()
-{
-    SkinRecord r;
-    r.name = "fuzz";
-    const BoundingBox box({-1.0f, 0.0f, -0.4f}, {1.0f, 1.5f, 0.4f});
-    for (int corner = 0; corner < 8; ++corner)
-        r.positions.push_back({corner & 1 ? box.maximum.x : box.minimum.x, corner & 2 ? box.maximum.y : box.minimum.y,
-                               corner & 4 ? box.maximum.z : box.minimum.z});
-    r.normals.assign(8, {0, 1, 0});
-    r.vertexColors.assign(8, {1, 1, 1});
-    r.triangles = {Triangle{{0, 1, 3}}, Triangle{{0, 3, 2}}};
-    r.boundingBox = box;
-    r.influences.assign(8, {{0, 1.0f}});
-    r.bones.resize(1);
-    const unsigned frames = 4;
-    for (unsigned f = 0; f < frames; ++f) {
-        r.bones[0].push_back(AffineTransform{});
-        r.frameBoxes.push_back(box);
-    }
-    r.meanLighting.assign(8, 0.5f);
-    r.lightingBasis.resize(8, 1);
-    for (unsigned i = 0; i < 8; ++i) r.lightingBasis(i, 0) = 0.1f;
-    r.lightingCoordinates.resize(1, frames);
-    for (unsigned f = 0; f < frames; ++f) r.lightingCoordinates(0, f) = 1.0f;
-    std::ostringstream bytes;
-    writeSkinRecord(bytes, r);
-    std::istringstream in(bytes.str());
-    return std::make_shared<Skin>(in);
-}
+std::shared_ptr<Skin> makeSkin() { return herdtest::animalSkin("fuzz", 4); }
 
 // The viewer's "Round" herds with a fixed seed, so that every run of an input is the same.
 class SeededGaussianCreator : public HerdCreator {
