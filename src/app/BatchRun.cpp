@@ -89,8 +89,15 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 {
     wxMenuBar* bar = frame.GetMenuBar();
     wxMenuItem* item = bar ? bar->FindItem(id) : nullptr;
-    if (item == nullptr) return false;
-    if (item->IsCheckable()) item->Check(checked);
+    // A disabled item does not answer a click.
+    if (item == nullptr || !item->IsEnabled()) return false;
+    if (item->IsCheckable()) {
+        // wxGTK keeps its own copy of the check state, which goes stale when GTK unchecks a
+        // disabled radio item for another one of its group; Check would then see nothing to
+        // do. Bring the copy in line with what GTK shows first.
+        item->wxMenuItemBase::Check(item->IsChecked());
+        item->Check(checked);
+    }
     wxCommandEvent command(wxEVT_MENU, id);
     command.SetEventObject(&frame);
     command.SetInt(item->IsCheckable() ? item->IsChecked() : 0);
@@ -100,8 +107,13 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 {
-    for (const MenuChoice& choice : options.menuChoices)
-        chooseMenuItem(frame, choice.id, choice.checked);
+    for (const MenuChoice& choice : options.menuChoices) {
+        if (chooseMenuItem(frame, choice.id, choice.checked)) continue;
+        const wxMenuItem* item = frame.GetMenuBar()->FindItem(choice.id);
+        const std::string label = item ? std::string(item->GetItemLabelText().utf8_str()) : std::to_string(choice.id);
+        showErrorBox("Invalid option",
+                     "The menu item \"" + label + "\" is disabled by the other settings, so it cannot be chosen.", &frame);
+    }
 }
 
 void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)

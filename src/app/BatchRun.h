@@ -11,10 +11,12 @@ class MyFrame;
 // program ends with the action's exit status.
 
 // Sets a menu item as a user's click would (a check item to checked, a radio item checked)
-// and sends the frame the item's command. False when the frame has no such item.
+// and sends the frame the item's command. False when the frame has no such item or it is
+// disabled, since a user could not click it either.
 bool chooseMenuItem(MyFrame& frame, int id, bool checked);
 
-// The settings that need no loaded files: call before loading them.
+// The settings that need no loaded files: call before loading them. An item the settings
+// before it disabled ("Display lists" with "--software") is reported with showErrorBox.
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options);
 // What needs the loaded herds: the fixed detail level, the animal count (else the top-up to
 // ten) and the start frame. A level the herds do not have is reported with showErrorBox.

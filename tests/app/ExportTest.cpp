@@ -347,16 +347,24 @@ TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
 
 TEST_F(ExportTest, CommandLineSettingsCheckTheMenuItemsAUserWould)
 {
-    const CommandLine line = parseCommandLine({"--software", "--method", "lists", "--lighting", "opengl", "--geometry",
-        "points", "--lod", "aggressive", "--camera", "orthographic", "--background", "blue", "--no-shadows",
-        "--no-ground"});
+    ASSERT_TRUE(chooseMenuItem(*m_frame, kUseVertexProgramId, true));
+    ASSERT_TRUE(chooseMenuItem(*m_frame, kDisplayListsId, true));
+    ASSERT_EQ(m_frame->renderMethod(), RenderMethod::DisplayLists);
+
+    applyStartupChoices(*m_frame, parseCommandLine({"--software"}).options);
+    EXPECT_FALSE(m_frame->useVertexProgram());
+    // Display lists are for hardware skinning only: the menus' own rule moves the method on,
+    // as it would for a user.
+    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexBufferObjects);
+    EXPECT_FALSE(m_frame->menuItem(kDisplayListsId)->IsEnabled());
+    EXPECT_FALSE(m_frame->menuItem(kShowVertexProgramId)->IsEnabled());
+
+    const CommandLine line = parseCommandLine({"--method", "arrays", "--lighting", "opengl", "--geometry", "points",
+        "--lod", "aggressive", "--camera", "orthographic", "--background", "blue", "--no-shadows", "--no-ground",
+        "--stopped"});
     ASSERT_EQ(line.kind, CommandLine::Kind::Run);
     applyStartupChoices(*m_frame, line.options);
-    EXPECT_FALSE(m_frame->useVertexProgram());
-    // Display lists are for hardware skinning only: the menus' own rule turns the choice into
-    // vertex buffer objects, as it would for a user.
-    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexBufferObjects);
-    EXPECT_FALSE(m_frame->menuItem(kShowVertexProgramId)->IsEnabled());
+    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexArrays);
     EXPECT_EQ(m_frame->lightingMode(), LightingMode::OpenGL);
     EXPECT_EQ(m_frame->geometryMode(), GeometryMode::Points);
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Aggressive);
@@ -364,6 +372,18 @@ TEST_F(ExportTest, CommandLineSettingsCheckTheMenuItemsAUserWould)
     EXPECT_EQ(m_frame->backgroundMode(), BackgroundMode::Blue);
     EXPECT_FALSE(m_frame->shadows());
     EXPECT_FALSE(m_frame->groundPlane());
+    EXPECT_FALSE(m_frame->running());
+    EXPECT_TRUE(m_reports.empty());
+
+    // A user cannot click a disabled item, and neither can the command line.
+    applyStartupChoices(*m_frame, parseCommandLine({"--method", "lists"}).options);
+    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexArrays);
+    const std::vector<ErrorReport> expected = {{"Invalid option",
+        "The menu item \"Display lists\" is disabled by the other settings, so it cannot be chosen."}};
+    EXPECT_EQ(m_reports, expected);
+
+    chooseMenuItem(*m_frame, kUseVertexProgramId, true);
+    chooseMenuItem(*m_frame, kDisplayListsId, true);
     m_view->useCamera(GLView::CameraChoice::Perspective);
 }
 
