@@ -12,8 +12,10 @@
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -41,6 +43,23 @@ private:
     std::unique_ptr<TileRenderer>& m_target;
     ViewScene& m_scene;
 };
+
+// The largest image in tiles of 160 x 160 pixels; beyond that an export would run for hours.
+constexpr int kMaxTiles = 16384;
+
+void flipRows(wxImage& image)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(image.GetWidth()) * 3;
+    unsigned char* data = image.GetData();
+    std::vector<unsigned char> row(rowBytes);
+    for (int top = 0, bottom = image.GetHeight() - 1; top < bottom; ++top, --bottom) {
+        unsigned char* a = data + static_cast<std::size_t>(top) * rowBytes;
+        unsigned char* b = data + static_cast<std::size_t>(bottom) * rowBytes;
+        std::copy_n(a, rowBytes, row.data());
+        std::copy_n(b, rowBytes, a);
+        std::copy_n(row.data(), rowBytes, b);
+    }
+}
 
 std::string unableToWrite(const std::string& path)
 {
@@ -96,6 +115,10 @@ int GLView::exportImage(int width, int height, const std::string& path)
 
     renderer.setTileSize(m_clientWidth, m_clientHeight, 0);
     renderer.setImageSize(width, height);
+    // A window shrunk to a few pixels would take millions of paints; refuse before allocating.
+    if (renderer.tileCount() > kMaxTiles)
+        throw IOException("Unable to write to image '" + path + "': the window is too small to draw " +
+                          std::to_string(width) + " x " + std::to_string(height) + " pixels in tiles.");
     wxImage image;
     if (!image.Create(width, height, true))
         throw IOException("Unable to write to image '" + path + "': not enough memory for " + std::to_string(width) +
@@ -121,8 +144,9 @@ int GLView::exportImage(int width, int height, const std::string& path)
         ++tileCount;
     } while (renderer.endTile());
 
-    // GL reads rows bottom to top; files store them top to bottom.
-    image = image.Mirror(false);
+    // GL reads rows bottom to top; files store them top to bottom. Flipped in place, since a
+    // mirrored copy would double the largest allocation of the export.
+    flipRows(image);
     writeImage(image, path);
     return tileCount;
 }

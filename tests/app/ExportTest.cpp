@@ -10,6 +10,7 @@
 #include "camera/AttributeWithKeys.h"
 #include "camera/Camera.h"
 #include "camera/OrthoCamera.h"
+#include "foundation/Exception.h"
 
 #include <wx/image.h>
 #include <wx/menu.h>
@@ -257,6 +258,32 @@ TEST_F(ExportTest, WriteIntoAMissingDirectoryIsReportedAndTheViewPaintsNormally)
     std::ofstream(kept) << "old";
     EXPECT_FALSE(m_frame->exportImageTo(kept.string(), 10, 10));
     EXPECT_EQ(fs::file_size(kept), 3u);
+}
+
+TEST_F(ExportTest, SizesOutOfRangeAndTooManyTilesAreRefusedBeforeDrawing)
+{
+    const std::string path = (m_directory / "refused.png").string();
+    for (const auto& [width, height] : {std::pair{0, 10}, std::pair{10, 20000}, std::pair{-5, 5}}) {
+        try {
+            m_view->exportImage(width, height, path);
+            ADD_FAILURE() << width << " x " << height << " was exported";
+        } catch (const IOException& e) {
+            EXPECT_EQ(e.message(), "Unable to write to image '" + path + "': " + std::to_string(width) + " x " +
+                                       std::to_string(height) + " pixels is not a size from 1 x 1 to 19999 x 19999.");
+        }
+    }
+    // 19999 x 19999 in tiles of 400 x 20 pixels would be 50,000 paints.
+    setViewSize(wxSize(400, 20));
+    try {
+        m_view->exportImage(19999, 19999, path);
+        ADD_FAILURE() << "50,000 tiles were drawn";
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.message(), "Unable to write to image '" + path +
+                                   "': the window is too small to draw 19999 x 19999 pixels in tiles.");
+    }
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(m_view->exporting());
+    EXPECT_TRUE(m_view->showStatistics());
 }
 
 TEST_F(ExportTest, SequenceFramesAreNumberedBeforeTheLastDotAndFollowTheAnimation)
