@@ -8,7 +8,7 @@
 # display; set LIBGL_ALWAYS_SOFTWARE=1 for llvmpipe figures that compare across machines.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${1:-$ROOT/build}"
+BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
 FLEXHERD="$BUILD/src/app/flexherd"
 MKSAMPLE="$BUILD/tools/mksample/flexherd-mksample"
 for program in "$FLEXHERD" "$MKSAMPLE"; do
