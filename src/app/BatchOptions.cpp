@@ -161,7 +161,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 parseSize(value(), options);
                 sizeGiven = true;
             } else if (option == "--frames") {
-                options.frames = static_cast<int>(numberIn(option, value(), 1, 999999));
+                options.frames = static_cast<int>(numberIn(option, value(), 1, kMaxSequenceFrames));
             } else {
                 throw UsageError{"unknown option '" + option + "'"};
             }

@@ -9,6 +9,11 @@
 constexpr long kMaxImageSide = 19999;
 inline bool isAcceptedImageSide(long pixels) { return pixels >= 1 && pixels <= kMaxImageSide; }
 
+// Sequence lengths an export accepts: 1 to kMaxSequenceFrames frames (0, which the prompt
+// proposes when there are no camera keys, is asked again).
+constexpr long kMaxSequenceFrames = 999999;
+inline bool isAcceptedFrameCount(long frames) { return frames >= 1 && frames <= kMaxSequenceFrames; }
+
 // What a number prompt reads from the text typed into it: leading white space, an optional
 // sign, then decimal digits up to the first other character. Text without leading digits
 // reads as 0; values beyond the range of long are clamped to it (they are out of every

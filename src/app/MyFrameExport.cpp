@@ -136,9 +136,8 @@ void MyFrame::onExportImageSequence(wxCommandEvent&)
     if (!path) return;
     int width = 0, height = 0;
     if (!askImageSize(720, 480, width, height)) return;
-    // The upper bound keeps the file numbers and the loop counter in range.
     const auto frames = askNumber(this, "Number of frames to export", "Number of frames", m_view->keyFrameCount(),
-                                  [](long n) { return n > 0 && n < 100000000; });
+                                  isAcceptedFrameCount);
     if (!frames) return;
 
     const int total = static_cast<int>(*frames);

@@ -51,9 +51,15 @@ std::string quoted(const std::string& text)
 ProgramRun flexherd(const std::vector<std::string>& arguments)
 {
     std::string command = "cd " + quoted(g_samples.string()) + " && " + quoted(FLEXHERD_PROGRAM);
-    for (const std::string& argument : arguments) command += " " + quoted(argument);
+    for (const std::string& argument : arguments) {
+        command += ' ';
+        command += quoted(argument);
+    }
     const fs::path out = g_directory / "stdout.txt", err = g_directory / "stderr.txt";
-    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());
+    command += " >";
+    command += quoted(out.string());
+    command += " 2>";
+    command += quoted(err.string());
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

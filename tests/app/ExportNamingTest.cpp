@@ -66,6 +66,16 @@ TEST(ImageSideTest, AcceptsOneTo19999)
     EXPECT_FALSE(isAcceptedImageSide(-1440));
 }
 
+TEST(FrameCountTest, ZeroFramesAreAskedForAgain)
+{
+    EXPECT_FALSE(isAcceptedFrameCount(0));
+    EXPECT_FALSE(isAcceptedFrameCount(-1));
+    EXPECT_TRUE(isAcceptedFrameCount(1));
+    EXPECT_TRUE(isAcceptedFrameCount(300));
+    EXPECT_TRUE(isAcceptedFrameCount(999999));
+    EXPECT_FALSE(isAcceptedFrameCount(1000000));
+}
+
 TEST(TimedemoReportTest, WritesTheFiguresBetweenTheLiteralPieces)
 {
     EXPECT_EQ(timedemoReport(200, 4.0),
