@@ -114,6 +114,7 @@ void GLView::render()
         GLText::drawTextTable(-90.0, 90.0, statisticsRows());
         glDisable(GL_LIGHTING);
     }
+    if (m_showHelp) drawHelpOverlay();
     glFlush();
 }
 
