@@ -71,10 +71,9 @@ bool GLView::handleNavigationKey(const wxKeyEvent& event)
 
 void GLView::drawHelpOverlay()
 {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    // The paint's viewport is the client area in pixels.
     const std::size_t statistics = m_showStatistics ? statisticsRows().size() : 0;
     glDisable(GL_CULL_FACE);
-    GLText::drawTextTable(-90.0, helpPanelTop(statistics, viewport[3]), helpRows());
+    GLText::drawTextTable(-90.0, helpPanelTop(statistics, m_clientHeight), helpRows());
     glDisable(GL_LIGHTING);
 }
