@@ -42,6 +42,7 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
     Bind(wxEVT_MENU, &MyFrame::onLoadCameraKeys, this, kLoadCameraKeysId);
     Bind(wxEVT_MENU, &MyFrame::onAnimalCount, this, kAnimalCountId);
     Bind(wxEVT_KEY_DOWN, &MyFrame::onKeyDown, this);
+    bindExportCommands();
     addShortcutsAndDropTarget();
 }
 
