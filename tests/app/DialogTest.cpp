@@ -22,6 +22,9 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/textdlg.h>
+#include <wx/timer.h>
+#include <wx/utils.h>
 
 #include <functional>
 #include <memory>
@@ -68,6 +71,51 @@ void expectField(HerdDialog* dialog, wxTextCtrl* field, const std::string& label
     EXPECT_TRUE(labelFound) << label;
 }
 
+
+// The text entry dialog in its modal loop, if any.
+wxTextEntryDialog* modalTextEntry()
+{
+    for (wxWindow* window : wxTopLevelWindows)
+        if (auto* dialog = dynamic_cast<wxTextEntryDialog*>(window); dialog != nullptr && dialog->IsModal())
+            return dialog;
+    return nullptr;
+}
+
+// Answers the text entry dialogs a command shows, one after the other, while it lives: each
+// answer is typed and confirmed with OK, "<cancel>" presses Cancel. What each dialog showed
+// when it opened is kept in shown. A timer looks for the dialogs, because its events reach
+// every modal loop, also the ones that start after the previous dialog closed.
+class TextEntryAnswers {
+public:
+    explicit TextEntryAnswers(std::vector<std::string> answers) : m_answers(std::move(answers))
+    {
+        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { answer(); });
+        m_timer.Start(5);
+    }
+    ~TextEntryAnswers() { m_timer.Stop(); }
+
+    std::vector<std::string> shown;
+
+private:
+    void answer()
+    {
+        wxTextEntryDialog* dialog = modalTextEntry();
+        if (dialog == nullptr || m_answers.empty()) return;
+        shown.push_back(dialog->GetValue().ToStdString());
+        const std::string answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+        if (answer == "<cancel>") {
+            click(dialog, wxID_CANCEL);
+        } else {
+            dialog->SetValue(answer);
+            click(dialog, wxID_OK);
+        }
+    }
+
+    std::vector<std::string> m_answers;
+    wxTimer m_timer;
+};
+
 class DialogTest : public GuiTest {
 protected:
     void SetUp() override
@@ -99,6 +147,14 @@ protected:
         });
         choose(commandId);
         return *ranModal;
+    }
+
+    // A command with no menu item, as scripts send it.
+    void command(int id)
+    {
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(m_frame);
+        m_frame->ProcessWindowEvent(event);
     }
 
     HerdDialog* m_herdDialog = nullptr;
@@ -348,4 +404,29 @@ TEST_F(DialogTest, PicturesAreDistinctDrawingsOfTheirSize)
     const wxBitmap banner = aboutBanner();
     EXPECT_EQ(banner.GetWidth(), kBannerWidth);
     EXPECT_EQ(banner.GetHeight(), kBannerHeight);
+}
+
+TEST_F(DialogTest, NumberOfAnimalsAsksAgainUntilTheNumberIsFromOneToOneHundredThousand)
+{
+    loadSampleQuadruped(4);
+    {
+        // Text that is no number reads as 0 and is asked again, preset to what was read.
+        TextEntryAnswers answers({"0", "many", "100001", "-3", "7"});
+        command(kAnimalCountId);
+        EXPECT_EQ(answers.shown, (std::vector<std::string>{"4", "0", "0", "100001", "-3"}));
+        EXPECT_EQ(m_view->totalAnimalCount(), 7u);
+    }
+    {
+        TextEntryAnswers answers({"100000000000000000000", "<cancel>"});
+        command(kAnimalCountId);
+        EXPECT_EQ(answers.shown, (std::vector<std::string>{"7", "0"}));
+        EXPECT_EQ(m_view->totalAnimalCount(), 7u) << "Cancel changes nothing";
+    }
+    {
+        TextEntryAnswers answers({"1"});
+        command(kAnimalCountId);
+        EXPECT_EQ(answers.shown, std::vector<std::string>{"7"});
+        EXPECT_EQ(m_view->totalAnimalCount(), 1u);
+    }
+    EXPECT_EQ(modalTextEntry(), nullptr);
 }
