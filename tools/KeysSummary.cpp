@@ -6,7 +6,7 @@
 #include "camera/ProjectiveFixedYCamera.h"
 #include "foundation/Exception.h"
 
-#include <bit>
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <ostream>
@@ -24,7 +24,8 @@ std::vector<std::shared_ptr<AttributeWithKeys>> viewerAttributes()
     OrthoCamera ortho;
     std::vector<std::shared_ptr<AttributeWithKeys>> attributes;
     for (Camera* camera : {static_cast<Camera*>(&perspective), static_cast<Camera*>(&ortho)})
-        for (const auto& keyable : camera->keyables()) attributes.push_back(std::make_shared<AttributeWithKeys>(keyable));
+        for (const auto& keyable : camera->keyables())
+            attributes.push_back(std::make_shared<AttributeWithKeys>(keyable));
     return attributes;
 }
 
@@ -32,9 +33,9 @@ std::int32_t readInt32(std::istream& in)
 {
     unsigned char bytes[4] = {};
     in.read(reinterpret_cast<char*>(bytes), 4);
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-                                     (static_cast<std::uint32_t>(bytes[2]) << 16) |
-                                     (static_cast<std::uint32_t>(bytes[3]) << 24));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+        (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24));
 }
 
 // Walks the records of a file the viewer's reader has accepted, so every field is there.

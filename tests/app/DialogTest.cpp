@@ -392,7 +392,8 @@ TEST_F(DialogTest, PicturesAreDistinctDrawingsOfTheirSize)
         // Drawn, not blank: many colours.
         std::set<int> colours;
         for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
-            colours.insert((static_cast<unsigned char>(pixels[i]) << 16) | (static_cast<unsigned char>(pixels[i + 1]) << 8) |
+            colours.insert((static_cast<unsigned char>(pixels[i]) << 16) |
+                           (static_cast<unsigned char>(pixels[i + 1]) << 8) |
                            static_cast<unsigned char>(pixels[i + 2]));
         EXPECT_GT(colours.size(), 8u) << key;
         distinct.insert(pixels);

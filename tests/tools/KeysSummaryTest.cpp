@@ -18,7 +18,8 @@ class KeysBytes {
 public:
     KeysBytes& int32(std::int32_t value)
     {
-        for (int i = 0; i < 4; ++i) m_bytes.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xff));
+        for (int i = 0; i < 4; ++i)
+            m_bytes.push_back(static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xff));
         return *this;
     }
     KeysBytes& float32(float value)
@@ -84,7 +85,8 @@ TEST_F(KeysSummaryTest, ListsEachRecordInFileOrderWithItsKeyCountAndFirstAndLast
                                  "  'azimuth': 2 keys, frames 30 to 5\n");
 
     const std::string empty = write("empty.keys", KeysBytes().int32(0).bytes());
-    EXPECT_EQ(describeFile(empty).dump(), (nlohmann::ordered_json{{"file", empty}, {"records", nlohmann::ordered_json::array()}}).dump());
+    EXPECT_EQ(describeFile(empty).dump(),
+              (nlohmann::ordered_json{{"file", empty}, {"records", nlohmann::ordered_json::array()}}).dump());
 }
 
 TEST_F(KeysSummaryTest, ReportsFailuresWithTheLoadCommandsCaptionAndMessage)
@@ -95,7 +97,8 @@ TEST_F(KeysSummaryTest, ReportsFailuresWithTheLoadCommandsCaptionAndMessage)
                   .dump());
 
     const std::string roll = write("roll.keys", KeysBytes().int32(1).record("roll", {1}).bytes());
-    EXPECT_EQ(describeFile(roll).dump(), errorOf(roll, "Error loading camera keys", "Unknown attribute 'roll'.").dump());
+    EXPECT_EQ(describeFile(roll).dump(),
+              errorOf(roll, "Error loading camera keys", "Unknown attribute 'roll'.").dump());
 
     const std::string unnamed = write("unnamed.keys", KeysBytes().int32(1).record("", {1}).bytes());
     EXPECT_EQ(describeFile(unnamed).dump(),
