@@ -1,6 +1,7 @@
 #include "SkinSummary.h"
 
 #include "HerdSummary.h"
+#include "KeysSummary.h"
 
 #include "app/FileDispatch.h"
 #include "render/VertexCacheFifo.h"
@@ -61,9 +62,7 @@ nlohmann::ordered_json describeFile(const std::string& path)
     case FileKind::Herd:
         return describeHerdFile(path);
     case FileKind::CameraKeys:
-        // The viewer reads them; a summary of camera flights is not written yet.
-        return errorReport(path, "Error reading file",
-                           "flexherd-info does not summarise camera key files ('.keys'): '" + path + "'.");
+        return describeKeysFile(path);
     case FileKind::TextSkin:
         return errorReport(path, "Error reading file", unsupportedFileMessage(fileKindOf(path), path));
     case FileKind::BinarySkin:
@@ -116,6 +115,10 @@ void printFileReport(std::ostream& out, const nlohmann::ordered_json& report)
     }
     if (report.contains("herds")) {
         printHerdReport(out, report);
+        return;
+    }
+    if (report.contains("records")) {
+        printKeysReport(out, report);
         return;
     }
     const auto& skins = report["skins"];

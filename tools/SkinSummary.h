@@ -19,7 +19,8 @@ nlohmann::ordered_json describeSkin(const Skin& skin);
 
 // One file: {"file":..., "skins":[...]} or {"file":..., "error":{"caption":..., "message":...}},
 // the caption and message being what the viewer's error box would show. Herd files (".herd")
-// get the herd report of describeHerdFile (HerdSummary.h).
+// get the herd report of describeHerdFile (HerdSummary.h), camera keys files (".keys") the
+// record report of describeKeysFile (KeysSummary.h).
 nlohmann::ordered_json describeFile(const std::string& path);
 
 // The same report as indented text, one record per paragraph.

@@ -8,12 +8,8 @@
 #include "herd/GaussianHerdCreator.h"
 #include "herd/HerdScene.h"
 
-#include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
-#include <wx/msgdlg.h>
-#include <wx/sizer.h>
-#include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
 #include <filesystem>
@@ -21,6 +17,7 @@
 MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& position, const wxSize& size, long style)
     : wxFrame(parent, wxID_ANY, title, position, size, style)
 {
+    createDialogs();
     buildMenuBar();
 
     // The only child: a frame stretches its single child over the whole client area.
@@ -110,36 +107,9 @@ void MyFrame::onCamera(wxCommandEvent& event)
                                                        : GLView::CameraChoice::Perspective);
 }
 
-void MyFrame::onShowVertexProgram(wxCommandEvent&)
-{
-    // Modeless, so the program can be read next to the animals it draws; each showing is a new
-    // window with the program of that moment.
-    auto* dialog = new wxDialog(this, wxID_ANY, "Vertex program", wxDefaultPosition, wxSize(640, 480),
-                                wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
-    auto* text = new wxTextCtrl(dialog, wxID_ANY, wxString::FromUTF8(m_view->vertexProgramText()), wxDefaultPosition,
-                                wxDefaultSize, wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL);
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(text, 1, wxEXPAND);
-    dialog->SetSizer(sizer);
-    dialog->Bind(wxEVT_CLOSE_WINDOW, [dialog](wxCloseEvent&) { dialog->Destroy(); });
-    dialog->Show();
-}
-
 void MyFrame::onMoving(wxCommandEvent&)
 {
     m_view->setFrame(0);
-}
-
-void MyFrame::onHerdProperties(wxCommandEvent&)
-{
-    wxMessageBox("The herd properties dialog is not available in this build yet.", "Herd properties",
-                 wxOK | wxICON_INFORMATION, this);
-}
-
-void MyFrame::onAbout(wxCommandEvent&)
-{
-    wxMessageBox("Flexherd demo\nA viewer for skinned mesh animations and large herds of them.", "About Flexherd",
-                 wxOK | wxICON_INFORMATION, this);
 }
 
 void MyFrame::onLoadHerd(wxCommandEvent&)

@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+class AboutDialog;
 class GLView;
+class HerdDialog;
+class VertexProgDialog;
 class wxMenu;
 class wxMenuItem;
 
@@ -67,6 +70,10 @@ public:
                                           const ExportProgress& progress = {});
 
     GLView* view() const { return m_view; }
+    // The frame's dialogs, made once and reused (hidden until their commands show them).
+    HerdDialog* herdDialog() const { return m_herdDialog; }
+    AboutDialog* aboutDialog() const { return m_aboutDialog; }
+    VertexProgDialog* vertexProgDialog() const { return m_vertexProgDialog; }
 
     // RenderSettings, from the menus.
     GeometryMode geometryMode() const override;
@@ -115,15 +122,17 @@ private:
     // MyFrameConveniences.cpp: the accelerator table, the drop target on the view and the
     // help panel item.
     void addShortcutsAndDropTarget();
+    // MyFrameDialogs.cpp
+    void createDialogs();
+    void onShowVertexProgram(wxCommandEvent& event);
+    void onHerdProperties(wxCommandEvent& event);
+    void onAbout(wxCommandEvent& event);
 
     // MyFrame.cpp
     void onOpenSkin(wxCommandEvent& event);
     void onExit(wxCommandEvent& event);
     void onCamera(wxCommandEvent& event);
-    void onShowVertexProgram(wxCommandEvent& event);
     void onMoving(wxCommandEvent& event);
-    void onHerdProperties(wxCommandEvent& event);
-    void onAbout(wxCommandEvent& event);
     void onLoadHerd(wxCommandEvent& event);
     void onSaveHerd(wxCommandEvent& event);
     void onSaveCameraKeys(wxCommandEvent& event);
@@ -132,6 +141,9 @@ private:
     void onKeyDown(wxKeyEvent& event);
 
     GLView* m_view = nullptr;
+    HerdDialog* m_herdDialog = nullptr;
+    AboutDialog* m_aboutDialog = nullptr;
+    VertexProgDialog* m_vertexProgDialog = nullptr;
     // Items with fixed ids, indexed by id, so that settings queries during drawing cost an
     // array look-up rather than a search through the menu bar.
     std::array<wxMenuItem*, kFirstVertexCorrectionId> m_items{};

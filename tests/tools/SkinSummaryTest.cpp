@@ -81,8 +81,9 @@ TEST_F(SkinSummaryTest, ReportsFailuresAsTheErrorBoxWould)
                                               "lighting data but skin has 4 vertices.");
     }
     {
+        // A name length the rest of the file cannot hold.
         const auto report = describeFile(write("walk.keys", "whatever"));
-        EXPECT_EQ(report["error"]["caption"], "Error reading file");
+        EXPECT_EQ(report["error"]["caption"], "Error reading camera keys");
     }
 }
 
