@@ -1,0 +1,335 @@
+// The OBJ reader and writer.
+#include "skin/ObjFile.h"
+
+#include "foundation/Exception.h"
+#include "skin/FileBytes.h"
+#include "skin/TextScan.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+
+using namespace textscan;
+
+namespace {
+
+// Lines longer than this are not read as part of a mesh.
+constexpr std::size_t kMaxLineLength = 9999;
+
+enum class Keyword { Vertex, Normal, TextureCoordinate, Group, Face, MaterialLibrary, UseMaterial, Smoothing, Object, Other };
+
+Keyword keywordOf(std::string_view word)
+{
+    switch (word.size()) {
+    case 1:
+        switch (word[0]) {
+        case 'v': return Keyword::Vertex;
+        case 'g': return Keyword::Group;
+        case 'f': return Keyword::Face;
+        case 's': return Keyword::Smoothing;
+        case 'o': return Keyword::Object;
+        default: return Keyword::Other;
+        }
+    case 2:
+        if (word == "vn") return Keyword::Normal;
+        if (word == "vt") return Keyword::TextureCoordinate;
+        return Keyword::Other;
+    case 6:
+        if (word == "mtllib") return Keyword::MaterialLibrary;
+        if (word == "usemtl") return Keyword::UseMaterial;
+        return Keyword::Other;
+    default: return Keyword::Other;
+    }
+}
+
+// Three reals, then only blanks or further reals (a w component or vertex colours, ignored).
+bool readTriple(const char* p, const char* end, Vector3d& out)
+{
+    if (!readReal(p, end, out.x) || !readReal(p, end, out.y) || !readReal(p, end, out.z)) return false;
+    double ignored;
+    while (readReal(p, end, ignored)) {
+    }
+    return atEnd(p, end);
+}
+
+// An integer that starts right here: no blanks inside a corner ("1/ 2" is not a corner).
+bool readCornerNumber(const char*& p, const char* end, std::int32_t& value)
+{
+    if (p == end || !(isDigit(*p) || *p == '-' || *p == '+')) return false;
+    return readInteger(p, end, value, false);
+}
+
+// One corner token: v, v/vt, v//vn or v/vt/vn, ending at a blank or the end of the line.
+bool readCorner(const char*& cursor, const char* end, ObjCorner& corner)
+{
+    const char* p = cursor;
+    corner = ObjCorner{};
+    if (!readCornerNumber(p, end, corner.vertex)) return false;
+    if (p != end && *p == '/') {
+        ++p;
+        if (p != end && *p == '/') {
+            ++p;
+            if (!readCornerNumber(p, end, corner.normal)) return false;
+            corner.hasNormal = true;
+        } else {
+            if (!readCornerNumber(p, end, corner.textureCoordinate)) return false;
+            corner.hasTextureCoordinate = true;
+            if (p != end && *p == '/') {
+                ++p;
+                if (!readCornerNumber(p, end, corner.normal)) return false;
+                corner.hasNormal = true;
+            }
+        }
+    }
+    if (!endsToken(p, end)) return false;
+    cursor = p;
+    return true;
+}
+
+} // namespace
+
+ObjFile::ObjFile(const std::string& fileName) : Named(fileName), m_fileName(fileName)
+{
+    read(fileName);
+}
+
+ObjFile::ObjFile(const std::string& fileName, const std::string& name) : Named(name), m_fileName(fileName)
+{
+    if (fileName.empty()) throw CreationException("Empty filename.");
+    read(fileName);
+}
+
+ObjFile::ObjFile(Empty, const std::string& name, const std::string& fileName) : Named(name), m_fileName(fileName) {}
+
+std::size_t ObjFile::faceCount() const
+{
+    std::size_t faces = 0;
+    for (const Group& group : m_groups) faces += group.faceCount();
+    return faces;
+}
+
+void ObjFile::read(const std::string& path)
+{
+    std::cerr << "Parsing .obj file '" << path << "'." << std::endl;
+    std::string bytes;
+    if (!readFileBytes(path, bytes)) throw IOException("Couldn't open .obj file '" + path + "'");
+    parse(bytes, path);
+}
+
+void ObjFile::parse(std::string_view text, const std::string& path)
+{
+    std::size_t faces = 0;
+    std::shared_ptr<ObjMaterial> currentMaterial;
+    std::vector<ObjCorner> corners;
+    const char* p = text.data();
+    const char* const textEnd = p + text.size();
+    int lineNumber = 0;
+    while (p < textEnd) {
+        const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(textEnd - p)));
+        const char* end = newline ? newline : textEnd;
+        const char* const lineStart = p;
+        p = newline ? newline + 1 : textEnd;
+        ++lineNumber;
+        if (static_cast<std::size_t>(end - lineStart) > kMaxLineLength)
+            throw ParserException("Line longer than " + std::to_string(kMaxLineLength) + " characters in .obj file '" +
+                                      path + "'",
+                                  path, lineNumber, 1);
+        if (end != lineStart && end[-1] == '\r') --end; // written on Windows
+        const char* cursor = lineStart;
+        while (cursor != end && isLetter(*cursor)) ++cursor;
+        if (cursor == lineStart) continue; // blank lines, comments, indented lines
+        const std::string_view word(lineStart, static_cast<std::size_t>(cursor - lineStart));
+        const auto invalidLine = [&] {
+            return ParserException("Invalid line in .obj file '" + path + "': " + std::string(lineStart, end), path,
+                                   lineNumber, 1);
+        };
+
+        switch (keywordOf(word)) {
+        case Keyword::Vertex: {
+            Vector3d v;
+            if (!readTriple(cursor, end, v)) throw ParserException("Invalid vertex", path, lineNumber, 1);
+            m_vertices.push_back(v);
+            break;
+        }
+        case Keyword::Normal: {
+            Vector3d n;
+            if (!readTriple(cursor, end, n)) throw ParserException("Invalid normal", path, lineNumber, 1);
+            m_normals.push_back(n);
+            break;
+        }
+        case Keyword::TextureCoordinate: {
+            const int column = static_cast<int>(cursor - lineStart);
+            Vector3d t;
+            const char* q = cursor;
+            if (!readReal(q, end, t.x) || !readReal(q, end, t.y))
+                throw ParserException("Invalid texture coordinate", path, lineNumber, column);
+            readReal(q, end, t.z);
+            if (!atEnd(q, end)) throw ParserException("Invalid texture coordinate", path, lineNumber, column);
+            m_textureCoordinates.push_back(t);
+            break;
+        }
+        case Keyword::Group: {
+            std::string name;
+            appendName(cursor, end, name);
+            m_groups.emplace_back(std::move(name), currentMaterial);
+            break;
+        }
+        case Keyword::Face: {
+            ++faces;
+            // The face is checked whole before it joins a group, so a bad line leaves no trace.
+            corners.clear();
+            for (;;) {
+                cursor = skipBlanks(cursor, end);
+                if (cursor == end) break;
+                ObjCorner corner;
+                if (!readCorner(cursor, end, corner)) throw invalidLine();
+                corners.push_back(corner);
+            }
+            // Faces before any "g" line go to a group of their own, without a material.
+            if (m_groups.empty()) m_groups.emplace_back("default");
+            m_groups.back().addFace(corners);
+            break;
+        }
+        case Keyword::MaterialLibrary: {
+            std::string name;
+            appendName(cursor, end, name);
+            std::string libraryPath;
+            try {
+                libraryPath = (std::filesystem::path(path).parent_path() / name).string();
+            } catch (const std::filesystem::filesystem_error& e) {
+                throw IOException(e.what());
+            }
+            m_libraries.push_back(std::make_shared<ObjMaterialLibrary>(libraryPath, name));
+            break;
+        }
+        case Keyword::UseMaterial: {
+            std::string name;
+            appendName(cursor, end, name);
+            bool found = false;
+            for (const auto& library : m_libraries)
+                if (auto material = library->material(name)) {
+                    currentMaterial = std::move(material);
+                    found = true;
+                }
+            if (!found)
+                throw CreationException("Material '" + name + "' not found in any of the material libraries for '" +
+                                        path + "'.");
+            if (!m_groups.empty() && m_groups.back().faceCount() == 0) m_groups.back().setMaterial(currentMaterial);
+            break;
+        }
+        case Keyword::Smoothing: std::cerr << "Warning: ignoring smoothing groups." << std::endl; break;
+        case Keyword::Object: std::cerr << "Warning: ignoring object names." << std::endl; break;
+        case Keyword::Other: throw invalidLine();
+        }
+    }
+
+    std::stable_sort(m_groups.begin(), m_groups.end(),
+                     [](const Group& a, const Group& b) { return a.name() < b.name(); });
+
+    std::cerr << "Parsed obj file '" << path << "'; statistics:" << std::endl
+              << "   " << m_groups.size() << " groups," << std::endl
+              << "   " << faces << " faces," << std::endl
+              << "   " << m_vertices.size() << " vertices," << std::endl
+              << "   " << m_normals.size() << " normals, " << std::endl
+              << "   " << m_textureCoordinates.size() << " texture coordinates, " << std::endl;
+}
+
+void ObjFile::append(const std::vector<Vector3d>& vertices, const std::vector<Vector3d>& normals,
+                     const std::vector<Vector3d>& textureCoordinates, std::vector<Group> groups)
+{
+    const auto vertexBase = static_cast<std::int32_t>(m_vertices.size());
+    const auto normalBase = static_cast<std::int32_t>(m_normals.size());
+    const auto textureBase = static_cast<std::int32_t>(m_textureCoordinates.size());
+    m_vertices.insert(m_vertices.end(), vertices.begin(), vertices.end());
+    m_normals.insert(m_normals.end(), normals.begin(), normals.end());
+    m_textureCoordinates.insert(m_textureCoordinates.end(), textureCoordinates.begin(), textureCoordinates.end());
+    for (Group& group : groups) {
+        Group shifted(group.name(), group.material());
+        std::vector<ObjCorner> corners;
+        for (std::size_t f = 0; f < group.faceCount(); ++f) {
+            corners.assign(group.face(f).begin(), group.face(f).end());
+            for (ObjCorner& corner : corners) {
+                corner.vertex += vertexBase;
+                if (corner.hasNormal) corner.normal += normalBase;
+                if (corner.hasTextureCoordinate) corner.textureCoordinate += textureBase;
+            }
+            shifted.addFace(corners);
+        }
+        m_groups.push_back(std::move(shifted));
+    }
+}
+
+namespace {
+
+void appendNumber(std::string& out, double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 10);
+    out.append(buffer, result.ptr);
+}
+
+void appendTriples(std::string& out, const char* keyword, const std::vector<Vector3d>& values)
+{
+    for (const Vector3d& v : values) {
+        out += keyword;
+        for (int i = 0; i < 3; ++i) {
+            out += ' ';
+            appendNumber(out, v[i]);
+        }
+        out += '\n';
+    }
+}
+
+void appendInteger(std::string& out, std::int32_t value)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+} // namespace
+
+std::string ObjFile::text() const
+{
+    std::string out;
+    out.reserve((m_vertices.size() + m_normals.size() + m_textureCoordinates.size()) * 40);
+    for (const auto& library : m_libraries) out += "mtllib " + library->name() + "\n";
+    appendTriples(out, "v", m_vertices);
+    appendTriples(out, "vt", m_textureCoordinates);
+    appendTriples(out, "vn", m_normals);
+
+    std::vector<const Group*> nonempty;
+    for (const Group& group : m_groups)
+        if (group.faceCount() > 0) nonempty.push_back(&group);
+    if (nonempty.empty()) throw IOException("No nonempty groups in .obj file.");
+    std::stable_sort(nonempty.begin(), nonempty.end(),
+                     [](const Group* a, const Group* b) { return a->name() < b->name(); });
+    for (const Group* group : nonempty) {
+        out += "g " + group->name() + "\n";
+        if (group->material()) out += "usemtl " + group->material()->name() + "\n";
+        for (std::size_t f = 0; f < group->faceCount(); ++f) {
+            out += 'f';
+            for (const ObjCorner& corner : group->face(f)) {
+                out += ' ';
+                appendInteger(out, corner.vertex);
+                if (corner.hasTextureCoordinate || corner.hasNormal) out += '/';
+                if (corner.hasTextureCoordinate) appendInteger(out, corner.textureCoordinate);
+                if (corner.hasNormal) {
+                    out += '/';
+                    appendInteger(out, corner.normal);
+                }
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+void ObjFile::write(const std::string& fileName) const
+{
+    // Composed in full first: a model that cannot be written leaves the old file untouched.
+    const std::string contents = text();
+    replaceFileContents(fileName, contents);
+}
