@@ -14,6 +14,7 @@
 #include "render/gl/HardwareSkinRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/BinarySkinLoader.h"
+#include "skin/TextSkinReader.h"
 
 #include <GL/glew.h>
 
@@ -219,7 +220,12 @@ void GLView::saveCameraKeys(const std::string& path)
 
 std::shared_ptr<HierarchicalHerd> GLView::loadTextSkin(const std::string& path)
 {
-    throw IOException(unsupportedFileMessage(FileKind::TextSkin, path));
+    BinarySkinFile file = loadTextSkinFile(path);
+    if (file.failure) {
+        showErrorBox(file.failure->caption, file.failure->message, this);
+        return nullptr;
+    }
+    return addSkin(file.skins, file.directory);
 }
 
 void GLView::saveHerd(const std::string& path) const

@@ -46,6 +46,9 @@ public:
     // shown by the view itself.
     void saveCameraKeysTo(const std::string& path);
     void loadCameraKeysFrom(const std::string& path);
+    // The "Export obj file" command after its dialog: every animal of every herd as one OBJ
+    // mesh (see ObjExport.h); an Exception is shown under "Error exporting obj file".
+    void exportObjTo(const std::string& path);
 
     GLView* view() const { return m_view; }
 
@@ -99,6 +102,7 @@ private:
     void onSaveCameraKeys(wxCommandEvent& event);
     void onLoadCameraKeys(wxCommandEvent& event);
     void onAnimalCount(wxCommandEvent& event);
+    void onExportObj(wxCommandEvent& event);
     void onKeyDown(wxKeyEvent& event);
 
     GLView* m_view = nullptr;
