@@ -3,6 +3,7 @@
 #include "app/ErrorBox.h"
 #include "app/FileDispatch.h"
 #include "app/FlexherdApp.h"
+#include "app/SkinFileLoading.h"
 #include "app/ViewSettings.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/CameraKeysFile.h"
@@ -189,7 +190,7 @@ std::shared_ptr<HierarchicalHerd> GLView::loadBinarySkin(const std::string& path
 void GLView::loadHerd(const std::string& path)
 {
     makeCurrent();
-    const std::optional<LoadFailure> failure = m_scene.loadHerd(path, loadBinarySkinFile);
+    const std::optional<LoadFailure> failure = m_scene.loadHerd(path, loadSkinFileByName);
     Refresh(false);
     if (failure) showErrorBox(failure->caption, failure->message, this);
 }

@@ -64,7 +64,6 @@ TEST(ObjExport, TransformsPositionsAndNormalsOfEachAnimalsFrame)
     // ...and the unused vertex's normal (0, 1, 0) turns with the inverse transpose: the shear
     // keeps the plane y = 0, so it stays (0, 1, 0) where the transform itself would give (1, 1, 0).
     EXPECT_EQ(model.normals()[4 + 3], Vector3d(0, 1, 0));
-    // The stretch halves x components of normals: (1, 0, 0) would become (0.5, -0.5, 0).
     // One v//vn face per triangle, numbered into the animal's own vertices.
     ASSERT_EQ(model.group(2).faceCount(), 1u);
     EXPECT_EQ(model.group(2).face(0)[1], (ObjCorner{10, false, 0, true, 10}));
