@@ -35,6 +35,9 @@ public:
     explicit ObjMaterialLibrary(const std::string& fileName);
     // Reads `path` but carries `name`.
     ObjMaterialLibrary(const std::string& path, const std::string& name);
+    // Selects the constructor of a library without materials, to be filled by parse().
+    struct Empty {};
+    ObjMaterialLibrary(Empty, const std::string& name) : Named(name) {}
 
     // The material of that name (the last one defined when several share it), or null.
     std::shared_ptr<ObjMaterial> material(const std::string& name) const;
