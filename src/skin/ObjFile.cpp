@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 
 using namespace textscan;
 
@@ -55,10 +56,28 @@ bool readTriple(const char* p, const char* end, Vector3d& out)
 }
 
 // An integer that starts right here: no blanks inside a corner ("1/ 2" is not a corner).
+// Hand-rolled: a mesh has three of these per corner.
 bool readCornerNumber(const char*& p, const char* end, std::int32_t& value)
 {
-    if (p == end || !(isDigit(*p) || *p == '-' || *p == '+')) return false;
-    return readInteger(p, end, value, false);
+    const char* q = p;
+    bool negative = false;
+    if (q != end && (*q == '-' || *q == '+')) {
+        negative = *q == '-';
+        ++q;
+    }
+    const char* digits = q;
+    std::int64_t magnitude = 0;
+    while (q != end && isDigit(*q)) {
+        magnitude = magnitude * 10 + (*q - '0');
+        if (magnitude > std::int64_t(1) << 31) return false;
+        ++q;
+    }
+    if (q == digits) return false;
+    const std::int64_t result = negative ? -magnitude : magnitude;
+    if (result > std::numeric_limits<std::int32_t>::max()) return false;
+    value = static_cast<std::int32_t>(result);
+    p = q;
+    return true;
 }
 
 // One corner token: v, v/vt, v//vn or v/vt/vn, ending at a blank or the end of the line.
@@ -113,16 +132,15 @@ std::size_t ObjFile::faceCount() const
 void ObjFile::read(const std::string& path)
 {
     std::cerr << "Parsing .obj file '" << path << "'." << std::endl;
-    std::string bytes;
-    if (!readFileBytes(path, bytes)) throw IOException("Couldn't open .obj file '" + path + "'");
-    parse(bytes, path);
+    const FileView file(path);
+    if (!file.ok()) throw IOException("Couldn't open .obj file '" + path + "'");
+    parse(file.text(), path);
 }
 
 void ObjFile::parse(std::string_view text, const std::string& path)
 {
     std::size_t faces = 0;
     std::shared_ptr<ObjMaterial> currentMaterial;
-    std::vector<ObjCorner> corners;
     const char* p = text.data();
     const char* const textEnd = p + text.size();
     int lineNumber = 0;
@@ -178,18 +196,20 @@ void ObjFile::parse(std::string_view text, const std::string& path)
         }
         case Keyword::Face: {
             ++faces;
-            // The face is checked whole before it joins a group, so a bad line leaves no trace.
-            corners.clear();
+            // Faces before any "g" line go to a group of their own, without a material.
+            if (m_groups.empty()) m_groups.emplace_back("default");
+            Group& group = m_groups.back();
             for (;;) {
                 cursor = skipBlanks(cursor, end);
                 if (cursor == end) break;
                 ObjCorner corner;
-                if (!readCorner(cursor, end, corner)) throw invalidLine();
-                corners.push_back(corner);
+                if (!readCorner(cursor, end, corner)) {
+                    group.abandonFace();
+                    throw invalidLine();
+                }
+                group.addCorner(corner);
             }
-            // Faces before any "g" line go to a group of their own, without a material.
-            if (m_groups.empty()) m_groups.emplace_back("default");
-            m_groups.back().addFace(corners);
+            group.endFace();
             break;
         }
         case Keyword::MaterialLibrary: {
