@@ -408,6 +408,9 @@ void TextSkinParser::parseCoefficientRow(MatrixRows& coefficients, const MatrixR
 
 void TextSkinParser::finish(const std::string& lightingFileName)
 {
+    // A skin without a rest pose has no bounding box to place, frame or draw animals by.
+    if (m_skin.m_restPositions.empty())
+        throw CreationException("The .skin file '" + m_path + "' names no .obj file with vertices.");
     readLighting(lightingFileName);
     m_skin.buildPrimitiveGroups(true);
 

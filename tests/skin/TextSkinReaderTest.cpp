@@ -326,6 +326,11 @@ TEST(TextSkin, FileLevelErrors)
                   .find("is longer than 999999 characters"),
               std::string::npos);
 
+    // Nothing to place or draw: no mesh, or a mesh without vertices.
+    EXPECT_EQ(fixture.error("# only a comment\n"), "The .skin file '" + fixture.path + "' names no .obj file with vertices.");
+    writeText(fixture.dir.file("mesh.obj"), "g nothing\n");
+    EXPECT_EQ(fixture.error(kHeader), "The .skin file '" + fixture.path + "' names no .obj file with vertices.");
+
     const std::string absent = fixture.dir.file("absent.txt");
     try {
         Skin skin(absent, "", "x");
