@@ -45,6 +45,13 @@ Keyword keywordOf(std::string_view word)
     }
 }
 
+// Nothing but blanks and perhaps a comment left on the line.
+bool atEndOrComment(const char* p, const char* end)
+{
+    p = skipBlanks(p, end);
+    return p == end || *p == '#';
+}
+
 // Three reals, then only blanks or further reals (a w component or vertex colours, ignored).
 bool readTriple(const char* p, const char* end, Vector3d& out)
 {
@@ -52,7 +59,7 @@ bool readTriple(const char* p, const char* end, Vector3d& out)
     double ignored;
     while (readReal(p, end, ignored)) {
     }
-    return atEnd(p, end);
+    return atEndOrComment(p, end);
 }
 
 // An integer that starts right here: no blanks inside a corner ("1/ 2" is not a corner).
@@ -184,7 +191,7 @@ void ObjFile::parse(std::string_view text, const std::string& path)
             if (!readReal(q, end, t.x) || !readReal(q, end, t.y))
                 throw ParserException("Invalid texture coordinate", path, lineNumber, column);
             readReal(q, end, t.z);
-            if (!atEnd(q, end)) throw ParserException("Invalid texture coordinate", path, lineNumber, column);
+            if (!atEndOrComment(q, end)) throw ParserException("Invalid texture coordinate", path, lineNumber, column);
             m_textureCoordinates.push_back(t);
             break;
         }
