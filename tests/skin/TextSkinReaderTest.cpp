@@ -326,10 +326,26 @@ TEST(TextSkin, FileLevelErrors)
                   .find("is longer than 999999 characters"),
               std::string::npos);
 
+    // Rows the file does not give are zero, but not at any size: a few lines must not claim
+    // gigabytes.
+    EXPECT_EQ(fixture.error(kHeader + "*DISPLACEMENTBASIS\n1\n*DISPLACEMENTCOORDS, NFRAMES=2000000000\n0.5\n"),
+              "The displacement coordinates would have 2000000000 x 1 elements; at most 67108864 are allowed.");
+
     // Nothing to place or draw: no mesh, or a mesh without vertices.
     EXPECT_EQ(fixture.error("# only a comment\n"), "The .skin file '" + fixture.path + "' names no .obj file with vertices.");
     writeText(fixture.dir.file("mesh.obj"), "g nothing\n");
     EXPECT_EQ(fixture.error(kHeader), "The .skin file '" + fixture.path + "' names no .obj file with vertices.");
+
+    // 16-bit indices: at most 65,536 vertices.
+    std::string big;
+    for (int v = 0; v < 65537; ++v) big += "v 0 0 0\n";
+    writeText(fixture.dir.file("mesh.obj"), big);
+    EXPECT_EQ(fixture.error(kHeader),
+              fixture.wrapped(2, 8, "mesh.obj",
+                              "The mesh '" + fixture.meshPath() +
+                                  "' has 65537 vertices, but at most 65536 can be drawn with 16-bit indices."));
+    writeText(fixture.dir.file("mesh.obj"), big.substr(8));
+    EXPECT_EQ(fixture.load(kHeader)->vertexCount(), 65536u);
 
     const std::string absent = fixture.dir.file("absent.txt");
     try {
