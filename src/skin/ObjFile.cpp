@@ -297,18 +297,6 @@ void appendNumber(std::string& out, double value)
     out.append(buffer, result.ptr);
 }
 
-void appendTriples(std::string& out, const char* keyword, const std::vector<Vector3d>& values)
-{
-    for (const Vector3d& v : values) {
-        out += keyword;
-        for (int i = 0; i < 3; ++i) {
-            out += ' ';
-            appendNumber(out, v[i]);
-        }
-        out += '\n';
-    }
-}
-
 void appendInteger(std::string& out, std::int32_t value)
 {
     char buffer[16];
@@ -318,21 +306,39 @@ void appendInteger(std::string& out, std::int32_t value)
 
 } // namespace
 
-std::string ObjFile::text() const
+void ObjFile::produceText(const std::function<void(std::string_view)>& sink) const
 {
-    std::string out;
-    out.reserve((m_vertices.size() + m_normals.size() + m_textureCoordinates.size()) * 40);
-    for (const auto& library : m_libraries) out += "mtllib " + library->name() + "\n";
-    appendTriples(out, "v", m_vertices);
-    appendTriples(out, "vt", m_textureCoordinates);
-    appendTriples(out, "vn", m_normals);
-
     std::vector<const Group*> nonempty;
     for (const Group& group : m_groups)
         if (group.faceCount() > 0) nonempty.push_back(&group);
     if (nonempty.empty()) throw IOException("No nonempty groups in .obj file.");
     std::stable_sort(nonempty.begin(), nonempty.end(),
                      [](const Group* a, const Group* b) { return a->name() < b->name(); });
+
+    constexpr std::size_t kChunk = std::size_t(1) << 20;
+    std::string out;
+    out.reserve(kChunk + 4096);
+    const auto flushIfFull = [&] {
+        if (out.size() >= kChunk) {
+            sink(out);
+            out.clear();
+        }
+    };
+    for (const auto& library : m_libraries) out += "mtllib " + library->name() + "\n";
+    const auto triples = [&](const char* keyword, const std::vector<Vector3d>& values) {
+        for (const Vector3d& v : values) {
+            out += keyword;
+            for (int i = 0; i < 3; ++i) {
+                out += ' ';
+                appendNumber(out, v[i]);
+            }
+            out += '\n';
+            flushIfFull();
+        }
+    };
+    triples("v", m_vertices);
+    triples("vt", m_textureCoordinates);
+    triples("vn", m_normals);
     for (const Group* group : nonempty) {
         out += "g " + group->name() + "\n";
         if (group->material()) out += "usemtl " + group->material()->name() + "\n";
@@ -349,14 +355,22 @@ std::string ObjFile::text() const
                 }
             }
             out += '\n';
+            flushIfFull();
         }
     }
-    return out;
+    if (!out.empty()) sink(out);
+}
+
+std::string ObjFile::text() const
+{
+    std::string text;
+    produceText([&](std::string_view piece) { text += piece; });
+    return text;
 }
 
 void ObjFile::write(const std::string& fileName) const
 {
-    // Composed in full first: a model that cannot be written leaves the old file untouched.
-    const std::string contents = text();
-    replaceFileContents(fileName, contents);
+    // Written to a temporary file renamed over the target only when complete: a model that
+    // cannot be written leaves the old file untouched.
+    replaceFileContents(fileName, [this](const std::function<void(std::string_view)>& sink) { produceText(sink); });
 }

@@ -5,6 +5,7 @@
 #include "skin/ObjMaterial.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -103,6 +104,9 @@ public:
 
 private:
     void read(const std::string& path);
+    // Produces the OBJ text a piece at a time, so a large export never sits in memory whole.
+    // Throws IOException before producing anything when no group has a face.
+    void produceText(const std::function<void(std::string_view)>& sink) const;
 
     std::vector<Group> m_groups;
     std::vector<Vector3d> m_vertices;

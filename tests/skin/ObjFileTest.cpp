@@ -400,3 +400,25 @@ TEST(ObjWriter, AppendShiftsCornerNumbersPastEarlierData)
     EXPECT_EQ(model.group(1).face(0)[2], (ObjCorner{6, false, 0, true, 6}));
     EXPECT_EQ(model.text().substr(model.text().find("g g1")), "g g1\nf 4//4 5//5 6//6\n");
 }
+
+TEST(ObjWriter, LargeModelsAreWrittenInPiecesThatJoinUp)
+{
+    TempDirectory dir("obj-large");
+    ObjFile model(ObjFile::Empty{}, "big", dir.file("big.obj"));
+    std::vector<Vector3d> vertices;
+    for (int i = 0; i < 60000; ++i) vertices.emplace_back(i * 0.001, -i * 0.5, 1.0 / (i + 1));
+    ObjFile::Group group("mesh");
+    for (int i = 1; i + 2 <= 60000; ++i) {
+        const ObjCorner face[3] = {{i, false, 0, false, 0}, {i + 1, false, 0, false, 0}, {i + 2, false, 0, false, 0}};
+        group.addFace(face);
+    }
+    model.append(vertices, {}, {}, {group});
+    const std::string text = model.text();
+    ASSERT_GT(text.size(), std::size_t(3) << 20);
+    model.write(dir.file("big.obj"));
+    EXPECT_TRUE(readText(dir.file("big.obj")) == text);
+    const ObjFile back(dir.file("big.obj"));
+    EXPECT_EQ(back.vertexCount(), 60000u);
+    EXPECT_EQ(back.faceCount(), 59998u);
+    EXPECT_EQ(back.vertices()[59999].y, -29999.5);
+}
