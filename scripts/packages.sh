@@ -8,6 +8,7 @@ FLEXHERD_PACKAGES=(
   libwxgtk3.2-dev
   libglew-dev libglu1-mesa-dev freeglut3-dev libgl1-mesa-dri mesa-utils
   xvfb xauth x11-utils imagemagick
+  desktop-file-utils man-db
   clang libclang-rt-14-dev
   libmeshoptimizer-dev assimp-testmodels
   libstb-dev

@@ -109,6 +109,16 @@ public:
     // the window cannot take it yet.
     bool makeCurrent();
 
+    // GLViewNavigation.cpp: the Home key. Moves the current camera so that every animal's box
+    // is in view (see CameraFraming.h); nothing without animals.
+    void frameAllAnimals();
+    // The mouse-and-keys panel under the statistics (F1 or H).
+    bool showHelp() const { return m_showHelp; }
+    void setShowHelp(bool show);
+    // What Ctrl+R and Space do: toggles "&Running", restarting the frame rate measure when the
+    // animation starts, and repaints.
+    void toggleRunning();
+
     // The overlay's rows as they would be drawn now.
     std::vector<std::pair<std::string, std::string>> statisticsRows() const;
     StatisticsFigures statisticsFigures() const;
@@ -137,6 +147,12 @@ private:
     void onKeyDown(wxKeyEvent& event);
     void onEraseBackground(wxEraseEvent& event);
 
+    // GLViewNavigation.cpp
+    void onWheel(wxMouseEvent& event);
+    // Space, Left, Right, Home, F1 and H; false for any other key.
+    bool handleNavigationKey(const wxKeyEvent& event);
+    void drawHelpOverlay();
+
     // GLViewPaint.cpp
     void onPaint(wxPaintEvent& event);
     void setUpLights();
@@ -162,6 +178,7 @@ private:
     bool m_rendererFailed = false;
     int m_currentFrame = 0;
     bool m_showStatistics = true;
+    bool m_showHelp = false;
     std::vector<std::shared_ptr<AttributeWithKeys>> m_allAttributes;
     std::vector<std::shared_ptr<AttributeWithKeys>> m_currentAttributes;
     std::vector<std::shared_ptr<AttributeWithKeys>> m_perspectiveAttributes;

@@ -26,8 +26,14 @@ void GLView::onSize(wxSizeEvent& event)
 
 void GLView::onMouse(wxMouseEvent& event)
 {
-    const float x = static_cast<float>(event.GetX());
-    const float y = static_cast<float>(event.GetY());
+    if (event.GetEventType() == wxEVT_MOUSEWHEEL) {
+        onWheel(event);
+        return;
+    }
+    // Pixels like the viewport, so drags move the same on screens of any density.
+    const double scale = GetContentScaleFactor();
+    const float x = static_cast<float>(event.GetX() * scale);
+    const float y = static_cast<float>(event.GetY() * scale);
     if (event.ButtonDown()) {
         SetFocus();
         if (event.LeftIsDown())
@@ -47,11 +53,10 @@ void GLView::onMouse(wxMouseEvent& event)
 
 void GLView::onKeyDown(wxKeyEvent& event)
 {
+    if (handleNavigationKey(event)) return;
     const int code = event.GetKeyCode();
     if (event.ControlDown() && (code == 'R' || code == 'r')) {
-        if (!m_settings.running()) m_frameStamps.clear();
-        m_settings.setRunning(!m_settings.running());
-        Refresh(false);
+        toggleRunning();
     } else if (code == '[') {
         setFrame(m_currentFrame - 1);
         Refresh(false);

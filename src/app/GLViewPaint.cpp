@@ -114,6 +114,8 @@ void GLView::render()
         GLText::drawTextTable(-90.0, 90.0, statisticsRows());
         glDisable(GL_LIGHTING);
     }
+    // Never in exported pictures: the panel is for the person at the screen.
+    if (m_showHelp && !m_exportTarget) drawHelpOverlay();
     glFlush();
 }
 

@@ -67,6 +67,8 @@ constexpr int kHerdPropertiesId = 60;
 
 // Help
 constexpr int kAboutId = 62;
+// The mouse-and-keys panel of the view (F1).
+constexpr int kMouseAndKeysId = 63;
 
 // Run-time items: the first of each range carries the count 0 (or level 0).
 constexpr int kFirstVertexCorrectionId = 1000;

@@ -1,5 +1,6 @@
 #include "app/MyFrame.h"
 
+#include "app/DataFiles.h"
 #include "app/ErrorBox.h"
 #include "app/FileDispatch.h"
 #include "app/GLView.h"
@@ -42,10 +43,13 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
     Bind(wxEVT_MENU, &MyFrame::onAnimalCount, this, kAnimalCountId);
     Bind(wxEVT_MENU, &MyFrame::onExportObj, this, kExportObjId);
     Bind(wxEVT_KEY_DOWN, &MyFrame::onKeyDown, this);
+    addShortcutsAndDropTarget();
 }
 
-void MyFrame::openFile(const std::string& path)
+void MyFrame::openFile(const std::string& requested)
 {
+    // A bare sample name also finds the installed samples.
+    const std::string path = findDataFile(requested);
     try {
         switch (fileKindOf(path)) {
         case FileKind::CameraKeys: m_view->loadCameraKeys(path); break;

@@ -32,7 +32,9 @@ public:
 
     // Loads one file, choosing the loader by extension (fileKindOf), then rebuilds the count
     // menus. Failures reading the file show "Error reading file" with the loader's message; a
-    // path the file system rejects shows "Error reading skin" / "Invalid path: 'PATH'.".
+    // path the file system rejects shows "Error reading skin" / "Invalid path: 'PATH'.". A
+    // relative name that is not found from the working directory is looked up in the installed
+    // data directory (findDataFile), so "quadruped.bin" opens the installed sample.
     void openFile(const std::string& path);
     // What the open command does with the chosen files: replaces the scene with them, loaded in
     // order, and fills the herds up to ten animals.
@@ -88,6 +90,10 @@ private:
     void remember(wxMenuItem* item);
     void onSettingsChanged(wxCommandEvent& event);
     void onRepaint(wxCommandEvent& event);
+
+    // MyFrameConveniences.cpp: the accelerator table, the drop target on the view and the
+    // help panel item.
+    void addShortcutsAndDropTarget();
 
     // MyFrame.cpp
     void onOpenSkin(wxCommandEvent& event);

@@ -54,6 +54,14 @@ void MyFrame::buildMenuBar()
 {
     auto* fileMenu = new wxMenu;
     remember(fileMenu->Append(kOpenSkinId, "Open skinned mesh..."));
+    // Every command id gets an item, so nothing is reachable only by sending its number.
+    remember(fileMenu->Append(kSaveCameraKeysId, "Save camera animation..."));
+    remember(fileMenu->Append(kLoadCameraKeysId, "Load camera animation..."));
+    remember(fileMenu->Append(kLoadHerdId, "Load herd..."));
+    remember(fileMenu->Append(kSaveHerdId, "Save herd..."));
+    remember(fileMenu->Append(kExportImageId, "Export image..."));
+    remember(fileMenu->Append(kExportImageSequenceId, "Export image sequence..."));
+    remember(fileMenu->Append(kExportObjId, "Export OBJ..."));
     fileMenu->AppendSeparator();
     remember(fileMenu->Append(kExitId, "E&xit"));
 
@@ -121,8 +129,11 @@ void MyFrame::buildMenuBar()
     remember(herdMenu->AppendCheckItem(kRunningId, "&Running", "Ctl+R"));
     remember(herdMenu->AppendCheckItem(kMovingId, "Moving"));
     remember(herdMenu->Append(kHerdPropertiesId, "Properties..."));
+    remember(herdMenu->Append(kAnimalCountId, "Number of animals..."));
+    remember(herdMenu->Append(kTimedemoId, "Run timedemo..."));
 
     auto* helpMenu = new wxMenu;
+    remember(helpMenu->AppendCheckItem(kMouseAndKeysId, "Mouse and keys"));
     remember(helpMenu->Append(kAboutId, "About..."));
 
     auto* menuBar = new wxMenuBar;

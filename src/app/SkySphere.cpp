@@ -1,5 +1,6 @@
 #include "app/SkySphere.h"
 
+#include "app/DataFiles.h"
 #include "render/gl/GLDisplayList.h"
 #include "render/gl/GLState.h"
 #include "render/gl/GLTexture.h"
@@ -37,7 +38,8 @@ std::unique_ptr<GLTexture> loadSkyTexture()
     {
         // A missing sky is no error of the program's: the sphere is then simply untextured.
         wxLogNull quiet;
-        image.LoadFile(SkySphere::kImageFile, wxBITMAP_TYPE_ANY);
+        // The working directory's picture first, then the installed one.
+        image.LoadFile(wxString(findDataFile(SkySphere::kImageFile)), wxBITMAP_TYPE_ANY);
     }
     if (image.IsOk()) {
         // Image rows run top to bottom, texture rows bottom to top.

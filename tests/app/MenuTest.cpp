@@ -102,7 +102,17 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
     ASSERT_EQ(bar->GetMenuCount(), titles.size());
     for (std::size_t i = 0; i < titles.size(); ++i) EXPECT_EQ(bar->GetMenuLabel(i), titles[i]);
 
-    expectMenu(bar->GetMenu(0), {{0, "Open skinned mesh...", kNormal}, {-1, "", kNormal}, {11, "E&xit", kNormal}},
+    expectMenu(bar->GetMenu(0),
+               {{0, "Open skinned mesh...", kNormal},
+                {2, "Save camera animation...", kNormal},
+                {3, "Load camera animation...", kNormal},
+                {4, "Load herd...", kNormal},
+                {5, "Save herd...", kNormal},
+                {6, "Export image...", kNormal},
+                {7, "Export image sequence...", kNormal},
+                {8, "Export OBJ...", kNormal},
+                {-1, "", kNormal},
+                {11, "E&xit", kNormal}},
                "File");
     expectMenu(bar->GetMenu(1), {{13, "Perspective", kRadio, true}, {14, "Orthographic", kRadio}}, "Camera");
     expectMenu(bar->GetMenu(2),
@@ -138,9 +148,13 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
                "Eigenskin");
     expectMenu(bar->GetMenu(4), {submenu(49, "Corrections", {{4000, "0 (mean lighting only)", kRadio, true}})}, "PRT");
     expectMenu(bar->GetMenu(5),
-               {{53, "&Running", kCheck, true}, {54, "Moving", kCheck, false}, {60, "Properties...", kNormal}},
+               {{53, "&Running", kCheck, true},
+                {54, "Moving", kCheck, false},
+                {60, "Properties...", kNormal},
+                {10, "Number of animals...", kNormal},
+                {9, "Run timedemo...", kNormal}},
                "Herd");
-    expectMenu(bar->GetMenu(6), {{62, "About...", kNormal}}, "Help");
+    expectMenu(bar->GetMenu(6), {{63, "Mouse and keys", kCheck, false}, {62, "About...", kNormal}}, "Help");
 
     // The answers of the start-up checks.
     EXPECT_EQ(frame->geometryMode(), GeometryMode::Polys);
