@@ -72,17 +72,16 @@ bool readCornerNumber(const char*& p, const char* end, std::int32_t& value)
         negative = *q == '-';
         ++q;
     }
-    const char* digits = q;
-    std::int64_t magnitude = 0;
-    while (q != end && isDigit(*q)) {
-        magnitude = magnitude * 10 + (*q - '0');
-        if (magnitude > std::int64_t(1) << 31) return false;
+    const char* const digits = q;
+    std::uint64_t magnitude = 0;
+    // Eleven digits cannot overflow 64 bits; more cannot fit 32.
+    while (q != end && static_cast<unsigned>(*q - '0') < 10u && q - digits < 11) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(*q - '0');
         ++q;
     }
-    if (q == digits) return false;
-    const std::int64_t result = negative ? -magnitude : magnitude;
-    if (result > std::numeric_limits<std::int32_t>::max()) return false;
-    value = static_cast<std::int32_t>(result);
+    if (q == digits || (q != end && isDigit(*q))) return false;
+    if (magnitude > (negative ? std::uint64_t(1) << 31 : (std::uint64_t(1) << 31) - 1)) return false;
+    value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude)) : static_cast<std::int32_t>(magnitude);
     p = q;
     return true;
 }
@@ -144,8 +143,43 @@ void ObjFile::read(const std::string& path)
     parse(file.text(), path);
 }
 
+namespace {
+
+// Room for the vertex data of a large file, estimated from its first part, so the arrays do
+// not regrow (and copy) a dozen times. Only address space is reserved: pages that the
+// estimate overshoots are never touched.
+void reserveFromSample(std::string_view text, std::vector<Vector3d>& vertices, std::vector<Vector3d>& normals,
+                       std::vector<Vector3d>& textureCoordinates)
+{
+    constexpr std::size_t kSample = std::size_t(1) << 18;
+    if (text.size() <= 2 * kSample) return;
+    const std::string_view sample = text.substr(0, kSample);
+    std::size_t v = 0, vn = 0, vt = 0;
+    for (std::size_t at = 0; at + 2 < sample.size();) {
+        if (sample[at] == 'v') {
+            const char next = sample[at + 1];
+            if (next == ' ' || next == '\t') ++v;
+            else if (next == 'n') ++vn;
+            else if (next == 't') ++vt;
+        }
+        const std::size_t newline = sample.find('\n', at);
+        if (newline == std::string_view::npos) break;
+        at = newline + 1;
+    }
+    // At most as many bytes of storage as there is text.
+    const double scale = double(text.size()) / double(sample.size());
+    const double perLine = double(sizeof(Vector3d));
+    if (double(v + vn + vt) * scale * perLine > double(text.size())) return;
+    vertices.reserve(vertices.size() + static_cast<std::size_t>(double(v) * scale));
+    normals.reserve(normals.size() + static_cast<std::size_t>(double(vn) * scale));
+    textureCoordinates.reserve(textureCoordinates.size() + static_cast<std::size_t>(double(vt) * scale));
+}
+
+} // namespace
+
 void ObjFile::parse(std::string_view text, const std::string& path)
 {
+    reserveFromSample(text, m_vertices, m_normals, m_textureCoordinates);
     std::size_t faces = 0;
     std::shared_ptr<ObjMaterial> currentMaterial;
     const char* p = text.data();
@@ -217,6 +251,15 @@ void ObjFile::parse(std::string_view text, const std::string& path)
                 group.addCorner(corner);
             }
             group.endFace();
+            if (group.faceCount() == 1 && static_cast<std::size_t>(textEnd - p) > (std::size_t(1) << 20)) {
+                // A group's first face in a large file: expect lines like it to follow, at most
+                // as many bytes of storage as there is text left.
+                const std::size_t left = static_cast<std::size_t>(textEnd - p);
+                const std::size_t lines = left / static_cast<std::size_t>(end - lineStart + 1);
+                const std::size_t corners = group.face(0).size();
+                const std::size_t bytes = lines * (corners * sizeof(ObjCorner) + sizeof(std::size_t));
+                if (bytes <= 2 * left) group.reserve(lines, lines * corners);
+            }
             break;
         }
         case Keyword::MaterialLibrary: {

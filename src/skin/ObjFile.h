@@ -54,6 +54,12 @@ public:
         void endFace() { m_faceStart.push_back(m_corners.size()); }
         // Drops the corners added since the last endFace.
         void abandonFace() { m_corners.resize(m_faceStart.back()); }
+        // Room for that many more faces and corners.
+        void reserve(std::size_t faces, std::size_t corners)
+        {
+            m_faceStart.reserve(m_faceStart.size() + faces);
+            m_corners.reserve(m_corners.size() + corners);
+        }
 
     private:
         std::shared_ptr<ObjMaterial> m_material;
