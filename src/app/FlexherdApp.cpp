@@ -1,5 +1,7 @@
 #include "app/FlexherdApp.h"
 
+#include "app/BatchOptions.h"
+#include "app/BatchRun.h"
 #include "app/GLView.h"
 #include "app/InitialFrameSize.h"
 #include "app/MyFrame.h"
@@ -22,22 +24,38 @@ bool FlexherdApp::OnInit()
     // wxApp::OnInit is not called: it would parse the command line and reject the file names.
     wxInitAllImageHandlers();
 
+    // Options come first, then the files (main() has already answered --help and usage errors).
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(std::string(argv[i].fn_str()));
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.kind != CommandLine::Kind::Run) return false;
+    const BatchOptions& options = commandLine.options;
+
     const wxRect workArea = wxDisplay(0u).GetClientArea();
     const InitialFrameSize size = computeInitialFrameSize(workArea.width, workArea.height,
         wxSystemSettings::GetMetric(wxSYS_EDGE_X), wxSystemSettings::GetMetric(wxSYS_EDGE_Y));
     auto* frame = new MyFrame(nullptr, "Flexherd demo", wxPoint(0, 0), wxSize(size.width, size.height),
         wxDEFAULT_FRAME_STYLE);
 
-    // Every file gets its chance: openFile reports a failing one and returns.
-    for (int i = 1; i < argc; ++i)
-        frame->openFile(std::string(argv[i].fn_str()));
+    // Batch errors go to standard error from the first file on.
+    if (options.batch()) reportErrorsOnStandardError();
+    applyStartupChoices(*frame, options);
 
-    // A herd of fewer than ten animals looks empty on a full-screen frame.
-    if (frame->view()->totalAnimalCount() < 10)
-        frame->view()->setAnimalCount(10);
+    // Every file gets its chance: openFile reports a failing one and returns.
+    for (const std::string& file : options.files)
+        frame->openFile(file);
+    // The animal count (at least ten unless given), a fixed detail level, the start frame.
+    applyLoadedChoices(*frame, options);
 
     frame->Show(true);
+    if (options.batch()) startBatchRun(*frame, options);
     return true;
+}
+
+int FlexherdApp::OnRun()
+{
+    const int status = wxApp::OnRun();
+    return batchExitStatus().value_or(status);
 }
 
 wxGLContext* FlexherdApp::glContext(wxGLCanvas* canvas)

@@ -16,6 +16,8 @@ public:
     ~FlexherdApp() override;
 
     bool OnInit() override;
+    // The event loop; a batch run's exit status replaces the loop's.
+    int OnRun() override;
 
     // The application's GL context, created for canvas on first use (a GLX context can only be
     // made once a window with the wanted pixel format exists). Null when it cannot be created.

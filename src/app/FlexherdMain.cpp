@@ -1,5 +1,27 @@
 // The program entry point alone, so tests can link every application class without a second
-// main().
+// main(). Answers --help, --version and usage errors before the toolkit starts, so they work
+// without a display.
+#include "app/BatchOptions.h"
 #include "app/FlexherdApp.h"
 
-wxIMPLEMENT_APP(FlexherdApp);
+#include <iostream>
+#include <string>
+#include <vector>
+
+wxIMPLEMENT_APP_NO_MAIN(FlexherdApp);
+
+int main(int argc, char** argv)
+{
+    const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (commandLine.kind) {
+    case CommandLine::Kind::Help: std::cout << usageText(); return kExitSuccess;
+    case CommandLine::Kind::Version: std::cout << versionText(); return kExitSuccess;
+    case CommandLine::Kind::UsageError:
+        std::cerr << "flexherd: " << commandLine.error << "\nTry 'flexherd --help' for more information.\n";
+        return kExitUsage;
+    case CommandLine::Kind::Run: break;
+    }
+    // The toolkit gives -1 when it cannot start (no display, for one).
+    const int status = wxEntry(argc, argv);
+    return status < 0 ? kExitFailure : status;
+}

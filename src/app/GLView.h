@@ -9,6 +9,7 @@
 #include <wx/glcanvas.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -38,6 +39,10 @@ class ViewSettings;
 class GLView : public wxGLCanvas {
 public:
     enum class CameraChoice { Perspective, Orthographic };
+
+    // The near and far planes every paint gives the current camera.
+    static constexpr double kNearPlane = 0.1;
+    static constexpr double kFarPlane = 10000.0;
 
     // settings must outlive the view (the main frame, its parent, answers them).
     GLView(wxWindow* parent, ViewSettings& settings);
@@ -109,6 +114,31 @@ public:
     // the window cannot take it yet.
     bool makeCurrent();
 
+    // GLViewExport.cpp
+    // Draws the current frame into a width x height image in window-sized tiles, without the
+    // statistics overlay, and writes it to path in the format of its extension (through a
+    // temporary file, so a failed write leaves an earlier file alone). The overlay flag and
+    // normal painting come back however it ends. Returns the number of tiles drawn. Throws
+    // IOException: "Unable to write to image 'PATH'." when it cannot be written, or a message
+    // naming the path when the size is out of 1..19999, the view has no size or GL context,
+    // or the image cannot be allocated.
+    int exportImage(int width, int height, const std::string& path);
+    // Draws a frame and shows it now, as a paint event would; false without a GL context.
+    bool paintNow();
+    // Called after each frame with (frames done, frames in all); returning false stops the run
+    // after that frame.
+    using Progress = std::function<bool(int done, int total)>;
+    struct TimedemoResult {
+        int frames = 0;     // keyFrameCount() when it started
+        int framesDrawn = 0;
+        double seconds = 0.0; // monotonic wall-clock time of the frames drawn
+        bool cancelled = false;
+    };
+    // Shows frames 0 .. keyFrameCount() - 1 of the camera animation, each painted at once,
+    // and measures the time they took. Leaves the animation at the last frame shown.
+    TimedemoResult runTimedemo(const Progress& progress = {});
+    // True while an image export draws tiles (paints then leave viewport, aspect and buffers).
+    bool exporting() const { return m_exportTarget != nullptr; }
     // GLViewNavigation.cpp: the Home key. Moves the current camera so that every animal's box
     // is in view (see CameraFraming.h); nothing without animals.
     void frameAllAnimals();

@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr double kNearPlane = 0.1;
-constexpr double kFarPlane = 10000.0;
 // Half the side of the ground quad: far beyond the far plane in every direction.
 constexpr float kGroundHalfSize = 100000.0f;
 

@@ -43,6 +43,7 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
     Bind(wxEVT_MENU, &MyFrame::onAnimalCount, this, kAnimalCountId);
     Bind(wxEVT_MENU, &MyFrame::onExportObj, this, kExportObjId);
     Bind(wxEVT_KEY_DOWN, &MyFrame::onKeyDown, this);
+    bindExportCommands();
     addShortcutsAndDropTarget();
 }
 

@@ -6,6 +6,7 @@
 #include <wx/frame.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,22 @@ public:
     // mesh (see ObjExport.h); an Exception is shown under "Error exporting obj file".
     void exportObjTo(const std::string& path);
 
+    // MyFrameExport.cpp: the export commands after their dialogs. Failures are shown with
+    // showErrorBox under "Error writing image".
+    // One image; true when it was written.
+    bool exportImageTo(const std::string& path, int width, int height);
+    // Called after each frame with (frames done, frames in all); false stops after that frame.
+    using ExportProgress = std::function<bool(int done, int total)>;
+    struct SequenceOutcome {
+        int written = 0;
+        bool failed = false;    // an error was shown; the frames written before it stay
+        bool cancelled = false; // progress said stop
+    };
+    // Frames 0 .. frames - 1 of the animation, each as path numbered before its last dot
+    // (sequenceFrameName). The view is repainted on screen every ten frames and at the end.
+    SequenceOutcome exportImageSequenceTo(const std::string& path, int width, int height, int frames,
+                                          const ExportProgress& progress = {});
+
     GLView* view() const { return m_view; }
 
     // RenderSettings, from the menus.
@@ -91,6 +108,13 @@ private:
     void onSettingsChanged(wxCommandEvent& event);
     void onRepaint(wxCommandEvent& event);
 
+    // MyFrameExport.cpp
+    void bindExportCommands();
+    void onExportImage(wxCommandEvent& event);
+    void onExportImageSequence(wxCommandEvent& event);
+    void onTimedemo(wxCommandEvent& event);
+    // Asks for a width and a height (1..19999) until both are valid; false on Cancel.
+    bool askImageSize(long defaultWidth, long defaultHeight, int& width, int& height);
     // MyFrameConveniences.cpp: the accelerator table, the drop target on the view and the
     // help panel item.
     void addShortcutsAndDropTarget();

@@ -1,0 +1,163 @@
+#include "app/BatchRun.h"
+
+#include "app/ErrorBox.h"
+#include "app/ExportNaming.h"
+#include "app/FrameStamps.h"
+#include "app/GLView.h"
+#include "app/MenuIds.h"
+#include "app/MyFrame.h"
+
+#include <wx/app.h>
+#include <wx/menu.h>
+#include <wx/utils.h>
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+bool& batchFailed()
+{
+    static bool failed = false;
+    return failed;
+}
+
+std::optional<int>& exitStatus()
+{
+    static std::optional<int> status;
+    return status;
+}
+
+// Lets the toolkit map the window until the view can draw; false after a few seconds.
+bool waitForDrawableView(GLView& view)
+{
+    const std::int64_t deadline = FrameStamps::nowMilliseconds() + 15000;
+    while (FrameStamps::nowMilliseconds() < deadline) {
+        wxTheApp->Yield(true);
+        if (view.IsShownOnScreen() && view.makeCurrent() && view.clientSize().x > 0 && view.clientSize().y > 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+int runAction(MyFrame& frame, const BatchOptions& options)
+{
+    GLView& view = *frame.view();
+    if (!waitForDrawableView(view)) {
+        showErrorBox("Batch mode", "The view could not get an OpenGL context to draw with.", &frame);
+        return kExitFailure;
+    }
+    // Idle events may have moved the animation on while the window appeared.
+    view.setFrame(options.frame.value_or(0));
+
+    switch (options.action) {
+    case BatchOptions::Action::None: break;
+    case BatchOptions::Action::ExportImage:
+        frame.exportImageTo(options.outputPath, options.width.value_or(1440), options.height.value_or(960));
+        break;
+    case BatchOptions::Action::ExportSequence: {
+        const int frames = options.frames.value_or(view.keyFrameCount());
+        if (frames <= 0) {
+            showErrorBox("Export image sequence",
+                         "There is no camera animation to take the number of frames from. Load a camera keys file "
+                         "or give '--frames N'.",
+                         &frame);
+            break;
+        }
+        frame.exportImageSequenceTo(options.outputPath, options.width.value_or(720), options.height.value_or(480),
+                                    frames);
+        break;
+    }
+    case BatchOptions::Action::Timedemo: {
+        if (view.keyFrameCount() <= 0) {
+            showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", &frame);
+            break;
+        }
+        const GLView::TimedemoResult result = view.runTimedemo();
+        std::cout << timedemoReport(result.frames, result.seconds) << std::flush;
+        break;
+    }
+    }
+    return batchFailed() ? kExitFailure : kExitSuccess;
+}
+
+} // namespace
+
+bool chooseMenuItem(MyFrame& frame, int id, bool checked)
+{
+    wxMenuBar* bar = frame.GetMenuBar();
+    wxMenuItem* item = bar ? bar->FindItem(id) : nullptr;
+    // A disabled item does not answer a click.
+    if (item == nullptr || !item->IsEnabled()) return false;
+    if (item->IsCheckable()) {
+        // wxGTK keeps its own copy of the check state, which goes stale when GTK unchecks a
+        // disabled radio item for another one of its group; Check would then see nothing to
+        // do. Bring the copy in line with what GTK shows first.
+        item->wxMenuItemBase::Check(item->IsChecked());
+        item->Check(checked);
+    }
+    wxCommandEvent command(wxEVT_MENU, id);
+    command.SetEventObject(&frame);
+    command.SetInt(item->IsCheckable() ? item->IsChecked() : 0);
+    frame.ProcessWindowEvent(command);
+    return true;
+}
+
+void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
+{
+    for (const MenuChoice& choice : options.menuChoices) {
+        if (chooseMenuItem(frame, choice.id, choice.checked)) continue;
+        const wxMenuItem* item = frame.GetMenuBar()->FindItem(choice.id);
+        const std::string label = item ? std::string(item->GetItemLabelText().utf8_str()) : std::to_string(choice.id);
+        showErrorBox("Invalid option",
+                     "The menu item \"" + label + "\" is disabled by the other settings, so it cannot be chosen.", &frame);
+    }
+}
+
+void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)
+{
+    GLView& view = *frame.view();
+    if (options.fixedDetailLevel) {
+        const unsigned level = *options.fixedDetailLevel;
+        if (!chooseMenuItem(frame, kFirstFixedLevelId + static_cast<int>(level), true))
+        {
+            const std::size_t items = frame.lodMenu()->GetMenuItemCount();
+            // The first three items are the view-dependent modes.
+            const std::size_t levels = items > 3 ? items - 3 : 0;
+            showErrorBox("Invalid option", "There is no detail level " + std::to_string(level) +
+                                               ": the loaded herds have " + std::to_string(levels) + " levels.",
+                         &frame);
+        }
+    }
+    if (options.animals)
+        view.setAnimalCount(*options.animals);
+    else if (view.totalAnimalCount() < 10)
+        // A herd of fewer than ten animals looks empty on a full-screen frame.
+        view.setAnimalCount(10);
+    if (options.frame) view.setFrame(*options.frame);
+}
+
+void reportErrorsOnStandardError()
+{
+    setErrorBoxHook([](const std::string& caption, const std::string& message) {
+        batchFailed() = true;
+        std::cerr << caption << ": " << message << std::endl;
+    });
+}
+
+void startBatchRun(MyFrame& frame, const BatchOptions& options)
+{
+    reportErrorsOnStandardError();
+    wxTheApp->CallAfter([&frame, options] {
+        exitStatus() = runAction(frame, options);
+        frame.Destroy();
+        wxTheApp->ExitMainLoop();
+    });
+}
+
+std::optional<int> batchExitStatus()
+{
+    return exitStatus();
+}

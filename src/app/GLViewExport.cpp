@@ -1,0 +1,178 @@
+// The export half of GLView: images larger than the window drawn tile by tile, and the
+// timedemo.
+#include "app/GLView.h"
+
+#include "app/ExportNaming.h"
+#include "app/GLTileRenderer.h"
+#include "camera/Camera.h"
+#include "foundation/Exception.h"
+#include "render/MatrixScreenSpaceConverter.h"
+#include "render/gl/OpenGLScreenSpaceConverter.h"
+
+#include <wx/image.h>
+#include <wx/log.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// Undoes what an export changed when it ends, also by an exception.
+class ExportScope {
+public:
+    ExportScope(bool& showStatistics, std::unique_ptr<TileRenderer>& target, ViewScene& scene)
+        : m_showStatistics(showStatistics), m_saved(showStatistics), m_target(target), m_scene(scene)
+    {
+        m_showStatistics = false;
+    }
+    ~ExportScope()
+    {
+        m_target.reset();
+        m_showStatistics = m_saved;
+        // Back to measuring with the matrices each paint loads, as the scene does from the start.
+        m_scene.setConverterFactory([] { return std::make_unique<OpenGLScreenSpaceConverter>(); });
+    }
+    ExportScope(const ExportScope&) = delete;
+    ExportScope& operator=(const ExportScope&) = delete;
+
+private:
+    bool& m_showStatistics;
+    bool m_saved;
+    std::unique_ptr<TileRenderer>& m_target;
+    ViewScene& m_scene;
+};
+
+// The largest image in tiles of 160 x 160 pixels; beyond that an export would run for hours.
+constexpr int kMaxTiles = 16384;
+
+void flipRows(wxImage& image)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(image.GetWidth()) * 3;
+    unsigned char* data = image.GetData();
+    std::vector<unsigned char> row(rowBytes);
+    for (int top = 0, bottom = image.GetHeight() - 1; top < bottom; ++top, --bottom) {
+        unsigned char* a = data + static_cast<std::size_t>(top) * rowBytes;
+        unsigned char* b = data + static_cast<std::size_t>(bottom) * rowBytes;
+        std::copy_n(a, rowBytes, row.data());
+        std::copy_n(b, rowBytes, a);
+        std::copy_n(row.data(), rowBytes, b);
+    }
+}
+
+std::string unableToWrite(const std::string& path)
+{
+    return "Unable to write to image '" + path + "'.";
+}
+
+// Writes image to path in the format of path's extension: first into a temporary file beside
+// it, renamed over path only once complete, so a failure never leaves half an image in place
+// of a good one.
+void writeImage(const wxImage& image, const std::string& path)
+{
+    const std::filesystem::path target(path);
+    const std::string extension = target.extension().string();
+    wxImageHandler* handler = extension.size() > 1 ? wxImage::FindHandler(extension.substr(1), wxBITMAP_TYPE_ANY) : nullptr;
+    if (handler == nullptr) throw IOException(unableToWrite(path));
+
+    const std::filesystem::path temporary(path + ".tmp");
+    std::error_code ignored;
+    bool saved = false;
+    {
+        // The toolkit would report its own failure in a log window; ours is the one report.
+        wxLogNull quiet;
+        saved = image.SaveFile(wxString(temporary.c_str(), wxConvFile), handler->GetType());
+    }
+    if (!saved) {
+        std::filesystem::remove(temporary, ignored);
+        throw IOException(unableToWrite(path));
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::filesystem::remove(temporary, ignored);
+        throw IOException(unableToWrite(path));
+    }
+}
+
+} // namespace
+
+int GLView::exportImage(int width, int height, const std::string& path)
+{
+    if (!isAcceptedImageSide(width) || !isAcceptedImageSide(height))
+        throw IOException("Unable to write to image '" + path + "': " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels is not a size from 1 x 1 to 19999 x 19999.");
+    if (m_clientWidth < 1 || m_clientHeight < 1)
+        throw IOException("Unable to write to image '" + path + "': the view has no area to draw the tiles in.");
+    if (!makeCurrent())
+        throw IOException("Unable to write to image '" + path + "': the view has no OpenGL context.");
+
+    ExportScope scope(m_showStatistics, m_exportTarget, m_scene);
+    auto tiles = std::make_unique<GLTileRenderer>();
+    GLTileRenderer& renderer = *tiles;
+    m_exportTarget = std::move(tiles);
+
+    renderer.setTileSize(m_clientWidth, m_clientHeight, 0);
+    renderer.setImageSize(width, height);
+    // A window shrunk to a few pixels would take millions of paints; refuse before allocating.
+    if (renderer.tileCount() > kMaxTiles)
+        throw IOException("Unable to write to image '" + path + "': the window is too small to draw " +
+                          std::to_string(width) + " x " + std::to_string(height) + " pixels in tiles.");
+    wxImage image;
+    if (!image.Create(width, height, true))
+        throw IOException("Unable to write to image '" + path + "': not enough memory for " + std::to_string(width) +
+                          " x " + std::to_string(height) + " pixels.");
+    renderer.setImageBuffer(GL_RGB, GL_UNSIGNED_BYTE, image.GetData());
+
+    m_currentCamera->setNearFar(kNearPlane, kFarPlane);
+    m_currentCamera->setAspect(static_cast<double>(width) / height);
+    m_currentCamera->applyProjection(renderer);
+    // Levels of detail are chosen by the size on the whole image, not on the tile: measured per
+    // tile, an animal would get finer levels the smaller the window, and one that straddles
+    // two tiles could be drawn at two levels, leaving a seam through it.
+    const Matrix4f modelview = m_currentCamera->view();
+    const Matrix4f projection = m_currentCamera->projection();
+    const Viewport wholeImage{0, 0, width, height};
+    m_scene.setConverterFactory([=] { return std::make_unique<MatrixScreenSpaceConverter>(modelview, projection, wholeImage); });
+
+    // Each paint sees the export target and draws only the tile beginTile set up.
+    int tileCount = 0;
+    do {
+        renderer.beginTile();
+        render();
+        ++tileCount;
+    } while (renderer.endTile());
+
+    // GL reads rows bottom to top; files store them top to bottom. Flipped in place, since a
+    // mirrored copy would double the largest allocation of the export.
+    flipRows(image);
+    writeImage(image, path);
+    return tileCount;
+}
+
+bool GLView::paintNow()
+{
+    if (!makeCurrent()) return false;
+    render();
+    if (!m_exportTarget) SwapBuffers();
+    return true;
+}
+
+GLView::TimedemoResult GLView::runTimedemo(const Progress& progress)
+{
+    TimedemoResult result;
+    result.frames = keyFrameCount();
+    const std::int64_t start = FrameStamps::nowMilliseconds();
+    for (int i = 0; i < result.frames; ++i) {
+        setFrame(i);
+        paintNow();
+        ++result.framesDrawn;
+        if (progress && !progress(result.framesDrawn, result.frames) && result.framesDrawn < result.frames) {
+            result.cancelled = true;
+            break;
+        }
+    }
+    result.seconds = static_cast<double>(FrameStamps::nowMilliseconds() - start) * 0.001;
+    return result;
+}

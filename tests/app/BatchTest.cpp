@@ -1,0 +1,214 @@
+// The flexherd program run as a script would run it: options, exit statuses, what it prints
+// on standard output and standard error, and the files it writes. Usage errors need no
+// display; the actions draw, so the suite runs on an X display (Xvfb) and fails without one.
+
+#include <gtest/gtest.h>
+
+#include <wx/image.h>
+#include <wx/init.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_directory;
+fs::path g_samples;
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string result = "'";
+    for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+// Runs the program with arguments, in the samples directory, and collects what it printed.
+ProgramRun flexherd(const std::vector<std::string>& arguments)
+{
+    std::string command = "cd " + quoted(g_samples.string()) + " && " + quoted(FLEXHERD_PROGRAM);
+    for (const std::string& argument : arguments) {
+        command += ' ';
+        command += quoted(argument);
+    }
+    const fs::path out = g_directory / "stdout.txt", err = g_directory / "stderr.txt";
+    command += " >";
+    command += quoted(out.string());
+    command += " 2>";
+    command += quoted(err.string());
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(out);
+    run.err = slurp(err);
+    return run;
+}
+
+// Size of the image at path; (0, 0) when it cannot be read.
+std::pair<int, int> imageSize(const fs::path& path)
+{
+    wxImage image;
+    if (!image.LoadFile(path.string(), wxBITMAP_TYPE_ANY)) return {0, 0};
+    return {image.GetWidth(), image.GetHeight()};
+}
+
+std::string usageHint(const std::string& error)
+{
+    return "flexherd: " + error + "\nTry 'flexherd --help' for more information.\n";
+}
+
+} // namespace
+
+TEST(BatchUsageTest, HelpAndVersionPrintAndSucceed)
+{
+    const ProgramRun help = flexherd({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: flexherd [OPTION]... [--] [FILE]...\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--export-image PATH"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    const ProgramRun version = flexherd({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("flexherd ", 0), 0u);
+}
+
+TEST(BatchUsageTest, MistakesExitWithStatusTwoAndSayWhatIsWrong)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--fast"}, "unknown option '--fast'"},
+        {{"--animals"}, "option '--animals' needs a value"},
+        {{"--method", "immediate", "quadruped.bin"}, "invalid value 'immediate' for '--method' (expected lists, vbo or arrays)"},
+        {{"--export-image", "x.png", "--size", "20000x10"},
+         "invalid value '20000x10' for '--size' (expected WIDTHxHEIGHT, each from 1 to 19999)"},
+        {{"--timedemo", "--frames", "3"}, "'--frames' needs '--export-sequence'"},
+    };
+    for (const auto& [arguments, error] : cases) {
+        const ProgramRun run = flexherd(arguments);
+        EXPECT_EQ(run.status, 2) << arguments[0];
+        EXPECT_EQ(run.err, usageHint(error));
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(BatchExportTest, WritesTheImageAtTheAskedSizeAndSucceeds)
+{
+    const fs::path image = g_directory / "herd.png";
+    const ProgramRun run = flexherd({"--animals", "30", "--stopped", "--export-image", image.string(), "--size", "300x200",
+                              "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(imageSize(image), std::make_pair(300, 200));
+    EXPECT_FALSE(fs::exists(image.string() + ".tmp"));
+}
+
+TEST(BatchExportTest, FailuresGoToStandardErrorAsCaptionAndMessageAndExitWithOne)
+{
+    const fs::path missingDirectory = g_directory / "no-such-dir" / "x.png";
+    ProgramRun run = flexherd({"--export-image", missingDirectory.string(), "--size", "64x48", "quadruped.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error writing image: Unable to write to image '" + missingDirectory.string() + "'.\n");
+
+    // A file that cannot be read is reported, the rest still load and the image is written,
+    // but the run has failed.
+    const fs::path image = g_directory / "partial.png";
+    const fs::path missingSkin = g_directory / "missing.bin";
+    run = flexherd({"--export-image", image.string(), "--size", "64x48", missingSkin.string(), "quadruped.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error reading skin: Unable to open file '" + missingSkin.string() + "' for reading.\n");
+    EXPECT_EQ(imageSize(image), std::make_pair(64, 48));
+
+    run = flexherd({"--lod", "9", "--export-image", image.string(), "--size", "8x8", "quadruped.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Invalid option: There is no detail level 9: the loaded herds have "), std::string::npos)
+        << run.err;
+}
+
+TEST(BatchExportTest, SequenceWritesNumberedFrames)
+{
+    const fs::path dir = g_directory / "sequence";
+    fs::create_directories(dir);
+    const ProgramRun run = flexherd({"--export-sequence", (dir / "walk.png").string(), "--size", "48x32", "--frames", "3",
+                              "quadruped.bin"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* name : {"walk.0000.png", "walk.0001.png", "walk.0002.png"})
+        EXPECT_EQ(imageSize(dir / name), std::make_pair(48, 32)) << name;
+    EXPECT_FALSE(fs::exists(dir / "walk.0003.png"));
+
+    const ProgramRun noKeys = flexherd({"--export-sequence", (dir / "none.png").string(), "quadruped.bin"});
+    EXPECT_EQ(noKeys.status, 1);
+    EXPECT_EQ(noKeys.err.rfind("Export image sequence: There is no camera animation", 0), 0u) << noKeys.err;
+}
+
+TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
+{
+    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::regex report("timedemo complete\\.\n\tframes:\t300\n\ttotal time:\t([0-9.e+-]+)s\n"
+                            "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
+    const double seconds = std::stod(match[1]);
+    EXPECT_GT(seconds, 0.0);
+    EXPECT_NEAR(std::stod(match[2]), seconds / 300, 1e-5 + seconds / 300 * 1e-4);
+    EXPECT_NEAR(std::stod(match[3]), 300 / seconds, 300 / seconds * 1e-4);
+
+    const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
+    EXPECT_EQ(noKeys.status, 1);
+    EXPECT_EQ(noKeys.err, "Run timedemo: There is no camera animation to play. Load a camera keys file first.\n");
+    EXPECT_EQ(noKeys.out, "");
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::cerr << "test_batch: FAILED: no X display (DISPLAY is not set). Run it under xvfb-run, or through "
+                     "ctest, which wraps it in xvfb-run when that is installed.\n";
+        return 1;
+    }
+    // Only for reading the written images back; no window is opened here.
+    wxInitializer toolkit;
+    if (!toolkit.IsOk()) {
+        std::cerr << "test_batch: FAILED: wxWidgets could not start.\n";
+        return 1;
+    }
+    wxInitAllImageHandlers();
+
+    g_directory = fs::temp_directory_path() / ("flexherd-test-batch-" + std::to_string(getpid()));
+    fs::remove_all(g_directory);
+    g_samples = g_directory / "samples";
+    fs::create_directories(g_samples);
+    const std::string generate = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + g_samples.string() + "' >/dev/null 2>&1";
+    if (std::system(generate.c_str()) != 0 || !fs::exists(g_samples / "quadruped.bin")) {
+        std::cerr << "test_batch: FAILED: flexherd-mksample could not write the sample animals.\n";
+        return 1;
+    }
+    const int result = RUN_ALL_TESTS();
+    fs::remove_all(g_directory);
+    return result;
+}

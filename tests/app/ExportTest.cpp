@@ -1,0 +1,435 @@
+// Image export, image sequences, the timedemo and the command-line settings, driven in-process
+// on the main frame: exported files are read back and compared with what the window shows.
+
+#include "GuiTestSupport.h"
+
+#include "app/BatchOptions.h"
+#include "app/BatchRun.h"
+#include "app/ExportNaming.h"
+#include "app/MenuIds.h"
+#include "camera/AttributeWithKeys.h"
+#include "camera/Camera.h"
+#include "camera/OrthoCamera.h"
+#include "foundation/Exception.h"
+
+#include <wx/image.h>
+#include <wx/menu.h>
+
+#include <GL/glew.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An RGB image with rows top to bottom, as files store them.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    Rgb at(int x, int y) const
+    {
+        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+
+Picture readPicture(const fs::path& path)
+{
+    wxImage image;
+    Picture picture;
+    if (!image.LoadFile(path.string(), wxBITMAP_TYPE_ANY)) return picture;
+    picture.width = image.GetWidth();
+    picture.height = image.GetHeight();
+    picture.rgb.assign(image.GetData(), image.GetData() + static_cast<std::size_t>(picture.width) * picture.height * 3);
+    return picture;
+}
+
+// The window's back buffer (rows bottom to top) turned upright.
+Picture uprightFrameBuffer(const std::vector<unsigned char>& bottomUp, wxSize size)
+{
+    Picture picture{size.x, size.y, std::vector<unsigned char>(bottomUp.size())};
+    const std::size_t row = static_cast<std::size_t>(size.x) * 3;
+    for (int y = 0; y < size.y; ++y)
+        std::copy_n(bottomUp.begin() + static_cast<std::ptrdiff_t>((size.y - 1 - y) * row), row,
+                    picture.rgb.begin() + static_cast<std::ptrdiff_t>(y * row));
+    return picture;
+}
+
+Picture mirroredLeftToRight(const Picture& p)
+{
+    Picture m = p;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                m.rgb[(static_cast<std::size_t>(y) * p.width + x) * 3 + c] =
+                    p.rgb[(static_cast<std::size_t>(y) * p.width + (p.width - 1 - x)) * 3 + c];
+    return m;
+}
+
+// Pixels whose channels differ by more than tolerance; every pixel when the sizes differ.
+std::size_t differingPixels(const Picture& a, const Picture& b, int tolerance = 0)
+{
+    if (a.width != b.width || a.height != b.height) return std::max<std::size_t>(1, a.rgb.size() / 3);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i + 2 < a.rgb.size(); i += 3)
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(a.rgb[i + c] - b.rgb[i + c]) > tolerance) {
+                ++count;
+                break;
+            }
+    return count;
+}
+
+class CameraKeysCleaner {
+public:
+    explicit CameraKeysCleaner(GLView* view) : m_view(view)
+    {
+        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
+    }
+    ~CameraKeysCleaner()
+    {
+        const auto& attributes = m_view->allAttributes();
+        for (std::size_t i = 0; i < attributes.size(); ++i) {
+            attributes[i]->setKeys({});
+            attributes[i]->keyable()->set(m_values[i]);
+        }
+    }
+
+private:
+    GLView* m_view;
+    std::vector<float> m_values;
+};
+
+} // namespace
+
+class ExportTest : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        m_directory = startup().dataDirectory / "export";
+        fs::create_directories(m_directory);
+        m_originalSize = m_frame->GetSize();
+    }
+
+    void TearDown() override
+    {
+        setViewSize(wxSize());
+        GuiTest::TearDown();
+    }
+
+    // Sizes the frame so the view's client area is size (empty: the frame's first size).
+    void setViewSize(wxSize size)
+    {
+        if (size == wxSize()) {
+            if (m_frame->GetSize() == m_originalSize) return;
+            m_frame->SetSize(m_originalSize);
+            pumpUntil([&] { return m_frame->GetSize() == m_originalSize; });
+            pumpFor(std::chrono::milliseconds(100));
+            return;
+        }
+        const wxSize extra = m_frame->GetClientSize() - m_view->clientSize();
+        m_frame->SetClientSize(size + extra);
+        ASSERT_TRUE(pumpUntil([&] { return m_view->clientSize() == size; }))
+            << "the view is " << m_view->clientSize().x << " x " << m_view->clientSize().y;
+    }
+
+    // Exports with GL's pack alignment at its default, so that the export must set its own.
+    Picture exportPicture(int width, int height, const std::string& name, int* tiles = nullptr)
+    {
+        EXPECT_TRUE(m_view->makeCurrent());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        const fs::path path = m_directory / name;
+        const int drawn = m_view->exportImage(width, height, path.string());
+        if (tiles) *tiles = drawn;
+        return readPicture(path);
+    }
+
+    fs::path m_directory;
+    wxSize m_originalSize;
+};
+
+TEST_F(ExportTest, WindowSizedExportIsOneTileShowingTheWindowUprightAndUnmirrored)
+{
+    loadSampleQuadruped(10);
+    m_view->setShowStatistics(false);
+    renderView();
+    const wxSize size = m_view->clientSize();
+    const Picture window = uprightFrameBuffer(frameBuffer(), size);
+
+    int tiles = 0;
+    const Picture exported = exportPicture(size.x, size.y, "window.png", &tiles);
+    ASSERT_EQ(exported.width, size.x);
+    ASSERT_EQ(exported.height, size.y);
+    EXPECT_EQ(tiles, 1);
+    // The window loads the camera's float matrix, the export the same volume through
+    // glFrustum in double precision: a few edge pixels may round the other way.
+    EXPECT_LT(differingPixels(exported, window, 2), exported.rgb.size() / 3 / 10000);
+    // Upright: the light gray sky above, the ground below.
+    EXPECT_EQ(exported.at(size.x / 2, 1), (Rgb{60, 60, 60}));
+    EXPECT_NE(exported.at(size.x / 2, size.y - 2), (Rgb{60, 60, 60}));
+    // The herd is not symmetric, so a mirrored picture would differ.
+    ASSERT_GT(differingPixels(window, mirroredLeftToRight(window)), 100u);
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(ExportTest, TiledExportsEqualTheSamePictureDrawnInOnePiece)
+{
+    loadSampleQuadruped(10);
+    for (const auto camera : {GLView::CameraChoice::Perspective, GLView::CameraChoice::Orthographic}) {
+        SCOPED_TRACE(camera == GLView::CameraChoice::Perspective ? "perspective" : "orthographic");
+        m_view->useCamera(camera);
+        setViewSize(wxSize());
+        ASSERT_GE(m_view->clientSize().x, 999);
+        ASSERT_GE(m_view->clientSize().y, 601);
+        int tiles = 0;
+        // Odd sizes: rows of 999 RGB pixels are not a multiple of four bytes long.
+        const Picture whole = exportPicture(999, 601, "whole.png", &tiles);
+        ASSERT_EQ(tiles, 1);
+
+        setViewSize(wxSize(400, 300));
+        const Picture tiled = exportPicture(999, 601, "tiled.png", &tiles);
+        // 999 = 400 + 400 + 199 across, 601 = 300 + 300 + 1 up.
+        EXPECT_EQ(tiles, 9);
+        ASSERT_EQ(tiled.width, 999);
+        ASSERT_EQ(tiled.height, 601);
+        EXPECT_LT(differingPixels(tiled, whole, 8), 999u * 601u / 1000u) << "seams or misplaced tiles";
+        // A background pixel in each corner tile keeps its place.
+        EXPECT_EQ(tiled.at(0, 0), whole.at(0, 0));
+        EXPECT_EQ(tiled.at(998, 0), whole.at(998, 0));
+
+        // Two and a half window widths: three columns, the last one half as wide.
+        setViewSize(wxSize(400, 601));
+        const Picture columns = exportPicture(1000, 601, "columns.png", &tiles);
+        EXPECT_EQ(tiles, 3);
+        EXPECT_EQ(columns.width, 1000);
+    }
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
+}
+
+TEST_F(ExportTest, OverlayIsLeftOutOfExportsAndBackOnScreenAfterwards)
+{
+    loadSampleQuadruped(3);
+    const wxSize size = m_view->clientSize();
+    m_view->setShowStatistics(false);
+    const Picture plain = exportPicture(size.x, size.y, "plain.png");
+    m_view->setShowStatistics(true);
+    const Picture withOverlayOn = exportPicture(size.x, size.y, "overlay.png");
+    EXPECT_EQ(differingPixels(withOverlayOn, plain), 0u) << "the statistics were drawn into the export";
+    EXPECT_TRUE(m_view->showStatistics());
+    EXPECT_FALSE(m_view->exporting());
+
+    renderView();
+    const Picture screen = uprightFrameBuffer(frameBuffer(), size);
+    EXPECT_GT(differingPixels(screen, plain), 50u) << "the overlay did not come back on screen";
+}
+
+TEST_F(ExportTest, WriteIntoAMissingDirectoryIsReportedAndTheViewPaintsNormally)
+{
+    loadSampleQuadruped(3);
+    // Without the overlay, whose frame rate changes from paint to paint.
+    m_view->setShowStatistics(false);
+    renderView();
+    const std::vector<unsigned char> before = frameBuffer();
+    m_view->setShowStatistics(true);
+    const std::string path = (m_directory / "no-such-dir" / "x.png").string();
+    EXPECT_FALSE(m_frame->exportImageTo(path, 320, 200));
+    const std::vector<ErrorReport> expected = {{"Error writing image", "Unable to write to image '" + path + "'."}};
+    EXPECT_EQ(m_reports, expected);
+    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    EXPECT_TRUE(m_view->showStatistics());
+    EXPECT_FALSE(m_view->exporting());
+
+    // The next paint restores the window's aspect ratio and viewport.
+    m_view->setShowStatistics(false);
+    renderView();
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], m_view->clientSize().x);
+    EXPECT_EQ(viewport[3], m_view->clientSize().y);
+    EXPECT_EQ(frameBuffer(), before);
+
+    // A format the toolkit does not know fails the same way, and leaves an older file alone.
+    const fs::path kept = m_directory / "kept.xyz";
+    std::ofstream(kept) << "old";
+    EXPECT_FALSE(m_frame->exportImageTo(kept.string(), 10, 10));
+    EXPECT_EQ(fs::file_size(kept), 3u);
+}
+
+TEST_F(ExportTest, SizesOutOfRangeAndTooManyTilesAreRefusedBeforeDrawing)
+{
+    const std::string path = (m_directory / "refused.png").string();
+    for (const auto& [width, height] : {std::pair{0, 10}, std::pair{10, 20000}, std::pair{-5, 5}}) {
+        try {
+            m_view->exportImage(width, height, path);
+            ADD_FAILURE() << width << " x " << height << " was exported";
+        } catch (const IOException& e) {
+            EXPECT_EQ(e.message(), "Unable to write to image '" + path + "': " + std::to_string(width) + " x " +
+                                       std::to_string(height) + " pixels is not a size from 1 x 1 to 19999 x 19999.");
+        }
+    }
+    // 19999 x 19999 in tiles of 400 x 20 pixels would be 50,000 paints.
+    setViewSize(wxSize(400, 20));
+    try {
+        m_view->exportImage(19999, 19999, path);
+        ADD_FAILURE() << "50,000 tiles were drawn";
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.message(), "Unable to write to image '" + path +
+                                   "': the window is too small to draw 19999 x 19999 pixels in tiles.");
+    }
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(m_view->exporting());
+    EXPECT_TRUE(m_view->showStatistics());
+}
+
+TEST_F(ExportTest, SequenceFramesAreNumberedBeforeTheLastDotAndFollowTheAnimation)
+{
+    loadSampleQuadruped(5);
+    const fs::path shots = m_directory / "shots";
+    fs::remove_all(shots);
+    fs::create_directories(shots);
+    const MyFrame::SequenceOutcome outcome = m_frame->exportImageSequenceTo((shots / "run.final.png").string(), 64, 48, 3);
+    EXPECT_EQ(outcome.written, 3);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_FALSE(outcome.cancelled);
+    std::vector<Picture> frames;
+    for (const char* name : {"run.final.0000.png", "run.final.0001.png", "run.final.0002.png"}) {
+        frames.push_back(readPicture(shots / name));
+        EXPECT_EQ(frames.back().width, 64) << name;
+        EXPECT_EQ(frames.back().height, 48) << name;
+    }
+    EXPECT_FALSE(fs::exists(shots / "run.final.png"));
+    EXPECT_FALSE(fs::exists(shots / "run.0000.final.png"));
+    EXPECT_EQ(m_view->currentFrame(), 2) << "the animation stays at the last frame exported";
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(ExportTest, CancellingASequenceKeepsTheFramesWritten)
+{
+    loadSampleQuadruped(2);
+    const fs::path dir = m_directory / "cancel";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::vector<std::pair<int, int>> calls;
+    const MyFrame::SequenceOutcome outcome = m_frame->exportImageSequenceTo((dir / "c.png").string(), 32, 32, 5,
+        [&](int done, int total) {
+            calls.emplace_back(done, total);
+            return done < 2;
+        });
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.written, 2);
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 5}, {2, 5}}));
+    EXPECT_TRUE(fs::exists(dir / "c.0000.png"));
+    EXPECT_TRUE(fs::exists(dir / "c.0001.png"));
+    EXPECT_FALSE(fs::exists(dir / "c.0002.png"));
+}
+
+TEST_F(ExportTest, SequenceNameWithoutADotWritesNothing)
+{
+    const fs::path dir = m_directory / "nodot.d";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string path = (dir / "frames").string();
+    const MyFrame::SequenceOutcome outcome = m_frame->exportImageSequenceTo(path, 16, 16, 2);
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.written, 0);
+    const std::vector<ErrorReport> expected = {{"Error writing image", "Invalid filename: " + path}};
+    EXPECT_EQ(m_reports, expected);
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
+{
+    CameraKeysCleaner cleaner(m_view);
+    loadSampleQuadruped(3);
+    // Without keys the command says so instead of dividing by zero.
+    wxCommandEvent command(wxEVT_MENU, kTimedemoId);
+    command.SetEventObject(m_frame);
+    m_frame->ProcessWindowEvent(command);
+    const std::vector<ErrorReport> expected = {
+        {"Run timedemo", "There is no camera animation to play. Load a camera keys file first."}};
+    EXPECT_EQ(m_reports, expected);
+
+    m_frame->openFile((startup().samples / "flyby.keys").string());
+    const int frames = m_view->keyFrameCount();
+    ASSERT_GT(frames, 10);
+    m_view->restartFrameRate();
+    const GLView::TimedemoResult result = m_view->runTimedemo();
+    EXPECT_EQ(result.frames, frames);
+    EXPECT_EQ(result.framesDrawn, frames);
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_GT(result.seconds, 0.0);
+    EXPECT_EQ(m_view->currentFrame(), frames - 1);
+    EXPECT_EQ(m_view->frameStampCount(), std::min<std::size_t>(frames, 30)) << "every frame is painted";
+
+    const GLView::TimedemoResult cancelled = m_view->runTimedemo([](int done, int) { return done < 4; });
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_EQ(cancelled.framesDrawn, 4);
+    EXPECT_EQ(m_view->currentFrame(), 3);
+}
+
+TEST_F(ExportTest, CommandLineSettingsCheckTheMenuItemsAUserWould)
+{
+    ASSERT_TRUE(chooseMenuItem(*m_frame, kUseVertexProgramId, true));
+    ASSERT_TRUE(chooseMenuItem(*m_frame, kDisplayListsId, true));
+    ASSERT_EQ(m_frame->renderMethod(), RenderMethod::DisplayLists);
+
+    applyStartupChoices(*m_frame, parseCommandLine({"--software"}).options);
+    EXPECT_FALSE(m_frame->useVertexProgram());
+    // Display lists are for hardware skinning only: the menus' own rule moves the method on,
+    // as it would for a user.
+    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexBufferObjects);
+    EXPECT_FALSE(m_frame->menuItem(kDisplayListsId)->IsEnabled());
+    EXPECT_FALSE(m_frame->menuItem(kShowVertexProgramId)->IsEnabled());
+
+    const CommandLine line = parseCommandLine({"--method", "arrays", "--lighting", "opengl", "--geometry", "points",
+        "--lod", "aggressive", "--camera", "orthographic", "--background", "blue", "--no-shadows", "--no-ground",
+        "--stopped"});
+    ASSERT_EQ(line.kind, CommandLine::Kind::Run);
+    applyStartupChoices(*m_frame, line.options);
+    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexArrays);
+    EXPECT_EQ(m_frame->lightingMode(), LightingMode::OpenGL);
+    EXPECT_EQ(m_frame->geometryMode(), GeometryMode::Points);
+    EXPECT_EQ(m_frame->detailMode(), DetailMode::Aggressive);
+    EXPECT_EQ(m_view->currentCamera(), std::static_pointer_cast<Camera>(m_view->orthoCamera()));
+    EXPECT_EQ(m_frame->backgroundMode(), BackgroundMode::Blue);
+    EXPECT_FALSE(m_frame->shadows());
+    EXPECT_FALSE(m_frame->groundPlane());
+    EXPECT_FALSE(m_frame->running());
+    EXPECT_TRUE(m_reports.empty());
+
+    // A user cannot click a disabled item, and neither can the command line.
+    applyStartupChoices(*m_frame, parseCommandLine({"--method", "lists"}).options);
+    EXPECT_EQ(m_frame->renderMethod(), RenderMethod::VertexArrays);
+    const std::vector<ErrorReport> expected = {{"Invalid option",
+        "The menu item \"Display lists\" is disabled by the other settings, so it cannot be chosen."}};
+    EXPECT_EQ(m_reports, expected);
+
+    chooseMenuItem(*m_frame, kUseVertexProgramId, true);
+    chooseMenuItem(*m_frame, kDisplayListsId, true);
+    m_view->useCamera(GLView::CameraChoice::Perspective);
+}
+
+TEST_F(ExportTest, LoadedChoicesSetTheAnimalsTheFrameAndAFixedLevel)
+{
+    m_view->clear();
+    m_frame->openFile(startup().validSkin.string()); // two levels
+    const CommandLine line = parseCommandLine({"--animals", "17", "--frame", "5", "--lod", "1"});
+    ASSERT_EQ(line.kind, CommandLine::Kind::Run);
+    applyLoadedChoices(*m_frame, line.options);
+    EXPECT_EQ(m_view->totalAnimalCount(), 17u);
+    EXPECT_EQ(m_view->currentFrame(), 5);
+    EXPECT_EQ(m_frame->detailMode(), DetailMode::Fixed);
+    EXPECT_EQ(m_frame->fixedDetailLevel(), 1u);
+    EXPECT_TRUE(m_reports.empty());
+
+    applyLoadedChoices(*m_frame, parseCommandLine({"--lod", "4"}).options);
+    const std::vector<ErrorReport> expected = {
+        {"Invalid option", "There is no detail level 4: the loaded herds have 2 levels."}};
+    EXPECT_EQ(m_reports, expected);
+    choose(kLodModerateId);
+}
