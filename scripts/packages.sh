@@ -12,6 +12,7 @@ FLEXHERD_PACKAGES=(
   clang libclang-rt-14-dev
   libmeshoptimizer-dev assimp-testmodels
   libstb-dev
+  libtinyobjloader-dev
 )
 
 # Installs the missing packages when run as root; otherwise prints the one command to run.

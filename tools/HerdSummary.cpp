@@ -1,6 +1,6 @@
 #include "HerdSummary.h"
 
-#include "app/FileDispatch.h"
+#include "app/SkinFileLoading.h"
 #include "foundation/Exception.h"
 #include "skin/Skin.h"
 
@@ -8,14 +8,7 @@
 
 HerdScene::SkinFileLoader viewerSkinLoader()
 {
-    return [](const std::string& path) {
-        if (fileKindOf(path) == FileKind::TextSkin) {
-            BinarySkinFile unsupported;
-            unsupported.failure = LoadFailure{"Error reading file", unsupportedFileMessage(FileKind::TextSkin, path)};
-            return unsupported;
-        }
-        return loadBinarySkinFile(path);
-    };
+    return loadSkinFileByName;
 }
 
 nlohmann::ordered_json describeHerdFile(const std::string& path)

@@ -10,9 +10,8 @@
 // What flexherd-info reports about herd files: the herds the viewer's "Load herd" command
 // would make, read with the viewer's start-up creator ("Round").
 
-// The skin loader the viewer uses for skin lines: text skins by their ".txt" extension (not
-// readable by this build yet, reported as the open command reports them), everything else
-// as a binary skin file.
+// The skin loader the viewer uses for skin lines: text skins by their ".txt" extension,
+// everything else as a binary skin file (loadSkinFileByName).
 HerdScene::SkinFileLoader viewerSkinLoader();
 
 // {"file":..., "herds":[{"skin":..., "levels":n, "instances":n}, ...]} or, when loading

@@ -4,7 +4,10 @@
 #include "KeysSummary.h"
 
 #include "app/FileDispatch.h"
+#include "foundation/Exception.h"
 #include "render/VertexCacheFifo.h"
+#include "skin/ObjFile.h"
+#include "skin/TextSkinReader.h"
 
 #include <iomanip>
 #include <ostream>
@@ -54,21 +57,52 @@ nlohmann::ordered_json errorReport(const std::string& path, const std::string& c
     return {{"file", path}, {"error", {{"caption", caption}, {"message", message}}}};
 }
 
+nlohmann::ordered_json describeObjFile(const std::string& path)
+{
+    try {
+        const ObjFile obj(path);
+        nlohmann::ordered_json materials = nlohmann::ordered_json::array();
+        for (const auto& library : obj.materialLibraries())
+            for (const auto& material : library->materials()) materials.push_back(material->name());
+        return {{"file", path},
+                {"obj",
+                 {{"groups", obj.groupCount()},
+                  {"faces", obj.faceCount()},
+                  {"vertices", obj.vertexCount()},
+                  {"normals", obj.normals().size()},
+                  {"texcoords", obj.textureCoordinates().size()},
+                  {"materials", materials}}}};
+    } catch (const Exception& e) {
+        // As the open command shows an error of the mesh a text skin names.
+        return errorReport(path, "Error reading file", e.message());
+    }
+}
+
 } // namespace
 
 nlohmann::ordered_json describeFile(const std::string& path)
 {
+    if (fileExtension(path) == ".obj") return describeObjFile(path);
     switch (fileKindOf(path)) {
     case FileKind::Herd:
         return describeHerdFile(path);
     case FileKind::CameraKeys:
         return describeKeysFile(path);
     case FileKind::TextSkin:
-        return errorReport(path, "Error reading file", unsupportedFileMessage(fileKindOf(path), path));
     case FileKind::BinarySkin:
         break;
     }
-    const BinarySkinFile file = loadBinarySkinFile(path);
+    BinarySkinFile file;
+    if (fileKindOf(path) == FileKind::TextSkin) {
+        try {
+            file = loadTextSkinFile(path);
+        } catch (const Exception& e) {
+            // What the open command shows for an error of the OBJ mesh.
+            return errorReport(path, "Error reading file", e.message());
+        }
+    } else {
+        file = loadBinarySkinFile(path);
+    }
     if (file.failure) return errorReport(path, file.failure->caption, file.failure->message);
     nlohmann::ordered_json skins = nlohmann::ordered_json::array();
     for (const auto& skin : file.skins) skins.push_back(describeSkin(*skin));
@@ -119,6 +153,18 @@ void printFileReport(std::ostream& out, const nlohmann::ordered_json& report)
     }
     if (report.contains("records")) {
         printKeysReport(out, report);
+        return;
+    }
+    if (report.contains("obj")) {
+        const auto& obj = report["obj"];
+        out << "  groups:             " << obj["groups"] << '\n'
+            << "  faces:              " << obj["faces"] << '\n'
+            << "  vertices:           " << obj["vertices"] << '\n'
+            << "  normals:            " << obj["normals"] << '\n'
+            << "  texture coords:     " << obj["texcoords"] << '\n'
+            << "  materials:         ";
+        for (const auto& name : obj["materials"]) out << ' ' << name.get<std::string>();
+        out << '\n';
         return;
     }
     const auto& skins = report["skins"];

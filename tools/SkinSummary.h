@@ -18,9 +18,11 @@ double primitiveGroupAcmr(const Skin& skin);
 nlohmann::ordered_json describeSkin(const Skin& skin);
 
 // One file: {"file":..., "skins":[...]} or {"file":..., "error":{"caption":..., "message":...}},
-// the caption and message being what the viewer's error box would show. Herd files (".herd")
-// get the herd report of describeHerdFile (HerdSummary.h), camera keys files (".keys") the
-// record report of describeKeysFile (KeysSummary.h).
+// the caption and message being what the viewer's error box would show. Text skins (".txt")
+// are described like binary skin files; herd files (".herd") get the herd report of
+// describeHerdFile (HerdSummary.h), camera keys files (".keys") the record report of
+// describeKeysFile (KeysSummary.h); OBJ meshes (".obj") get {"file":..., "obj":{"groups",
+// "faces", "vertices", "normals", "texcoords", "materials":[names of the libraries' materials]}}.
 nlohmann::ordered_json describeFile(const std::string& path);
 
 // The same report as indented text, one record per paragraph.

@@ -21,18 +21,3 @@ FileKind fileKindOf(const std::string& path)
         return FileKind::TextSkin;
     return FileKind::BinarySkin;
 }
-
-std::string unsupportedFileMessage(FileKind kind, const std::string& path)
-{
-    switch (kind) {
-    case FileKind::CameraKeys:
-        return "Camera key files ('.keys') are not supported in this build: '" + path + "'.";
-    case FileKind::Herd:
-        return "Herd files ('.herd') are not supported in this build: '" + path + "'.";
-    case FileKind::TextSkin:
-        return "Text skin files ('.txt') are not supported in this build: '" + path + "'.";
-    case FileKind::BinarySkin:
-        break;
-    }
-    return "Unsupported file: '" + path + "'.";
-}

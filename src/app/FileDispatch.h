@@ -20,6 +20,3 @@ std::string fileExtension(const std::string& path);
 // Case-sensitive dispatch on fileExtension(path): ".TXT" or ".Keys" are binary skins, because
 // the tools that write the other formats always write lower-case extensions.
 FileKind fileKindOf(const std::string& path);
-
-// The message of the IOException raised for a kind of file this build cannot read yet.
-std::string unsupportedFileMessage(FileKind kind, const std::string& path);

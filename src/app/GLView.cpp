@@ -3,6 +3,7 @@
 #include "app/ErrorBox.h"
 #include "app/FileDispatch.h"
 #include "app/FlexherdApp.h"
+#include "app/SkinFileLoading.h"
 #include "app/ViewSettings.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/CameraKeysFile.h"
@@ -14,6 +15,7 @@
 #include "render/gl/HardwareSkinRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/BinarySkinLoader.h"
+#include "skin/TextSkinReader.h"
 
 #include <GL/glew.h>
 
@@ -188,7 +190,7 @@ std::shared_ptr<HierarchicalHerd> GLView::loadBinarySkin(const std::string& path
 void GLView::loadHerd(const std::string& path)
 {
     makeCurrent();
-    const std::optional<LoadFailure> failure = m_scene.loadHerd(path, loadBinarySkinFile);
+    const std::optional<LoadFailure> failure = m_scene.loadHerd(path, loadSkinFileByName);
     Refresh(false);
     if (failure) showErrorBox(failure->caption, failure->message, this);
 }
@@ -219,7 +221,12 @@ void GLView::saveCameraKeys(const std::string& path)
 
 std::shared_ptr<HierarchicalHerd> GLView::loadTextSkin(const std::string& path)
 {
-    throw IOException(unsupportedFileMessage(FileKind::TextSkin, path));
+    BinarySkinFile file = loadTextSkinFile(path);
+    if (file.failure) {
+        showErrorBox(file.failure->caption, file.failure->message, this);
+        return nullptr;
+    }
+    return addSkin(file.skins, file.directory);
 }
 
 void GLView::saveHerd(const std::string& path) const

@@ -99,7 +99,9 @@ public:
     // Writes the keys of all eleven attributes. Throws IOException when the file cannot be
     // created; a write error shows its own box (caption "Error saving camera keys").
     void saveCameraKeys(const std::string& path);
-    // Not readable by this build yet: throws IOException naming the path.
+    // Reads a text skin file and adds its one skin (named after the file) as a herd. A bad skin
+    // file shows its own error box (caption "Error reading skin") and returns null; the OBJ
+    // reader's IOException and ParserException are thrown to the caller.
     std::shared_ptr<HierarchicalHerd> loadTextSkin(const std::string& path);
     // Writes the herd file; throws IOException.
     void saveHerd(const std::string& path) const;

@@ -38,6 +38,7 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
     Bind(wxEVT_MENU, &MyFrame::onSaveCameraKeys, this, kSaveCameraKeysId);
     Bind(wxEVT_MENU, &MyFrame::onLoadCameraKeys, this, kLoadCameraKeysId);
     Bind(wxEVT_MENU, &MyFrame::onAnimalCount, this, kAnimalCountId);
+    Bind(wxEVT_MENU, &MyFrame::onExportObj, this, kExportObjId);
     Bind(wxEVT_KEY_DOWN, &MyFrame::onKeyDown, this);
     bindExportCommands();
     addShortcutsAndDropTarget();
@@ -55,10 +56,12 @@ void MyFrame::openFile(const std::string& requested)
         case FileKind::BinarySkin: m_view->loadBinarySkin(path); break;
         }
         rebuildCountMenus();
-    } catch (const IOException& e) {
-        showErrorBox("Error reading file", e.message(), this);
     } catch (const std::filesystem::filesystem_error&) {
         showErrorBox("Error reading skin", "Invalid path: '" + path + "'.", this);
+    } catch (const Exception& e) {
+        // Not only IOException: a malformed OBJ mesh named by a text skin raises
+        // ParserException, which must not end the program.
+        showErrorBox("Error reading file", e.message(), this);
     }
 }
 

@@ -52,6 +52,9 @@ public:
     // shown by the view itself.
     void saveCameraKeysTo(const std::string& path);
     void loadCameraKeysFrom(const std::string& path);
+    // The "Export obj file" command after its dialog: every animal of every herd as one OBJ
+    // mesh (see ObjExport.h); an Exception is shown under "Error exporting obj file".
+    void exportObjTo(const std::string& path);
 
     // MyFrameExport.cpp: the export commands after their dialogs. Failures are shown with
     // showErrorBox under "Error writing image".
@@ -138,6 +141,7 @@ private:
     void onSaveCameraKeys(wxCommandEvent& event);
     void onLoadCameraKeys(wxCommandEvent& event);
     void onAnimalCount(wxCommandEvent& event);
+    void onExportObj(wxCommandEvent& event);
     void onKeyDown(wxKeyEvent& event);
 
     GLView* m_view = nullptr;

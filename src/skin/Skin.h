@@ -18,6 +18,8 @@
 
 class ObjFile;
 class BinaryRecordReader;
+class TextSkinReader;
+class TextSkinParser;
 
 // One bone's pull on a vertex. The index is 0-based into the skin's bones.
 struct BoneInfluence {
@@ -59,6 +61,12 @@ public:
     // Reads exactly one record from the start of a binary skin file.
     // Throws IOException when the file cannot be opened, CreationException as above.
     explicit Skin(const std::filesystem::path& fileName);
+    // Reads a text skin file and the OBJ mesh it names (see TextSkinReader.h); the optional
+    // lighting file (empty name for none) supplies vertex colours and PRT data. The file name
+    // becomes `path`, the name `name`. Throws CreationException for a bad skin or lighting
+    // file (line, column and caret in the message); the OBJ reader's IOException and
+    // ParserException pass through.
+    Skin(const std::string& path, const std::string& lightingFileName, const std::string& name);
 
     Skin(const Skin&) = delete;
     Skin& operator=(const Skin&) = delete;
@@ -131,6 +139,9 @@ public:
     void setRestPositions(const std::vector<Vector3d>& positions);
 
 private:
+    friend class TextSkinReader;
+    friend class TextSkinParser;
+class TextSkinParser;
     Skin() = default;
     Skin(BinaryRecordReader& reader, int nestingDepth);
     void readRecord(BinaryRecordReader& reader, int nestingDepth);

@@ -49,9 +49,9 @@ unsigned long windowPixel(GLView* view, int x, int y)
     return pixel;
 }
 
-std::string unsupported(const std::string& what, const std::string& extension, const std::string& path)
+std::string unopenableTextSkin(const std::string& path)
 {
-    return what + " files ('" + extension + "') are not supported in this build: '" + path + "'.";
+    return "Unable to open skin file '" + path + "'.";
 }
 
 std::string unopenable(const std::string& path)
@@ -76,7 +76,7 @@ TEST(StartupTest, ReportsEachFailingArgumentInOrderAndLoadsTheRest)
         {"Error reading skin", unopenable((dir / "missing.bin").string())},
         {"Error reading file", "Error opening keys file '" + (dir / "walk.keys").string() + "' for reading."},
         {"Error reading file", unopenable((dir / "cows.herd").string()) + "\n"},
-        {"Error reading file", unsupported("Text skin", ".txt", (dir / "horse.txt").string())},
+        {"Error reading skin", unopenableTextSkin((dir / "horse.txt").string())},
     };
     EXPECT_EQ(startup().reports, expected);
 }
@@ -126,7 +126,7 @@ TEST_F(GuiTest, MissingBinaryFileShowsTheLoadersErrorOnce)
     EXPECT_EQ(m_reports, expected);
 }
 
-TEST_F(GuiTest, MissingKeysAndHerdFilesAreReportedAndTextSkinsAreNotSupportedYet)
+TEST_F(GuiTest, MissingKeysHerdAndTextSkinFilesAreReported)
 {
     const std::vector<std::string> before = herdNames(m_view);
     m_frame->openFile("x.keys");
@@ -135,7 +135,7 @@ TEST_F(GuiTest, MissingKeysAndHerdFilesAreReportedAndTextSkinsAreNotSupportedYet
     const std::vector<ErrorReport> expected = {
         {"Error reading file", "Error opening keys file 'x.keys' for reading."},
         {"Error reading file", unopenable("x.herd") + "\n"},
-        {"Error reading file", unsupported("Text skin", ".txt", "x.txt")},
+        {"Error reading skin", unopenableTextSkin("x.txt")},
     };
     EXPECT_EQ(m_reports, expected);
     EXPECT_EQ(herdNames(m_view), before) << "a herd file that cannot be opened leaves the scene alone";

@@ -73,11 +73,32 @@ TEST(HerdSummary, ReportsErrorsAsTheLoadHerdCommandShowsThem)
         EXPECT_EQ(report["error"]["message"], "Unable to open file '" + skin + "' for reading.");
     }
     {
-        // Text skins are not readable by this build: the open command's refusal.
+        // Text skin lines go to the text skin reader, as in the open command.
         const std::string path = dir.file("text.herd");
         std::ofstream(path) << "horse.txt\n";
         const auto report = describeFile(path);
+        EXPECT_EQ(report["error"]["caption"], "Error reading skin");
+        EXPECT_EQ(report["error"]["message"], "Unable to open skin file 'horse.txt'.");
+    }
+    {
+        // A text skin whose mesh is malformed: the OBJ reader's message under the file caption.
+        std::ofstream(dir.file("bad.obj")) << "v 1 2\n";
+        std::ofstream(dir.file("bad.txt")) << "*OBJFILENAME\nbad.obj\n";
+        const std::string path = dir.file("badmesh.herd");
+        std::ofstream(path) << dir.file("bad.txt") << "\n";
+        const auto report = describeFile(path);
         EXPECT_EQ(report["error"]["caption"], "Error reading file");
-        EXPECT_NE(report["error"]["message"].get<std::string>().find("'horse.txt'"), std::string::npos);
+        EXPECT_EQ(report["error"]["message"], "Invalid vertex");
+    }
+    {
+        std::ofstream(dir.file("tri.obj")) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+        std::ofstream(dir.file("tri.txt")) << "*OBJFILENAME\ntri.obj\n";
+        const std::string path = dir.file("tri.herd");
+        std::ofstream(path) << dir.file("tri.txt") << "\n0 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n";
+        const auto report = describeFile(path);
+        ASSERT_FALSE(report.contains("error")) << report.dump();
+        ASSERT_EQ(report["herds"].size(), 1u);
+        EXPECT_EQ(report["herds"][0]["skin"], dir.file("tri.txt"));
+        EXPECT_EQ(report["herds"][0]["instances"], 1);
     }
 }

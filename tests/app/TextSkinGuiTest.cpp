@@ -1,0 +1,124 @@
+// Text skins through the file-opening command, and the OBJ export of the view.
+#include "GuiTestSupport.h"
+
+#include "herd/HierarchicalHerd.h"
+#include "skin/BinarySkinLoader.h"
+#include "skin/ObjFile.h"
+
+#include <cmath>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> namesOfHerds(GLView* view)
+{
+    std::vector<std::string> names;
+    for (const auto& herd : view->scene().herds()) names.push_back(herd->skin()->name());
+    return names;
+}
+
+std::string sampleTextSkin()
+{
+    return (startup().samples / "quadruped.txt").string();
+}
+
+} // namespace
+
+TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
+{
+    m_view->clear();
+    m_frame->openFile(sampleTextSkin());
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
+    ASSERT_EQ(namesOfHerds(m_view), std::vector<std::string>{"quadruped"});
+    const BinarySkinFile binary = loadBinarySkinFile((startup().samples / "quadruped.bin").string());
+    ASSERT_FALSE(binary.skins.empty());
+    const Skin& skin = *m_view->scene().herds().front()->skin();
+    EXPECT_EQ(skin.vertexCount(), binary.skins.front()->vertexCount());
+    EXPECT_EQ(skin.triangleCount(), binary.skins.front()->triangleCount());
+    EXPECT_EQ(skin.fileName(), sampleTextSkin());
+
+    // It draws like any other herd.
+    m_view->setAnimalCount(4);
+    m_view->Refresh(false);
+    pumpFor(std::chrono::milliseconds(300));
+    EXPECT_FALSE(m_view->rendererFailed());
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(GuiTest, TheOpenCommandTakesTextAndBinarySkinsTogether)
+{
+    m_frame->openSkinFiles({sampleTextSkin(), startup().validSkin.string()});
+    EXPECT_TRUE(m_reports.empty());
+    EXPECT_EQ(namesOfHerds(m_view), (std::vector<std::string>{"quadruped", "herd-fine"}));
+    EXPECT_GE(m_view->totalAnimalCount(), 10u);
+}
+
+TEST_F(GuiTest, AMalformedMeshNamedByATextSkinIsReportedAndLoadingGoesOn)
+{
+    m_view->clear();
+    writeData("broken.obj", "v 0 0 0\nv 1 2\n");
+    const std::string skin = writeData("broken.txt", "*OBJFILENAME\nbroken.obj\n");
+    m_frame->openFile(skin);
+    m_frame->openFile(startup().validSkin.string());
+    writeData("fine.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    const std::string badCommand = writeData("badcommand.txt", "*OBJFILENAME\nfine.obj\n*SKINNING\n");
+    m_frame->openFile(badCommand);
+    const std::vector<ErrorReport> expected = {
+        {"Error reading file", "Invalid vertex"},
+        {"Error reading skin", "Caught exception in line 3, column 9 of .skin file '" + badCommand +
+                                   "':\n*SKINNING\n         ^ Unknown command: 'SKINNING'"},
+    };
+    EXPECT_EQ(m_reports, expected);
+    EXPECT_EQ(namesOfHerds(m_view), std::vector<std::string>{"herd-fine"});
+}
+
+TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
+{
+    m_view->clear();
+    m_frame->openFile(sampleTextSkin());
+    m_frame->openFile(startup().secondValidSkin.string());
+    m_view->setAnimalCount(5);
+    const auto& herds = m_view->scene().herds();
+    ASSERT_EQ(herds.size(), 2u);
+    std::size_t vertices = 0;
+    std::size_t faces = 0;
+    for (const auto& herd : herds) {
+        vertices += std::size_t(herd->instanceCount()) * herd->skin()->vertexCount();
+        faces += std::size_t(herd->instanceCount()) * herd->skin()->triangleCount();
+    }
+
+    const std::string path = (startup().dataDirectory / "view.obj").string();
+    m_frame->exportObjTo(path);
+    EXPECT_TRUE(m_reports.empty());
+    const ObjFile back(path);
+    EXPECT_EQ(back.vertexCount(), vertices);
+    EXPECT_EQ(back.normals().size(), vertices);
+    EXPECT_EQ(back.faceCount(), faces);
+    EXPECT_EQ(back.groupCount(), std::size_t(m_view->totalAnimalCount()));
+
+    // The first quadruped's first vertex where the herd puts it.
+    const auto& quadrupeds = *herds.front();
+    ASSERT_GT(quadrupeds.instanceCount(), 0u);
+    const HerdInstance animal = quadrupeds.instance(0);
+    const Skin& skin = *quadrupeds.skin();
+    const Vector3f p = skin.framePositions(animal.frame % skin.frameCount())[0];
+    const Matrix4f& m = animal.transform;
+    std::size_t group = 0;
+    while (group < back.groupCount() && back.group(group).name() != "quadruped00000") ++group;
+    ASSERT_LT(group, back.groupCount());
+    const std::int32_t v = back.group(group).face(0)[0].vertex; // 1-based, into this animal's vertices
+    const std::int32_t first = v - static_cast<std::int32_t>(skin.triangle(0).index[0]);
+    const Vector3d& exported = back.vertices()[static_cast<std::size_t>(first - 1)];
+    for (int r = 0; r < 3; ++r) {
+        const double expected = m(r, 0) * p.x + m(r, 1) * p.y + m(r, 2) * p.z + m(r, 3);
+        EXPECT_NEAR(exported[r], expected, 1e-4 * (1.0 + std::fabs(expected))) << r;
+    }
+
+    // Nothing to export: the error box, and the earlier file stays.
+    m_view->clear();
+    m_frame->exportObjTo(path);
+    const std::vector<ErrorReport> expected = {{"Error exporting obj file", "No nonempty groups in .obj file."}};
+    EXPECT_EQ(m_reports, expected);
+    EXPECT_EQ(ObjFile(path).vertexCount(), vertices);
+}
