@@ -71,7 +71,9 @@ TEST(InstalledDataDirectories, NextToTheExecutableFirstThenTheConfiguredPrefix)
     const auto directories = installedDataDirectories(fs::path("/opt/herd/bin/flexherd"));
     ASSERT_GE(directories.size(), 1u);
     EXPECT_EQ(directories.front(), fs::path("/opt/herd/share/flexherd"));
-    if (directories.size() == 2) EXPECT_EQ(directories.back().filename(), "flexherd");
+    if (directories.size() == 2) {
+        EXPECT_EQ(directories.back().filename(), "flexherd");
+    }
     // Unknown executable: only the configured one.
     const auto configured = installedDataDirectories(fs::path());
     ASSERT_EQ(configured.size(), 1u);

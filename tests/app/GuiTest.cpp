@@ -451,6 +451,13 @@ int main(int argc, char** argv)
     setErrorBoxHook([&state](const std::string& caption, const std::string& message) {
         state.reports.push_back({caption, message});
     });
+    // A failed wx assertion would open a modal box and hang the suite until its timeout; it
+    // fails the running test instead.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& function, const wxString& condition,
+                          const wxString& message) {
+        ADD_FAILURE_AT(file.utf8_str().data(), line)
+            << "wx assertion failed in " << function << ": " << condition << " " << message;
+    });
     wxApp::SetInstance(new FlexherdApp);
     if (!wxEntryStart(wxArgc, wxArgv.data())) {
         std::cerr << "test_app_gui: FAILED: wxWidgets could not start on display '" << display << "'.\n";

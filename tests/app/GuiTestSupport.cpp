@@ -64,14 +64,15 @@ void GuiTest::SetUp()
 
     // The start-up choices (the menu tests check them on a fresh frame), with the clock stopped
     // so that frames and pixels hold still while a test looks at them.
+    // Enabled first: GTK does not check a disabled radio item.
+    for (const int id : {kShowVertexProgramId, kVertexCorrectionsMenuId, kNormalCorrectionsMenuId,
+                         kPrtCorrectionsMenuId, kDisplayListsId, kWireframeOnShadedId})
+        m_frame->menuItem(id)->Enable(true);
     for (const int id : {kPrtLightingId, kDisplayListsId, kLodModerateId, kPolysId, kLightGrayId, kPerspectiveId,
                          kUseVertexProgramId, kTriangleStripsId, kShadowsId, kGroundPlaneId})
         m_frame->menuItem(id)->Check(true);
     for (const int id : {kWireframeOnShadedId, kMovingId, kRunningId})
         m_frame->menuItem(id)->Check(false);
-    for (const int id : {kShowVertexProgramId, kVertexCorrectionsMenuId, kNormalCorrectionsMenuId,
-                         kPrtCorrectionsMenuId, kDisplayListsId, kWireframeOnShadedId})
-        m_frame->menuItem(id)->Enable(true);
     m_view->useCamera(GLView::CameraChoice::Perspective);
     m_view->setShowStatistics(true);
     m_view->applyRenderSettings();

@@ -51,7 +51,9 @@ void expectMenu(wxMenu* menu, const std::vector<Entry>& entries, const std::stri
             continue;
         }
         EXPECT_EQ(item->GetKind(), entry.kind) << at;
-        if (entry.kind != kNormal) EXPECT_EQ(item->IsChecked(), entry.checked) << at << " " << entry.label;
+        if (entry.kind != kNormal) {
+            EXPECT_EQ(item->IsChecked(), entry.checked) << at << " " << entry.label;
+        }
         EXPECT_EQ(item->GetHelp().ToStdString(), entry.id == kRunningId ? "Ctl+R" : "") << at;
     }
 }
