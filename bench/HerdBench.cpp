@@ -6,6 +6,7 @@
 // The animal is a box-shaped skin of sample size (2 x 1.5 x 0.8 units): placement, queries
 // and the distribution depend only on a skin's box and frame count, not on its mesh.
 
+#include "CollectingReporter.h"
 #include "HerdTestSkins.h"
 
 #include "camera/ProjectiveFixedYCamera.h"
@@ -118,30 +119,6 @@ void intersectsBenchmark(benchmark::State& state)
     }
     state.counters["hit rate"] = double(hits) / double(state.iterations());
 }
-
-// Keeps each run's time per iteration (seconds) and counters for the summary.
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || !(run.run_type == Run::RT_Iteration || median)) continue;
-            const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-            m_seconds[name] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    double seconds(const std::string& name) const
-    {
-        const auto it = m_seconds.find(name);
-        return it == m_seconds.end() ? 0.0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_seconds;
-};
 
 const char* verdict(bool met)
 {

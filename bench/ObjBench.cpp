@@ -4,6 +4,7 @@
 // and its current load. The ~50 MB mesh (a wavy grid of triangles with texture coordinates and
 // normals) is generated into a temporary directory when the program starts.
 
+#include "CollectingReporter.h"
 #include "skin/ObjFile.h"
 
 #include <benchmark/benchmark.h>
@@ -157,27 +158,6 @@ void plainFromChars(benchmark::State& state)
     }
     state.SetBytesProcessed(std::int64_t(obj.bytes) * state.iterations());
 }
-
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            const auto bytes = run.counters.find("bytes_per_second");
-            if (bytes != run.counters.end()) m_rates[run.run_name.function_name] = bytes->second.value / 1e6;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double rate(const std::string& name) const
-    {
-        const auto it = m_rates.find(name);
-        return it == m_rates.end() ? 0.0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_rates;
-};
 
 } // namespace
 

@@ -6,6 +6,7 @@
 // skin's frame caches do, and cycles through all frames: each iteration skins a frame afresh
 // into memory that was last touched frames ago.
 
+#include "CollectingReporter.h"
 #include "skin/BinarySkinLoader.h"
 #include "skin/BinarySkinWriter.h"
 #include "skin/Skin.h"
@@ -345,33 +346,6 @@ void stripBenchmark(benchmark::State& state)
 }
 
 // ---- Summary ----------------------------------------------------------------------------------
-
-// Keeps each run's figures for the ratios printed after the table.
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        // With --benchmark_repetitions the median stands for the benchmark, else its only run.
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || !(run.run_type == Run::RT_Iteration || median)) continue;
-            const auto counter = run.counters.find("Mvertices/s");
-            if (counter != run.counters.end()) m_rates[run.run_name.function_name] = counter->second.value;
-            const auto bytes = run.counters.find("bytes_per_second");
-            if (bytes != run.counters.end()) m_rates[run.run_name.function_name] = bytes->second.value / 1e6;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    double rate(const std::string& name) const
-    {
-        const auto it = m_rates.find(name);
-        return it == m_rates.end() ? 0.0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> m_rates;
-};
 
 void printRatio(const char* what, double ours, double reference, double target, const char* unit)
 {

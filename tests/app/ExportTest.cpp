@@ -84,26 +84,6 @@ std::size_t differingPixels(const Picture& a, const Picture& b, int tolerance = 
     return count;
 }
 
-class CameraKeysCleaner {
-public:
-    explicit CameraKeysCleaner(GLView* view) : m_view(view)
-    {
-        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
-    }
-    ~CameraKeysCleaner()
-    {
-        const auto& attributes = m_view->allAttributes();
-        for (std::size_t i = 0; i < attributes.size(); ++i) {
-            attributes[i]->setKeys({});
-            attributes[i]->keyable()->set(m_values[i]);
-        }
-    }
-
-private:
-    GLView* m_view;
-    std::vector<float> m_values;
-};
-
 } // namespace
 
 class ExportTest : public GuiTest {
@@ -344,7 +324,7 @@ TEST_F(ExportTest, SequenceNameWithoutADotWritesNothing)
 
 TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
 {
-    CameraKeysCleaner cleaner(m_view);
+    CameraKeysRestorer restorer(m_view);
     loadSampleQuadruped(3);
     // Without keys the command says so instead of dividing by zero.
     wxCommandEvent command(wxEVT_MENU, kTimedemoId);

@@ -5,6 +5,7 @@
 // commands after the item's check changed, key and mouse events) and read pixels back.
 
 #include "app/ErrorBox.h"
+#include "camera/AttributeWithKeys.h"
 #include "app/GLView.h"
 #include "app/MyFrame.h"
 #include "herd/HerdCollection.h"
@@ -63,6 +64,28 @@ std::string writeData(const std::string& name, const std::string& bytes);
 
 // An RGB pixel as read back from GL, y counted from the bottom.
 using Rgb = std::array<int, 3>;
+
+// Puts both cameras back as they were and drops every key, so the camera keys tests leave the
+// view as the later tests expect it.
+class CameraKeysRestorer {
+public:
+    explicit CameraKeysRestorer(GLView* view) : m_view(view)
+    {
+        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
+    }
+    ~CameraKeysRestorer()
+    {
+        const auto& attributes = m_view->allAttributes();
+        for (std::size_t i = 0; i < attributes.size(); ++i) {
+            attributes[i]->setKeys({});
+            attributes[i]->keyable()->set(m_values[i]);
+        }
+    }
+
+private:
+    GLView* m_view;
+    std::vector<float> m_values;
+};
 
 // Records error boxes instead of showing them, and puts the main frame's menus and view back
 // to their start-up choices with the animation stopped, so every test starts alike.

@@ -299,28 +299,6 @@ TEST_F(GuiTest, FixedDetailLevelPutsEveryAnimalOnThatLevel)
 
 namespace {
 
-// Puts both cameras back as they were and drops every key, so the camera keys tests leave the
-// view as the later tests expect it.
-class CameraKeysRestorer {
-public:
-    explicit CameraKeysRestorer(GLView* view) : m_view(view)
-    {
-        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
-    }
-    ~CameraKeysRestorer()
-    {
-        const auto& attributes = m_view->allAttributes();
-        for (std::size_t i = 0; i < attributes.size(); ++i) {
-            attributes[i]->setKeys({});
-            attributes[i]->keyable()->set(m_values[i]);
-        }
-    }
-
-private:
-    GLView* m_view;
-    std::vector<float> m_values;
-};
-
 std::string keysRecordBytes(const std::string& name, std::int32_t frame, float value)
 {
     std::string bytes;
