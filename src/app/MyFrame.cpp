@@ -2,6 +2,7 @@
 
 #include "app/DataFiles.h"
 #include "app/ErrorBox.h"
+#include "app/ExportNaming.h"
 #include "app/FileDispatch.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
@@ -184,8 +185,9 @@ void MyFrame::onAnimalCount(wxCommandEvent&)
         wxTextEntryDialog dialog(this, "Number of animals", "Number of animals", wxString::Format("%ld", value),
                                  wxOK | wxCANCEL | wxCENTRE);
         if (dialog.ShowModal() != wxID_OK) return;
-        // Text that is not a number reads as 0 and asks again.
-        if (!dialog.GetValue().ToLong(&value)) value = 0;
+        // Read like the export prompts: the number the text starts with, 0 when it starts with
+        // none, and asked again.
+        value = parseLeadingInteger(dialog.GetValue().ToStdString());
     } while (value <= 0 || value > 100000);
     m_view->setAnimalCount(static_cast<unsigned>(value));
     m_view->Refresh(false);

@@ -26,6 +26,7 @@
 #include <wx/timer.h>
 #include <wx/utils.h>
 
+#include <climits>
 #include <functional>
 #include <memory>
 #include <set>
@@ -418,15 +419,23 @@ TEST_F(DialogTest, NumberOfAnimalsAsksAgainUntilTheNumberIsFromOneToOneHundredTh
         EXPECT_EQ(m_view->totalAnimalCount(), 7u);
     }
     {
+        // A number too large for a long stays too large rather than wrapping into range.
         TextEntryAnswers answers({"100000000000000000000", "<cancel>"});
         command(kAnimalCountId);
-        EXPECT_EQ(answers.shown, (std::vector<std::string>{"7", "0"}));
+        EXPECT_EQ(answers.shown, (std::vector<std::string>{"7", std::to_string(LONG_MAX)}));
         EXPECT_EQ(m_view->totalAnimalCount(), 7u) << "Cancel changes nothing";
+    }
+    {
+        // The number the text starts with counts, as in the export prompts.
+        TextEntryAnswers answers({" 12 cows"});
+        command(kAnimalCountId);
+        EXPECT_EQ(answers.shown, std::vector<std::string>{"7"});
+        EXPECT_EQ(m_view->totalAnimalCount(), 12u);
     }
     {
         TextEntryAnswers answers({"1"});
         command(kAnimalCountId);
-        EXPECT_EQ(answers.shown, std::vector<std::string>{"7"});
+        EXPECT_EQ(answers.shown, std::vector<std::string>{"12"});
         EXPECT_EQ(m_view->totalAnimalCount(), 1u);
     }
     EXPECT_EQ(modalTextEntry(), nullptr);
