@@ -182,7 +182,7 @@ private:
 class StripWorkspace {
 public:
     StripWorkspace(const TriangleStripBuilder::Settings& settings, std::span<const uint32_t> indices);
-    std::vector<StripPrimitive> run();
+    void run(const TriangleStripBuilder::Sink& sink);
 
 private:
     void compactVertices();
@@ -201,8 +201,8 @@ private:
     uint32_t popStartTriangle();
     void simulateCandidates();
     void simulate(uint32_t triangle, unsigned rotation);
-    void emitBest(std::vector<StripPrimitive>& primitives);
-    void appendLeftovers(std::vector<StripPrimitive>& primitives) const;
+    void emitBest(const TriangleStripBuilder::Sink& sink);
+    void emitLeftovers(const TriangleStripBuilder::Sink& sink);
 
     unsigned m_cacheSize;
     unsigned m_minStripSize;
@@ -215,6 +215,7 @@ private:
     uint32_t m_noNeighbour = 0;             // the sentinel, m_triangleCount << 2
     std::vector<uint32_t> m_remap;          // compact id -> input index, empty when ids are the input's
     std::vector<uint32_t> m_compactIndices; // the input with compact ids, when remapped
+    std::vector<uint32_t> m_emitted;        // the indices of a remapped strip or of the leftovers
     const uint32_t* m_source = nullptr;     // the input or m_compactIndices
 
     Arena m_arena;
@@ -433,33 +434,43 @@ void StripWorkspace::buildTables()
 void StripWorkspace::pairEdges()
 {
     // Each directed edge x->y pairs with one unpaired y->x of another triangle. Both are
-    // corners of x and of y; edges are paired at their lower vertex, matching the corners
-    // leaving it with those entering it. On edges shared by more than two triangles the first
-    // come are paired and the rest see no neighbour there.
+    // corners of x and of y; edges are paired at their lower vertex x, where the corners
+    // leaving x for y and those entering x from y pair up in corner order: the first with the
+    // first, and so on. On edges shared by more than two triangles the first come are paired
+    // and the rest see no neighbour there.
+    //
+    // The corners entering x are chained by the vertex they come from, so that a corner
+    // leaving x finds its partner in one look-up rather than a scan of all corners of x.
     TriangleLinks* links = m_links;
-    std::vector<uint32_t> entering(m_maxDegree); // vertex before x per corner, kNone once paired
+    std::vector<uint32_t> firstEntering(m_vertexCount, kNone); // per vertex y: next unpaired corner y->x
+    std::vector<uint32_t> nextEntering(m_maxDegree);           // per corner of x: the one after it from y
     for (uint32_t x = 0; x < m_vertexCount; ++x) {
         const uint32_t count = m_cornerLists[x].live;
         const CornerEntry* corners = m_corners + m_cornerLists[x].first;
-        for (uint32_t b = 0; b < count; ++b)
-            entering[b] = corners[b].previous;
+        for (uint32_t b = count; b-- > 0;) {
+            uint32_t y = corners[b].previous;
+            if (y < x)
+                continue; // paired at y
+            nextEntering[b] = firstEntering[y];
+            firstEntering[y] = b;
+        }
         for (uint32_t a = 0; a < count; ++a) {
             uint32_t y = corners[a].next;
             if (y < x)
                 continue;
-            for (uint32_t b = 0; b < count; ++b) {
-                if (entering[b] != y)
-                    continue;
-                entering[b] = kNone;
-                uint32_t t = corners[a].corner >> 2;
-                unsigned e = corners[a].corner & 3; // edge leaving x
-                uint32_t u = corners[b].corner >> 2;
-                unsigned f = kPreviousCorner[corners[b].corner & 3]; // edge entering x
-                links[t].neighbour[e] = u << 2 | f;
-                links[u].neighbour[f] = t << 2 | e;
-                break;
-            }
+            uint32_t b = firstEntering[y];
+            if (b == kNone)
+                continue;
+            firstEntering[y] = nextEntering[b];
+            uint32_t t = corners[a].corner >> 2;
+            unsigned e = corners[a].corner & 3; // edge leaving x
+            uint32_t u = corners[b].corner >> 2;
+            unsigned f = kPreviousCorner[corners[b].corner & 3]; // edge entering x
+            links[t].neighbour[e] = u << 2 | f;
+            links[u].neighbour[f] = t << 2 | e;
         }
+        for (uint32_t b = 0; b < count; ++b)
+            firstEntering[corners[b].previous] = kNone;
     }
 }
 
@@ -778,18 +789,17 @@ void StripWorkspace::simulateCandidates()
     }
 }
 
-void StripWorkspace::emitBest(std::vector<StripPrimitive>& primitives)
+void StripWorkspace::emitBest(const TriangleStripBuilder::Sink& sink)
 {
     const StripTrial& strip = m_best;
     const uint32_t count = strip.length + 2;
-    StripPrimitive& primitive = primitives.emplace_back();
-    primitive.type = StripPrimitive::Type::TriangleStrip;
     if (m_remap.empty()) {
-        primitive.indices.assign(strip.vertices, strip.vertices + count);
+        sink(StripPrimitive::Type::TriangleStrip, {strip.vertices, count});
     } else {
-        primitive.indices.resize(count);
+        m_emitted.resize(count);
         for (uint32_t i = 0; i < count; ++i)
-            primitive.indices[i] = m_remap[strip.vertices[i]];
+            m_emitted[i] = m_remap[strip.vertices[i]];
+        sink(StripPrimitive::Type::TriangleStrip, m_emitted);
     }
 
     // All strip triangles are marked first so that none of them is mistaken for an orphan
@@ -817,7 +827,7 @@ void StripWorkspace::emitBest(std::vector<StripPrimitive>& primitives)
     }
 }
 
-void StripWorkspace::appendLeftovers(std::vector<StripPrimitive>& primitives) const
+void StripWorkspace::emitLeftovers(const TriangleStripBuilder::Sink& sink)
 {
     // Leftovers are drawn in input order, as the skin listed them.
     std::vector<uint32_t> leftovers;
@@ -828,26 +838,22 @@ void StripWorkspace::appendLeftovers(std::vector<StripPrimitive>& primitives) co
     if (leftovers.empty())
         return;
     std::sort(leftovers.begin(), leftovers.end());
-    StripPrimitive list;
-    list.type = StripPrimitive::Type::TriangleList;
-    list.indices.reserve(3 * leftovers.size());
+    m_emitted.clear();
+    m_emitted.reserve(3 * leftovers.size());
     for (uint32_t t : leftovers)
-        list.indices.insert(list.indices.end(), m_input.begin() + 3 * size_t(t), m_input.begin() + 3 * size_t(t) + 3);
-    primitives.push_back(std::move(list));
+        m_emitted.insert(m_emitted.end(), m_input.begin() + 3 * size_t(t), m_input.begin() + 3 * size_t(t) + 3);
+    sink(StripPrimitive::Type::TriangleList, m_emitted);
 }
 
-std::vector<StripPrimitive> StripWorkspace::run()
+void StripWorkspace::run(const TriangleStripBuilder::Sink& sink)
 {
-    std::vector<StripPrimitive> primitives;
     if (m_triangleCount == 0)
-        return primitives;
+        return;
     if (m_input.size() / 3 > m_triangleCount) {
         // Too many triangles to number in the working tables: draw them as they are.
-        size_t indexCount = m_input.size() - m_input.size() % 3;
-        primitives.push_back({StripPrimitive::Type::TriangleList, {m_input.begin(), m_input.begin() + indexCount}});
-        return primitives;
+        sink(StripPrimitive::Type::TriangleList, m_input.first(m_input.size() - m_input.size() % 3));
+        return;
     }
-    primitives.reserve(m_triangleCount / 3 + 2);
     compactVertices();
     allocate();
     buildTables();
@@ -871,10 +877,9 @@ std::vector<StripPrimitive> StripWorkspace::run()
                 m_status[m_candidates[c]] = (m_status[m_candidates[c]] & ~kStateMask) | kFreeNoStart;
             continue;
         }
-        emitBest(primitives);
+        emitBest(sink);
     }
-    appendLeftovers(primitives);
-    return primitives;
+    emitLeftovers(sink);
 }
 
 } // namespace
@@ -891,6 +896,16 @@ TriangleStripBuilder::TriangleStripBuilder(Settings settings)
 
 std::vector<StripPrimitive> TriangleStripBuilder::build(std::span<const uint32_t> triangleIndices) const
 {
+    std::vector<StripPrimitive> primitives;
+    primitives.reserve(triangleIndices.size() / 9 + 2); // strips of three triangles or more
+    build(triangleIndices, [&](StripPrimitive::Type type, std::span<const uint32_t> indices) {
+        primitives.push_back({type, {indices.begin(), indices.end()}});
+    });
+    return primitives;
+}
+
+void TriangleStripBuilder::build(std::span<const uint32_t> triangleIndices, const Sink& sink) const
+{
     StripWorkspace workspace(m_settings, triangleIndices);
-    return workspace.run();
+    workspace.run(sink);
 }
