@@ -521,30 +521,43 @@ void StripWorkspace::enterFront(uint32_t vertex)
     // list, in order; the others never will again. A triangle whose second cached vertex this
     // is turns hot under the other one (the older); one whose third it is gets a second hot
     // entry, under the second oldest, which takes over once the oldest leaves.
+    //
+    // Everything the loop reads is held in locals: the stores into the lists and the hot list
+    // would otherwise make the compiler load the members again for every corner.
     CornerList& list = m_cornerLists[vertex];
     CornerEntry* corners = m_corners + list.first;
-    const uint32_t position = m_cachePos[vertex];
+    const uint32_t* status = m_status;
+    const uint32_t* cachePos = m_cachePos;
+    QueuedCorner* front = m_front.get();
+    const uint32_t frontMask = m_frontMask;
+    const uint32_t oldestPosition = m_counter - m_cacheSize;
+    const uint32_t cacheSize = m_cacheSize;
+    const uint32_t position = cachePos[vertex];
     const uint32_t live = list.live;
     uint32_t kept = 0;
     uint32_t end = m_frontEnd;
     for (uint32_t k = 0; k < live; ++k) {
         CornerEntry entry = corners[k];
-        uint32_t candidate = uint32_t(stateOf(m_status[entry.corner >> 2]) == kFree);
+        uint32_t candidate = uint32_t(stateOf(status[entry.corner >> 2]) == kFree);
         corners[kept] = entry;
         kept += candidate;
-        m_front[end & m_frontMask] = {entry.corner, position, entry.next, entry.previous};
+        front[end & frontMask] = {entry.corner, position, entry.next, entry.previous};
         end += candidate;
-        bool nextCached = isCached(entry.next), previousCached = isCached(entry.previous);
-        if (candidate && (nextCached || previousCached)) {
-            uint32_t t = entry.corner >> 2;
-            unsigned j = entry.corner & 3;
-            // Under the younger of the two when both are cached.
-            bool underNext = nextCached && !(previousCached && m_cachePos[entry.previous] > m_cachePos[entry.next]);
-            if (underNext)
-                m_hot.push_back({t << 2 | kNextCorner[j], m_cachePos[entry.next], entry.previous, vertex});
-            else
-                m_hot.push_back({t << 2 | kPreviousCorner[j], m_cachePos[entry.previous], vertex, entry.next});
-        }
+        if (!candidate)
+            continue;
+        uint32_t nextPosition = cachePos[entry.next], previousPosition = cachePos[entry.previous];
+        bool nextCached = nextPosition - oldestPosition < cacheSize;
+        bool previousCached = previousPosition - oldestPosition < cacheSize;
+        if (!nextCached && !previousCached)
+            continue;
+        uint32_t t = entry.corner >> 2;
+        unsigned j = entry.corner & 3;
+        // Under the younger of the two when both are cached.
+        bool underNext = nextCached && !(previousCached && previousPosition > nextPosition);
+        if (underNext)
+            m_hot.push_back({t << 2 | kNextCorner[j], nextPosition, entry.previous, vertex});
+        else
+            m_hot.push_back({t << 2 | kPreviousCorner[j], previousPosition, vertex, entry.next});
     }
     list.live = kept;
     m_frontEnd = end;
@@ -665,6 +678,10 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
     // Every prefix is a possible strip; the cheapest per triangle is kept. A vertex the walk
     // loads gets its simulated cache position in a side table tagged with the walk's stamp,
     // so nothing needs undoing afterwards.
+    //
+    // The walk keeps few running values, as the loop has more than registers to hold: the
+    // position its next miss would load a vertex at (the misses so far, offset by the cache
+    // counter) and the cost so far, which orphans raise and lower as the strip goes on.
     const uint32_t stamp = nextStamp();
     const uint32_t stampBits = stamp << kStampShift;
     const TriangleLinks* links = m_links;
@@ -678,9 +695,9 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
     const uint32_t maxLength = m_maxLength;
     uint32_t* verts = m_current.vertices;
     uint32_t* strip = m_current.triangles;
-    uint32_t misses = 0;
-    uint32_t orphans = 0;
-    uint32_t hits = 0;
+    uint32_t load = base;  // base + misses
+    uint64_t cost = 0;     // misses * kMissWeight + orphans * kOrphanWeight
+    bool hadHit = false;
     uint32_t missRun = 0;
 
     // Cache position of a vertex as the walk so far left it.
@@ -696,21 +713,25 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
         uint32_t s = status[neighbour >> 2] ^ (stampBits | kFreeUnit);
         return uint32_t((s & (kFlagsMask & ~1u)) == 0) & uint32_t(s >= (1u << kStampShift));
     };
+    // Loads v into the simulated cache unless it is held there already.
+    auto access = [&](uint32_t v, uint32_t current, bool hit) {
+        simulated[v] = {stamp, hit ? current : load};
+        load += !hit;
+        cost += hit ? 0 : kMissWeight;
+        hadHit |= hit;
+        missRun = hit ? 0 : missRun + 1;
+    };
 
     const TriangleLinks* work = &links[triangle];
     for (unsigned j = 0, corner = rotation; j < 3; ++j, corner = kNextCorner[corner]) {
         uint32_t v = work->vertex[corner];
         verts[j] = v;
         uint32_t current = cachePos[v]; // the start triangle's vertices are distinct
-        uint32_t hit = base + misses - current <= cacheSize;
-        simulated[v] = {stamp, hit ? current : base + misses};
-        misses += hit ^ 1;
-        hits += hit;
-        missRun = hit ? 0 : missRun + 1;
+        access(v, current, load - current <= cacheSize);
     }
     strip[0] = triangle;
     status[triangle] = (status[triangle] & kFlagsMask) | stampBits;
-    orphans += orphaned(work->neighbour[0]) + orphaned(work->neighbour[1]) + orphaned(work->neighbour[2]);
+    cost += (orphaned(work->neighbour[0]) + orphaned(work->neighbour[1]) + orphaned(work->neighbour[2])) * kOrphanWeight;
 
     uint32_t length = 1;
     uint32_t bestLength = 0;
@@ -726,31 +747,30 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
         const TriangleLinks* nextLinks = &links[next];
         uint32_t v = nextLinks->vertex[kPreviousCorner[entry]];
         uint32_t current = position(v);
-        uint32_t hit = base + misses - current <= cacheSize;
-        if (!hit && misses >= missBudget && length >= minStripSize)
+        bool hit = load - current <= cacheSize;
+        if (!hit && load - base >= missBudget && length >= minStripSize)
             break; // over budget only hits may extend the strip
-        simulated[v] = {stamp, hit ? current : base + misses};
-        misses += hit ^ 1;
-        hits += hit;
-        missRun = hit ? 0 : missRun + 1;
+        access(v, current, hit);
         verts[length + 2] = v;
         strip[length] = next;
         // Entered from the strip with one free neighbour, it was counted as an orphan of the
         // previous triangle, and no longer is.
-        orphans -= freeNeighboursOf(s) == 1;
+        cost -= freeNeighboursOf(s) == 1 ? kOrphanWeight : 0;
         status[next] = (s & kFlagsMask) | stampBits;
-        orphans += orphaned(nextLinks->neighbour[kNextCorner[entry]]) + orphaned(nextLinks->neighbour[kPreviousCorner[entry]]);
+        cost += (orphaned(nextLinks->neighbour[kNextCorner[entry]]) + orphaned(nextLinks->neighbour[kPreviousCorner[entry]]))
+                * kOrphanWeight;
         ++length;
         // The triangle just added sits at position length - 1: even positions leave through the
         // edge after the entry edge, odd ones through the edge before it.
         exitEdge = (length & 1) ? kNextCorner[entry] : kPreviousCorner[entry];
         work = nextLinks;
         if (length >= minStripSize) {
-            uint64_t cost = misses * kMissWeight + orphans * kOrphanWeight;
-            bool better = bestLength == 0 || cost * bestLength <= bestCost * length;
+            // Cheaper per triangle, or as cheap and longer; the first prefix always is, as
+            // bestCost and bestLength are still 0.
+            bool better = cost * bestLength <= bestCost * length;
             bestLength = better ? length : bestLength;
             bestCost = better ? cost : bestCost;
-            if (hits > 0 && missRun >= kMissRunEnd)
+            if (hadHit && missRun >= kMissRunEnd)
                 break;
         }
     }
