@@ -228,6 +228,7 @@ private:
     CornerList* m_cornerLists = nullptr;
     CornerEntry* m_corners = nullptr;
     uint32_t m_maxDegree = 0;
+    uint32_t* m_firstEntering = nullptr; // per vertex, while edges are paired (see pairEdges())
 
     // The front: the corners of the cached vertices whose triangles could start strips when
     // the vertex entered, queued in entering order, so that the oldest vertex's corners lead
@@ -317,7 +318,7 @@ void StripWorkspace::allocate()
     size_t bytes = Arena::bound<TriangleLinks>(triangles)
                    + 4 * Arena::bound<uint32_t>(triangles) // status, input positions, two stacks
                    + Arena::bound<CornerList>(vertices + 1) + Arena::bound<CornerEntry>(corners)
-                   + Arena::bound<uint32_t>(vertices) + Arena::bound<SimulatedPosition>(vertices)
+                   + 2 * Arena::bound<uint32_t>(vertices) + Arena::bound<SimulatedPosition>(vertices)
                    + 2 * Arena::bound<uint32_t>(m_cacheSize) + 4 * Arena::bound<uint32_t>(trial);
     m_arena.reserve(bytes);
     m_links = m_arena.take<TriangleLinks>(triangles);
@@ -327,6 +328,7 @@ void StripWorkspace::allocate()
     m_border = m_arena.take<uint32_t>(triangles);
     m_cornerLists = m_arena.take<CornerList>(vertices + 1);
     m_corners = m_arena.take<CornerEntry>(corners);
+    m_firstEntering = m_arena.take<uint32_t>(vertices);
     m_cachePos = m_arena.take<uint32_t>(vertices);
     m_simulated = m_arena.take<SimulatedPosition>(vertices);
     m_ring = m_arena.take<uint32_t>(m_cacheSize);
@@ -442,8 +444,9 @@ void StripWorkspace::pairEdges()
     // The corners entering x are chained by the vertex they come from, so that a corner
     // leaving x finds its partner in one look-up rather than a scan of all corners of x.
     TriangleLinks* links = m_links;
-    std::vector<uint32_t> firstEntering(m_vertexCount, kNone); // per vertex y: next unpaired corner y->x
-    std::vector<uint32_t> nextEntering(m_maxDegree);           // per corner of x: the one after it from y
+    uint32_t* firstEntering = m_firstEntering; // per vertex y: next unpaired corner y->x
+    std::fill(firstEntering, firstEntering + m_vertexCount, kNone);
+    std::vector<uint32_t> nextEntering(m_maxDegree); // per corner of x: the one after it from y
     for (uint32_t x = 0; x < m_vertexCount; ++x) {
         const uint32_t count = m_cornerLists[x].live;
         const CornerEntry* corners = m_corners + m_cornerLists[x].first;
