@@ -200,7 +200,7 @@ private:
     void gatherCandidates();
     uint32_t popStartTriangle();
     void simulateCandidates();
-    void simulate(uint32_t triangle, unsigned rotation);
+    void simulate(uint32_t triangle, unsigned rotation, uint32_t startOrphans);
     void emitBest(const TriangleStripBuilder::Sink& sink);
     void emitLeftovers(const TriangleStripBuilder::Sink& sink);
 
@@ -675,9 +675,10 @@ uint32_t StripWorkspace::popStartTriangle()
     return kNone;
 }
 
-void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
+void StripWorkspace::simulate(uint32_t triangle, unsigned rotation, uint32_t startOrphans)
 {
-    // Walks the strip that starts with the triangle rotated to begin at corner `rotation`.
+    // Walks the strip that starts with the triangle rotated to begin at corner `rotation`;
+    // taking the triangle orphans `startOrphans` of its neighbours.
     // Every prefix is a possible strip; the cheapest per triangle is kept. A vertex the walk
     // loads gets its simulated cache position in a side table tagged with the walk's stamp,
     // so nothing needs undoing afterwards.
@@ -734,7 +735,7 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
     }
     strip[0] = triangle;
     status[triangle] = (status[triangle] & kFlagsMask) | stampBits;
-    cost += (orphaned(work->neighbour[0]) + orphaned(work->neighbour[1]) + orphaned(work->neighbour[2])) * kOrphanWeight;
+    cost += startOrphans * kOrphanWeight;
 
     uint32_t length = 1;
     uint32_t bestLength = 0;
@@ -804,10 +805,18 @@ void StripWorkspace::simulateCandidates()
             constexpr unsigned kStart[8] = {7, 2, 4, 2, 1, 1, 4, 7};
             rotations = kStart[cached];
         }
+        // The neighbours that taking the start triangle orphans are the same in every direction:
+        // free ones with one free neighbour (a walk's new stamp is on no triangle yet).
+        uint32_t startOrphans = kNone;
         for (unsigned rotation = 0; rotation < 3; ++rotation) {
             // A strip leaving through an edge without a free neighbour is one triangle long.
-            if ((rotations >> rotation & 1) && isFree(m_status[links.neighbour[kNextCorner[rotation]] >> 2]))
-                simulate(t, rotation);
+            if ((rotations >> rotation & 1) && isFree(m_status[links.neighbour[kNextCorner[rotation]] >> 2])) {
+                if (startOrphans == kNone) {
+                    auto lonely = [&](uint32_t n) { return uint32_t((m_status[n >> 2] & (kFlagsMask & ~1u)) == kFreeUnit); };
+                    startOrphans = lonely(links.neighbour[0]) + lonely(links.neighbour[1]) + lonely(links.neighbour[2]);
+                }
+                simulate(t, rotation, startOrphans);
+            }
         }
     }
 }
