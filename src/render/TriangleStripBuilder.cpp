@@ -182,7 +182,7 @@ private:
 class StripWorkspace {
 public:
     StripWorkspace(const TriangleStripBuilder::Settings& settings, std::span<const uint32_t> indices);
-    std::vector<StripPrimitive> run();
+    void run(const TriangleStripBuilder::Sink& sink);
 
 private:
     void compactVertices();
@@ -200,9 +200,9 @@ private:
     void gatherCandidates();
     uint32_t popStartTriangle();
     void simulateCandidates();
-    void simulate(uint32_t triangle, unsigned rotation);
-    void emitBest(std::vector<StripPrimitive>& primitives);
-    void appendLeftovers(std::vector<StripPrimitive>& primitives) const;
+    void simulate(uint32_t triangle, unsigned rotation, uint32_t startOrphans);
+    void emitBest(const TriangleStripBuilder::Sink& sink);
+    void emitLeftovers(const TriangleStripBuilder::Sink& sink);
 
     unsigned m_cacheSize;
     unsigned m_minStripSize;
@@ -215,6 +215,7 @@ private:
     uint32_t m_noNeighbour = 0;             // the sentinel, m_triangleCount << 2
     std::vector<uint32_t> m_remap;          // compact id -> input index, empty when ids are the input's
     std::vector<uint32_t> m_compactIndices; // the input with compact ids, when remapped
+    std::vector<uint32_t> m_emitted;        // the indices of a remapped strip or of the leftovers
     const uint32_t* m_source = nullptr;     // the input or m_compactIndices
 
     Arena m_arena;
@@ -227,6 +228,7 @@ private:
     CornerList* m_cornerLists = nullptr;
     CornerEntry* m_corners = nullptr;
     uint32_t m_maxDegree = 0;
+    uint32_t* m_firstEntering = nullptr; // per vertex, while edges are paired (see pairEdges())
 
     // The front: the corners of the cached vertices whose triangles could start strips when
     // the vertex entered, queued in entering order, so that the oldest vertex's corners lead
@@ -316,7 +318,7 @@ void StripWorkspace::allocate()
     size_t bytes = Arena::bound<TriangleLinks>(triangles)
                    + 4 * Arena::bound<uint32_t>(triangles) // status, input positions, two stacks
                    + Arena::bound<CornerList>(vertices + 1) + Arena::bound<CornerEntry>(corners)
-                   + Arena::bound<uint32_t>(vertices) + Arena::bound<SimulatedPosition>(vertices)
+                   + 2 * Arena::bound<uint32_t>(vertices) + Arena::bound<SimulatedPosition>(vertices)
                    + 2 * Arena::bound<uint32_t>(m_cacheSize) + 4 * Arena::bound<uint32_t>(trial);
     m_arena.reserve(bytes);
     m_links = m_arena.take<TriangleLinks>(triangles);
@@ -326,6 +328,7 @@ void StripWorkspace::allocate()
     m_border = m_arena.take<uint32_t>(triangles);
     m_cornerLists = m_arena.take<CornerList>(vertices + 1);
     m_corners = m_arena.take<CornerEntry>(corners);
+    m_firstEntering = m_arena.take<uint32_t>(vertices);
     m_cachePos = m_arena.take<uint32_t>(vertices);
     m_simulated = m_arena.take<SimulatedPosition>(vertices);
     m_ring = m_arena.take<uint32_t>(m_cacheSize);
@@ -433,33 +436,44 @@ void StripWorkspace::buildTables()
 void StripWorkspace::pairEdges()
 {
     // Each directed edge x->y pairs with one unpaired y->x of another triangle. Both are
-    // corners of x and of y; edges are paired at their lower vertex, matching the corners
-    // leaving it with those entering it. On edges shared by more than two triangles the first
-    // come are paired and the rest see no neighbour there.
+    // corners of x and of y; edges are paired at their lower vertex x, where the corners
+    // leaving x for y and those entering x from y pair up in corner order: the first with the
+    // first, and so on. On edges shared by more than two triangles the first come are paired
+    // and the rest see no neighbour there.
+    //
+    // The corners entering x are chained by the vertex they come from, so that a corner
+    // leaving x finds its partner in one look-up rather than a scan of all corners of x.
     TriangleLinks* links = m_links;
-    std::vector<uint32_t> entering(m_maxDegree); // vertex before x per corner, kNone once paired
+    uint32_t* firstEntering = m_firstEntering; // per vertex y: next unpaired corner y->x
+    std::fill(firstEntering, firstEntering + m_vertexCount, kNone);
+    std::vector<uint32_t> nextEntering(m_maxDegree); // per corner of x: the one after it from y
     for (uint32_t x = 0; x < m_vertexCount; ++x) {
         const uint32_t count = m_cornerLists[x].live;
         const CornerEntry* corners = m_corners + m_cornerLists[x].first;
-        for (uint32_t b = 0; b < count; ++b)
-            entering[b] = corners[b].previous;
+        for (uint32_t b = count; b-- > 0;) {
+            uint32_t y = corners[b].previous;
+            if (y < x)
+                continue; // paired at y
+            nextEntering[b] = firstEntering[y];
+            firstEntering[y] = b;
+        }
         for (uint32_t a = 0; a < count; ++a) {
             uint32_t y = corners[a].next;
             if (y < x)
                 continue;
-            for (uint32_t b = 0; b < count; ++b) {
-                if (entering[b] != y)
-                    continue;
-                entering[b] = kNone;
-                uint32_t t = corners[a].corner >> 2;
-                unsigned e = corners[a].corner & 3; // edge leaving x
-                uint32_t u = corners[b].corner >> 2;
-                unsigned f = kPreviousCorner[corners[b].corner & 3]; // edge entering x
-                links[t].neighbour[e] = u << 2 | f;
-                links[u].neighbour[f] = t << 2 | e;
-                break;
-            }
+            uint32_t b = firstEntering[y];
+            if (b == kNone)
+                continue;
+            firstEntering[y] = nextEntering[b];
+            uint32_t t = corners[a].corner >> 2;
+            unsigned e = corners[a].corner & 3; // edge leaving x
+            uint32_t u = corners[b].corner >> 2;
+            unsigned f = kPreviousCorner[corners[b].corner & 3]; // edge entering x
+            links[t].neighbour[e] = u << 2 | f;
+            links[u].neighbour[f] = t << 2 | e;
         }
+        for (uint32_t b = 0; b < count; ++b)
+            firstEntering[corners[b].previous] = kNone;
     }
 }
 
@@ -510,30 +524,43 @@ void StripWorkspace::enterFront(uint32_t vertex)
     // list, in order; the others never will again. A triangle whose second cached vertex this
     // is turns hot under the other one (the older); one whose third it is gets a second hot
     // entry, under the second oldest, which takes over once the oldest leaves.
+    //
+    // Everything the loop reads is held in locals: the stores into the lists and the hot list
+    // would otherwise make the compiler load the members again for every corner.
     CornerList& list = m_cornerLists[vertex];
     CornerEntry* corners = m_corners + list.first;
-    const uint32_t position = m_cachePos[vertex];
+    const uint32_t* status = m_status;
+    const uint32_t* cachePos = m_cachePos;
+    QueuedCorner* front = m_front.get();
+    const uint32_t frontMask = m_frontMask;
+    const uint32_t oldestPosition = m_counter - m_cacheSize;
+    const uint32_t cacheSize = m_cacheSize;
+    const uint32_t position = cachePos[vertex];
     const uint32_t live = list.live;
     uint32_t kept = 0;
     uint32_t end = m_frontEnd;
     for (uint32_t k = 0; k < live; ++k) {
         CornerEntry entry = corners[k];
-        uint32_t candidate = uint32_t(stateOf(m_status[entry.corner >> 2]) == kFree);
+        uint32_t candidate = uint32_t(stateOf(status[entry.corner >> 2]) == kFree);
         corners[kept] = entry;
         kept += candidate;
-        m_front[end & m_frontMask] = {entry.corner, position, entry.next, entry.previous};
+        front[end & frontMask] = {entry.corner, position, entry.next, entry.previous};
         end += candidate;
-        bool nextCached = isCached(entry.next), previousCached = isCached(entry.previous);
-        if (candidate && (nextCached || previousCached)) {
-            uint32_t t = entry.corner >> 2;
-            unsigned j = entry.corner & 3;
-            // Under the younger of the two when both are cached.
-            bool underNext = nextCached && !(previousCached && m_cachePos[entry.previous] > m_cachePos[entry.next]);
-            if (underNext)
-                m_hot.push_back({t << 2 | kNextCorner[j], m_cachePos[entry.next], entry.previous, vertex});
-            else
-                m_hot.push_back({t << 2 | kPreviousCorner[j], m_cachePos[entry.previous], vertex, entry.next});
-        }
+        if (!candidate)
+            continue;
+        uint32_t nextPosition = cachePos[entry.next], previousPosition = cachePos[entry.previous];
+        bool nextCached = nextPosition - oldestPosition < cacheSize;
+        bool previousCached = previousPosition - oldestPosition < cacheSize;
+        if (!nextCached && !previousCached)
+            continue;
+        uint32_t t = entry.corner >> 2;
+        unsigned j = entry.corner & 3;
+        // Under the younger of the two when both are cached.
+        bool underNext = nextCached && !(previousCached && previousPosition > nextPosition);
+        if (underNext)
+            m_hot.push_back({t << 2 | kNextCorner[j], nextPosition, entry.previous, vertex});
+        else
+            m_hot.push_back({t << 2 | kPreviousCorner[j], previousPosition, vertex, entry.next});
     }
     list.live = kept;
     m_frontEnd = end;
@@ -648,12 +675,17 @@ uint32_t StripWorkspace::popStartTriangle()
     return kNone;
 }
 
-void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
+void StripWorkspace::simulate(uint32_t triangle, unsigned rotation, uint32_t startOrphans)
 {
-    // Walks the strip that starts with the triangle rotated to begin at corner `rotation`.
+    // Walks the strip that starts with the triangle rotated to begin at corner `rotation`;
+    // taking the triangle orphans `startOrphans` of its neighbours.
     // Every prefix is a possible strip; the cheapest per triangle is kept. A vertex the walk
     // loads gets its simulated cache position in a side table tagged with the walk's stamp,
     // so nothing needs undoing afterwards.
+    //
+    // The walk keeps few running values, as the loop has more than registers to hold: the
+    // position its next miss would load a vertex at (the misses so far, offset by the cache
+    // counter) and the cost so far, which orphans raise and lower as the strip goes on.
     const uint32_t stamp = nextStamp();
     const uint32_t stampBits = stamp << kStampShift;
     const TriangleLinks* links = m_links;
@@ -667,9 +699,9 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
     const uint32_t maxLength = m_maxLength;
     uint32_t* verts = m_current.vertices;
     uint32_t* strip = m_current.triangles;
-    uint32_t misses = 0;
-    uint32_t orphans = 0;
-    uint32_t hits = 0;
+    uint32_t load = base;  // base + misses
+    uint64_t cost = 0;     // misses * kMissWeight + orphans * kOrphanWeight
+    bool hadHit = false;
     uint32_t missRun = 0;
 
     // Cache position of a vertex as the walk so far left it.
@@ -685,21 +717,25 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
         uint32_t s = status[neighbour >> 2] ^ (stampBits | kFreeUnit);
         return uint32_t((s & (kFlagsMask & ~1u)) == 0) & uint32_t(s >= (1u << kStampShift));
     };
+    // Loads v into the simulated cache unless it is held there already.
+    auto access = [&](uint32_t v, uint32_t current, bool hit) {
+        simulated[v] = {stamp, hit ? current : load};
+        load += !hit;
+        cost += hit ? 0 : kMissWeight;
+        hadHit |= hit;
+        missRun = hit ? 0 : missRun + 1;
+    };
 
     const TriangleLinks* work = &links[triangle];
     for (unsigned j = 0, corner = rotation; j < 3; ++j, corner = kNextCorner[corner]) {
         uint32_t v = work->vertex[corner];
         verts[j] = v;
         uint32_t current = cachePos[v]; // the start triangle's vertices are distinct
-        uint32_t hit = base + misses - current <= cacheSize;
-        simulated[v] = {stamp, hit ? current : base + misses};
-        misses += hit ^ 1;
-        hits += hit;
-        missRun = hit ? 0 : missRun + 1;
+        access(v, current, load - current <= cacheSize);
     }
     strip[0] = triangle;
     status[triangle] = (status[triangle] & kFlagsMask) | stampBits;
-    orphans += orphaned(work->neighbour[0]) + orphaned(work->neighbour[1]) + orphaned(work->neighbour[2]);
+    cost += startOrphans * kOrphanWeight;
 
     uint32_t length = 1;
     uint32_t bestLength = 0;
@@ -715,31 +751,30 @@ void StripWorkspace::simulate(uint32_t triangle, unsigned rotation)
         const TriangleLinks* nextLinks = &links[next];
         uint32_t v = nextLinks->vertex[kPreviousCorner[entry]];
         uint32_t current = position(v);
-        uint32_t hit = base + misses - current <= cacheSize;
-        if (!hit && misses >= missBudget && length >= minStripSize)
+        bool hit = load - current <= cacheSize;
+        if (!hit && load - base >= missBudget && length >= minStripSize)
             break; // over budget only hits may extend the strip
-        simulated[v] = {stamp, hit ? current : base + misses};
-        misses += hit ^ 1;
-        hits += hit;
-        missRun = hit ? 0 : missRun + 1;
+        access(v, current, hit);
         verts[length + 2] = v;
         strip[length] = next;
         // Entered from the strip with one free neighbour, it was counted as an orphan of the
         // previous triangle, and no longer is.
-        orphans -= freeNeighboursOf(s) == 1;
+        cost -= freeNeighboursOf(s) == 1 ? kOrphanWeight : 0;
         status[next] = (s & kFlagsMask) | stampBits;
-        orphans += orphaned(nextLinks->neighbour[kNextCorner[entry]]) + orphaned(nextLinks->neighbour[kPreviousCorner[entry]]);
+        cost += (orphaned(nextLinks->neighbour[kNextCorner[entry]]) + orphaned(nextLinks->neighbour[kPreviousCorner[entry]]))
+                * kOrphanWeight;
         ++length;
         // The triangle just added sits at position length - 1: even positions leave through the
         // edge after the entry edge, odd ones through the edge before it.
         exitEdge = (length & 1) ? kNextCorner[entry] : kPreviousCorner[entry];
         work = nextLinks;
         if (length >= minStripSize) {
-            uint64_t cost = misses * kMissWeight + orphans * kOrphanWeight;
-            bool better = bestLength == 0 || cost * bestLength <= bestCost * length;
+            // Cheaper per triangle, or as cheap and longer; the first prefix always is, as
+            // bestCost and bestLength are still 0.
+            bool better = cost * bestLength <= bestCost * length;
             bestLength = better ? length : bestLength;
             bestCost = better ? cost : bestCost;
-            if (hits > 0 && missRun >= kMissRunEnd)
+            if (hadHit && missRun >= kMissRunEnd)
                 break;
         }
     }
@@ -770,26 +805,33 @@ void StripWorkspace::simulateCandidates()
             constexpr unsigned kStart[8] = {7, 2, 4, 2, 1, 1, 4, 7};
             rotations = kStart[cached];
         }
+        // The neighbours that taking the start triangle orphans are the same in every direction:
+        // free ones with one free neighbour (a walk's new stamp is on no triangle yet).
+        uint32_t startOrphans = kNone;
         for (unsigned rotation = 0; rotation < 3; ++rotation) {
             // A strip leaving through an edge without a free neighbour is one triangle long.
-            if ((rotations >> rotation & 1) && isFree(m_status[links.neighbour[kNextCorner[rotation]] >> 2]))
-                simulate(t, rotation);
+            if ((rotations >> rotation & 1) && isFree(m_status[links.neighbour[kNextCorner[rotation]] >> 2])) {
+                if (startOrphans == kNone) {
+                    auto lonely = [&](uint32_t n) { return uint32_t((m_status[n >> 2] & (kFlagsMask & ~1u)) == kFreeUnit); };
+                    startOrphans = lonely(links.neighbour[0]) + lonely(links.neighbour[1]) + lonely(links.neighbour[2]);
+                }
+                simulate(t, rotation, startOrphans);
+            }
         }
     }
 }
 
-void StripWorkspace::emitBest(std::vector<StripPrimitive>& primitives)
+void StripWorkspace::emitBest(const TriangleStripBuilder::Sink& sink)
 {
     const StripTrial& strip = m_best;
     const uint32_t count = strip.length + 2;
-    StripPrimitive& primitive = primitives.emplace_back();
-    primitive.type = StripPrimitive::Type::TriangleStrip;
     if (m_remap.empty()) {
-        primitive.indices.assign(strip.vertices, strip.vertices + count);
+        sink(StripPrimitive::Type::TriangleStrip, {strip.vertices, count});
     } else {
-        primitive.indices.resize(count);
+        m_emitted.resize(count);
         for (uint32_t i = 0; i < count; ++i)
-            primitive.indices[i] = m_remap[strip.vertices[i]];
+            m_emitted[i] = m_remap[strip.vertices[i]];
+        sink(StripPrimitive::Type::TriangleStrip, m_emitted);
     }
 
     // All strip triangles are marked first so that none of them is mistaken for an orphan
@@ -817,7 +859,7 @@ void StripWorkspace::emitBest(std::vector<StripPrimitive>& primitives)
     }
 }
 
-void StripWorkspace::appendLeftovers(std::vector<StripPrimitive>& primitives) const
+void StripWorkspace::emitLeftovers(const TriangleStripBuilder::Sink& sink)
 {
     // Leftovers are drawn in input order, as the skin listed them.
     std::vector<uint32_t> leftovers;
@@ -828,26 +870,22 @@ void StripWorkspace::appendLeftovers(std::vector<StripPrimitive>& primitives) co
     if (leftovers.empty())
         return;
     std::sort(leftovers.begin(), leftovers.end());
-    StripPrimitive list;
-    list.type = StripPrimitive::Type::TriangleList;
-    list.indices.reserve(3 * leftovers.size());
+    m_emitted.clear();
+    m_emitted.reserve(3 * leftovers.size());
     for (uint32_t t : leftovers)
-        list.indices.insert(list.indices.end(), m_input.begin() + 3 * size_t(t), m_input.begin() + 3 * size_t(t) + 3);
-    primitives.push_back(std::move(list));
+        m_emitted.insert(m_emitted.end(), m_input.begin() + 3 * size_t(t), m_input.begin() + 3 * size_t(t) + 3);
+    sink(StripPrimitive::Type::TriangleList, m_emitted);
 }
 
-std::vector<StripPrimitive> StripWorkspace::run()
+void StripWorkspace::run(const TriangleStripBuilder::Sink& sink)
 {
-    std::vector<StripPrimitive> primitives;
     if (m_triangleCount == 0)
-        return primitives;
+        return;
     if (m_input.size() / 3 > m_triangleCount) {
         // Too many triangles to number in the working tables: draw them as they are.
-        size_t indexCount = m_input.size() - m_input.size() % 3;
-        primitives.push_back({StripPrimitive::Type::TriangleList, {m_input.begin(), m_input.begin() + indexCount}});
-        return primitives;
+        sink(StripPrimitive::Type::TriangleList, m_input.first(m_input.size() - m_input.size() % 3));
+        return;
     }
-    primitives.reserve(m_triangleCount / 3 + 2);
     compactVertices();
     allocate();
     buildTables();
@@ -871,10 +909,9 @@ std::vector<StripPrimitive> StripWorkspace::run()
                 m_status[m_candidates[c]] = (m_status[m_candidates[c]] & ~kStateMask) | kFreeNoStart;
             continue;
         }
-        emitBest(primitives);
+        emitBest(sink);
     }
-    appendLeftovers(primitives);
-    return primitives;
+    emitLeftovers(sink);
 }
 
 } // namespace
@@ -891,6 +928,16 @@ TriangleStripBuilder::TriangleStripBuilder(Settings settings)
 
 std::vector<StripPrimitive> TriangleStripBuilder::build(std::span<const uint32_t> triangleIndices) const
 {
+    std::vector<StripPrimitive> primitives;
+    primitives.reserve(triangleIndices.size() / 9 + 2); // strips of three triangles or more
+    build(triangleIndices, [&](StripPrimitive::Type type, std::span<const uint32_t> indices) {
+        primitives.push_back({type, {indices.begin(), indices.end()}});
+    });
+    return primitives;
+}
+
+void TriangleStripBuilder::build(std::span<const uint32_t> triangleIndices, const Sink& sink) const
+{
     StripWorkspace workspace(m_settings, triangleIndices);
-    return workspace.run();
+    workspace.run(sink);
 }

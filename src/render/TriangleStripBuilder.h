@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -44,6 +45,12 @@ public:
     // list holding the remaining triangles in input order. Degenerate triangles always go
     // to that list; inputs of 2^30 triangles or more come back as one list.
     std::vector<StripPrimitive> build(std::span<const uint32_t> triangleIndices) const;
+
+    // The same primitives, in the same order, handed to `sink` one at a time as they are
+    // built instead of collected: callers that store them in a form of their own save a
+    // vector per primitive. The indices are valid only during the call.
+    using Sink = std::function<void(StripPrimitive::Type, std::span<const uint32_t> indices)>;
+    void build(std::span<const uint32_t> triangleIndices, const Sink& sink) const;
 
     const Settings& settings() const { return m_settings; }
 

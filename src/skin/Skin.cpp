@@ -3,6 +3,9 @@
 #include "render/TriangleStripBuilder.h"
 
 #include <cassert>
+#include <cstring>
+#include <span>
+#include <type_traits>
 
 // Out of line so that ObjFile may stay an incomplete type in the header.
 Skin::~Skin() = default;
@@ -79,28 +82,29 @@ void Skin::computeBoundingBoxes()
 void Skin::buildPrimitiveGroups(bool useStrips)
 {
     m_primitiveGroups.clear();
+    if (m_triangles.empty()) return;
+    // The triangles' indices in one array, copied as a block rather than triangle by triangle.
+    static_assert(std::is_trivially_copyable_v<Triangle> && sizeof(Triangle) == 3 * sizeof(std::uint32_t));
     std::vector<std::uint32_t> indices;
-    indices.reserve(m_triangles.size() * 3);
-    for (const Triangle& t : m_triangles) indices.insert(indices.end(), t.index, t.index + 3);
+    indices.resize(m_triangles.size() * 3);
+    std::memcpy(indices.data(), m_triangles.data(), indices.size() * sizeof(std::uint32_t));
 
-    auto toGroup = [](std::int32_t kind, const std::vector<std::uint32_t>& source) {
-        PrimitiveGroup group;
+    // Every index is below kMaxVertexCount, so it fits 16 bits.
+    auto addGroup = [this](std::int32_t kind, std::span<const std::uint32_t> source) {
+        PrimitiveGroup& group = m_primitiveGroups.emplace_back();
         group.kind = kind;
-        group.indices.assign(source.begin(), source.end()); // below kMaxVertexCount: fits 16 bits
-        return group;
+        group.indices.assign(source.begin(), source.end());
     };
     if (!useStrips) {
-        if (!indices.empty()) m_primitiveGroups.push_back(toGroup(PrimitiveGroup::TriangleList, indices));
+        addGroup(PrimitiveGroup::TriangleList, indices);
         return;
     }
+    // The groups are made straight from the builder's output, without a copy of every strip.
     const TriangleStripBuilder builder;
-    const std::vector<StripPrimitive> primitives = builder.build(indices);
-    m_primitiveGroups.reserve(primitives.size());
-    for (const StripPrimitive& primitive : primitives) {
-        const bool strip = primitive.type == StripPrimitive::Type::TriangleStrip;
-        m_primitiveGroups.push_back(
-            toGroup(strip ? PrimitiveGroup::TriangleStrip : PrimitiveGroup::TriangleList, primitive.indices));
-    }
+    builder.build(indices, [&](StripPrimitive::Type type, std::span<const std::uint32_t> primitive) {
+        const bool strip = type == StripPrimitive::Type::TriangleStrip;
+        addGroup(strip ? PrimitiveGroup::TriangleStrip : PrimitiveGroup::TriangleList, primitive);
+    });
 }
 
 void Skin::setRestPositions(const std::vector<Vector3d>& positions)

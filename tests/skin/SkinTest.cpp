@@ -1,6 +1,7 @@
 #include "SkinRecordFixtures.h"
 
 #include "skin/Skin.h"
+#include "render/TriangleStripBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -193,4 +194,41 @@ TEST(Skin, PrimitiveGroupsCoverEveryTriangleOnce)
         EXPECT_EQ(drawn, expected);
         EXPECT_TRUE(anyStrip) << "a regular grid strips";
     }
+}
+
+TEST(Skin, PrimitiveGroupsAreTheStripBuildersOutputInOrder)
+{
+    // The groups carry the builder's primitives one for one, kinds and indices unchanged,
+    // including the final list of leftovers; the reversed triangles of the record's second
+    // half cannot join the strips of the first and leave some behind.
+    SkinRecord record = fixtures::grid("grid", 20, 15);
+    const std::size_t half = record.triangles.size() / 2;
+    for (std::size_t t = half; t < record.triangles.size(); t += 3)
+        std::swap(record.triangles[t].index[1], record.triangles[t].index[2]);
+    const auto skin = read(record);
+    std::vector<std::uint32_t> indices;
+    for (const Triangle& t : skin->triangles()) indices.insert(indices.end(), t.index, t.index + 3);
+    const std::vector<StripPrimitive> expected = TriangleStripBuilder().build(indices);
+    ASSERT_FALSE(expected.empty());
+    ASSERT_EQ(expected.back().type, StripPrimitive::Type::TriangleList) << "the record leaves leftovers";
+
+    ASSERT_EQ(skin->primitiveGroups().size(), expected.size());
+    for (std::size_t g = 0; g < expected.size(); ++g) {
+        const PrimitiveGroup& group = skin->primitiveGroups()[g];
+        const bool strip = expected[g].type == StripPrimitive::Type::TriangleStrip;
+        EXPECT_EQ(group.kind, strip ? PrimitiveGroup::TriangleStrip : PrimitiveGroup::TriangleList) << "group " << g;
+        EXPECT_EQ(std::vector<std::uint32_t>(group.indices.begin(), group.indices.end()), expected[g].indices)
+            << "group " << g;
+    }
+}
+
+TEST(Skin, NoTrianglesGiveNoPrimitiveGroups)
+{
+    SkinRecord record = fixtures::grid("grid", 2, 2);
+    record.triangles.clear();
+    const auto skin = read(record);
+    EXPECT_TRUE(skin->primitiveGroups().empty());
+    Skin& mutableSkin = *skin;
+    mutableSkin.buildPrimitiveGroups(false);
+    EXPECT_TRUE(skin->primitiveGroups().empty());
 }
