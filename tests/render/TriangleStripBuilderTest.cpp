@@ -1,3 +1,4 @@
+#include "StripTestMeshes.h"
 #include "render/TriangleStripBuilder.h"
 #include "render/VertexCacheFifo.h"
 
@@ -98,38 +99,6 @@ void expectValidStrips(const std::vector<uint32_t>& input, const std::vector<Str
     }
 }
 
-std::vector<uint32_t> makeGrid(uint32_t columns, uint32_t rows)
-{
-    std::vector<uint32_t> indices;
-    for (uint32_t y = 0; y < rows; ++y) {
-        for (uint32_t x = 0; x < columns; ++x) {
-            uint32_t a = y * (columns + 1) + x, b = a + 1, c = a + columns + 1, d = c + 1;
-            indices.insert(indices.end(), {a, c, b, b, c, d});
-        }
-    }
-    return indices;
-}
-
-// Closed sphere: one vertex per pole, rings wrapping around without a seam.
-std::vector<uint32_t> makeSphere(uint32_t segments, uint32_t rings)
-{
-    std::vector<uint32_t> indices;
-    auto ringVertex = [&](uint32_t ring, uint32_t s) { return 1 + (ring - 1) * segments + s % segments; };
-    uint32_t south = 1 + (rings - 1) * segments;
-    for (uint32_t s = 0; s < segments; ++s)
-        indices.insert(indices.end(), {0, ringVertex(1, s), ringVertex(1, s + 1)});
-    for (uint32_t r = 1; r + 1 < rings; ++r) {
-        for (uint32_t s = 0; s < segments; ++s) {
-            uint32_t a = ringVertex(r, s), b = ringVertex(r, s + 1), c = ringVertex(r + 1, s),
-                     d = ringVertex(r + 1, s + 1);
-            indices.insert(indices.end(), {a, c, b, b, c, d});
-        }
-    }
-    for (uint32_t s = 0; s < segments; ++s)
-        indices.insert(indices.end(), {south, ringVertex(rings - 1, s + 1), ringVertex(rings - 1, s)});
-    return indices;
-}
-
 std::vector<uint32_t> shuffledTriangles(const std::vector<uint32_t>& indices, uint32_t seed)
 {
     std::vector<Triangle> triangles = toTriangles(indices);
@@ -200,13 +169,13 @@ TEST(TriangleStripBuilder, QuadGridsLeaveFewLeftovers)
     EXPECT_EQ(normalised({4, 5, 6}), normalised({5, 6, 4}));
     EXPECT_NE(normalised({4, 5, 6}), normalised({4, 6, 5}));
     {
-        std::vector<uint32_t> input = makeGrid(12, 9);
+        std::vector<uint32_t> input = stripmesh::grid(12, 9);
         expectValidStrips(input, TriangleStripBuilder().build(input));
     }
     {
         // Triangles cut off from every free neighbour end up in the list, after the strips,
         // where their vertices miss again; strips must avoid cutting them off.
-        std::vector<uint32_t> input = makeGrid(40, 30);
+        std::vector<uint32_t> input = stripmesh::grid(40, 30);
         auto out = TriangleStripBuilder().build(input);
         expectValidStrips(input, out);
         size_t leftovers = out.back().type == StripPrimitive::Type::TriangleList ? out.back().indices.size() / 3 : 0;
@@ -218,9 +187,9 @@ TEST(TriangleStripBuilder, SeparatePiecesAreAllStripped)
 {
     // A grid, a sphere and a lone triangle sharing no vertex: each piece needs a fresh start
     // once the cache holds nothing of the next one.
-    std::vector<uint32_t> input = makeGrid(5, 4);
+    std::vector<uint32_t> input = stripmesh::grid(5, 4);
     uint32_t base = 100;
-    for (uint32_t i : makeSphere(8, 5))
+    for (uint32_t i : stripmesh::sphere(8, 5))
         input.push_back(base + i);
     input.insert(input.end(), {300, 301, 302});
     auto out = TriangleStripBuilder().build(input);
@@ -231,7 +200,7 @@ TEST(TriangleStripBuilder, SeparatePiecesAreAllStripped)
 
 TEST(TriangleStripBuilder, ClosedAndShuffledSpheres)
 {
-    std::vector<uint32_t> sphere = makeSphere(24, 16);
+    std::vector<uint32_t> sphere = stripmesh::sphere(24, 16);
     auto out = TriangleStripBuilder().build(sphere);
     expectValidStrips(sphere, out);
 
@@ -250,7 +219,7 @@ TEST(TriangleStripBuilder, ClosedAndShuffledSpheres)
 
 TEST(TriangleStripBuilder, DegenerateAndDuplicateTriangles)
 {
-    std::vector<uint32_t> input = makeGrid(4, 3);
+    std::vector<uint32_t> input = stripmesh::grid(4, 3);
     std::vector<uint32_t> extra{
         0, 0, 1,   // degenerate
         5, 6, 5,   // degenerate
@@ -290,7 +259,7 @@ TEST(TriangleStripBuilder, RandomSoupAndSparseIndices)
     }
     {
         // Huge, sparse vertex numbers in the same order give the same strips.
-        std::vector<uint32_t> dense = makeGrid(6, 6);
+        std::vector<uint32_t> dense = stripmesh::grid(6, 6);
         std::vector<uint32_t> sparse = dense;
         auto spread = [](uint32_t i) { return 1000u + i * 70000001u; };
         for (uint32_t& i : sparse)
@@ -310,7 +279,7 @@ TEST(TriangleStripBuilder, RandomSoupAndSparseIndices)
 
 TEST(TriangleStripBuilder, OtherSettingsStayValid)
 {
-    std::vector<uint32_t> sphere = shuffledTriangles(makeSphere(20, 12), 7);
+    std::vector<uint32_t> sphere = shuffledTriangles(stripmesh::sphere(20, 12), 7);
     {
         TriangleStripBuilder::Settings settings;
         settings.minStripSize = 5;
@@ -331,7 +300,7 @@ TEST(TriangleStripBuilder, GridOrderSuitsTheCache)
     // keep it cached, as far below one miss per triangle as the 16-entry cache allows. Ranking
     // start candidates by the direction of their cached edge brought the grid from about 0.60
     // to 0.57.
-    std::vector<uint32_t> input = makeGrid(64, 64);
+    std::vector<uint32_t> input = stripmesh::grid(64, 64);
     double inputAcmr = averageCacheMissRatio({StripPrimitive{StripPrimitive::Type::TriangleList, input}});
     auto out = TriangleStripBuilder().build(input);
     expectValidStrips(input, out);
@@ -366,7 +335,7 @@ TEST(TriangleStripBuilder, HighValenceVertices)
 
 TEST(TriangleStripBuilder, ExtremeSettingsStayValid)
 {
-    std::vector<uint32_t> sphere = shuffledTriangles(makeSphere(16, 9), 3);
+    std::vector<uint32_t> sphere = shuffledTriangles(stripmesh::sphere(16, 9), 3);
     {
         // The smallest cache the strips can be tuned for.
         TriangleStripBuilder::Settings settings;

@@ -8,6 +8,7 @@
 // The meshes are generated without the standard library's distributions, whose results
 // differ between library implementations, so the digests depend on the builder alone.
 
+#include "StripTestMeshes.h"
 #include "render/TriangleStripBuilder.h"
 
 #include <gtest/gtest.h>
@@ -92,51 +93,6 @@ OutputSummary summarise(const std::vector<StripPrimitive>& primitives)
     return summary;
 }
 
-std::vector<uint32_t> grid(uint32_t columns, uint32_t rows)
-{
-    std::vector<uint32_t> indices;
-    for (uint32_t y = 0; y < rows; ++y) {
-        for (uint32_t x = 0; x < columns; ++x) {
-            uint32_t a = y * (columns + 1) + x, b = a + 1, c = a + columns + 1, d = c + 1;
-            indices.insert(indices.end(), {a, c, b, b, c, d});
-        }
-    }
-    return indices;
-}
-
-// Closed sphere with one vertex per pole and rings that wrap around without a seam.
-std::vector<uint32_t> sphere(uint32_t segments, uint32_t rings)
-{
-    std::vector<uint32_t> indices;
-    auto ringVertex = [&](uint32_t ring, uint32_t s) { return 1 + (ring - 1) * segments + s % segments; };
-    uint32_t south = 1 + (rings - 1) * segments;
-    for (uint32_t s = 0; s < segments; ++s)
-        indices.insert(indices.end(), {0, ringVertex(1, s), ringVertex(1, s + 1)});
-    for (uint32_t r = 1; r + 1 < rings; ++r) {
-        for (uint32_t s = 0; s < segments; ++s) {
-            uint32_t a = ringVertex(r, s), b = ringVertex(r, s + 1), c = ringVertex(r + 1, s),
-                     d = ringVertex(r + 1, s + 1);
-            indices.insert(indices.end(), {a, c, b, b, c, d});
-        }
-    }
-    for (uint32_t s = 0; s < segments; ++s)
-        indices.insert(indices.end(), {south, ringVertex(rings - 1, s + 1), ringVertex(rings - 1, s)});
-    return indices;
-}
-
-std::vector<uint32_t> torus(uint32_t major, uint32_t minor)
-{
-    std::vector<uint32_t> indices;
-    auto vertex = [&](uint32_t i, uint32_t j) { return (i % major) * minor + j % minor; };
-    for (uint32_t i = 0; i < major; ++i) {
-        for (uint32_t j = 0; j < minor; ++j) {
-            uint32_t a = vertex(i, j), b = vertex(i + 1, j), c = vertex(i + 1, j + 1), d = vertex(i, j + 1);
-            indices.insert(indices.end(), {a, b, c, a, c, d});
-        }
-    }
-    return indices;
-}
-
 // The triangles in another order; with rotate, each triangle also starts at another corner
 // (the winding is kept).
 std::vector<uint32_t> shuffled(const std::vector<uint32_t>& indices, uint64_t seed, bool rotate)
@@ -162,7 +118,7 @@ std::vector<uint32_t> shuffled(const std::vector<uint32_t>& indices, uint64_t se
 // duplicated and reversed triangles mixed in.
 std::vector<uint32_t> gridWithFaults()
 {
-    std::vector<uint32_t> indices = grid(30, 20);
+    std::vector<uint32_t> indices = stripmesh::grid(30, 20);
     for (uint32_t& i : indices)
         i = 3 * i + 5;
     std::vector<uint32_t> out;
@@ -243,16 +199,16 @@ TEST(TriangleStripOutput, DigestSeesEveryIndexTypeAndOrder)
 
 TEST(TriangleStripOutput, RegularMeshes)
 {
-    EXPECT_EQ(build(sphere(40, 31)), (OutputSummary{382, 381, 2397, 3, 0x22dc612f8fd37702ull}));
-    EXPECT_EQ(build(torus(60, 25)), (OutputSummary{421, 420, 2993, 7, 0x4257f0dabf381dabull}));
-    EXPECT_EQ(build(grid(64, 48)), (OutputSummary{831, 830, 6138, 6, 0x18c509caf39e19b2ull}));
-    EXPECT_EQ(build(torus(300, 100)), (OutputSummary{7058, 7057, 59960, 40, 0x6b04a68baa50d6cbull}));
+    EXPECT_EQ(build(stripmesh::sphere(40, 31)), (OutputSummary{382, 381, 2397, 3, 0x22dc612f8fd37702ull}));
+    EXPECT_EQ(build(stripmesh::torus(60, 25)), (OutputSummary{421, 420, 2993, 7, 0x4257f0dabf381dabull}));
+    EXPECT_EQ(build(stripmesh::grid(64, 48)), (OutputSummary{831, 830, 6138, 6, 0x18c509caf39e19b2ull}));
+    EXPECT_EQ(build(stripmesh::torus(300, 100)), (OutputSummary{7058, 7057, 59960, 40, 0x6b04a68baa50d6cbull}));
 }
 
 TEST(TriangleStripOutput, ShuffledMeshes)
 {
-    EXPECT_EQ(build(shuffled(sphere(40, 31), 11, false)), (OutputSummary{382, 381, 2397, 3, 0xa8512fbfce22be12ull}));
-    EXPECT_EQ(build(shuffled(torus(60, 25), 12, true)), (OutputSummary{605, 604, 2999, 1, 0xa526ea204d343d89ull}));
+    EXPECT_EQ(build(shuffled(stripmesh::sphere(40, 31), 11, false)), (OutputSummary{382, 381, 2397, 3, 0xa8512fbfce22be12ull}));
+    EXPECT_EQ(build(shuffled(stripmesh::torus(60, 25), 12, true)), (OutputSummary{605, 604, 2999, 1, 0xa526ea204d343d89ull}));
 }
 
 TEST(TriangleStripOutput, FaultyAndIrregularMeshes)
@@ -260,12 +216,12 @@ TEST(TriangleStripOutput, FaultyAndIrregularMeshes)
     EXPECT_EQ(build(gridWithFaults()), (OutputSummary{283, 282, 1229, 175, 0x65b97d2043e7ea27ull}));
     EXPECT_EQ(build(soup(40, 900, 21)), (OutputSummary{328, 327, 756, 144, 0x522d62843cfdeb7full}));
     EXPECT_EQ(build(doubleCone(400)), (OutputSummary{353, 352, 798, 2, 0x86e45116c9d311b5ull}));
-    EXPECT_EQ(build(sparse(shuffled(sphere(20, 12), 13, true))), (OutputSummary{101, 100, 439, 1, 0xbf5e5d70fb7b5588ull}));
+    EXPECT_EQ(build(sparse(shuffled(stripmesh::sphere(20, 12), 13, true))), (OutputSummary{101, 100, 439, 1, 0xbf5e5d70fb7b5588ull}));
 }
 
 TEST(TriangleStripOutput, OtherSettings)
 {
-    std::vector<uint32_t> mesh = shuffled(torus(40, 20), 14, true);
+    std::vector<uint32_t> mesh = shuffled(stripmesh::torus(40, 20), 14, true);
     TriangleStripBuilder::Settings smallCache;
     smallCache.cacheSize = 6;
     EXPECT_EQ(build(mesh, smallCache), (OutputSummary{558, 557, 1592, 8, 0xa16a9693b06d75aaull}));
