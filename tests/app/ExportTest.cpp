@@ -208,6 +208,30 @@ TEST_F(ExportTest, OverlayIsLeftOutOfExportsAndBackOnScreenAfterwards)
     EXPECT_GT(differingPixels(screen, plain), 50u) << "the overlay did not come back on screen";
 }
 
+// Tiles are drawn off screen: the window's back buffer, which another window may cover (and
+// then holds undefined pixels where covered), is neither drawn into nor read from.
+TEST_F(ExportTest, TilesAreDrawnOffScreenAndTheWindowsFramebufferIsBoundAgainAfterwards)
+{
+    loadSampleQuadruped(10);
+    m_view->setShowStatistics(false);
+    const wxSize size = m_view->clientSize();
+    ASSERT_TRUE(m_view->makeCurrent());
+    glClearColor(1.0f, 0.0f, 1.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const std::vector<unsigned char> before = frameBuffer();
+
+    const Picture exported = exportPicture(size.x * 2, size.y, "offscreen.png");
+    ASSERT_EQ(exported.width, size.x * 2);
+    EXPECT_NE(exported.at(size.x / 2, 1), (Rgb{255, 0, 255})) << "the export read back the window's clear colour";
+
+    ASSERT_TRUE(m_view->makeCurrent());
+    GLint bound = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(bound, 0);
+    EXPECT_EQ(frameBuffer(), before) << "the tiles were drawn into the window";
+    EXPECT_TRUE(m_reports.empty());
+}
+
 TEST_F(ExportTest, WriteIntoAMissingDirectoryIsReportedAndTheViewPaintsNormally)
 {
     loadSampleQuadruped(3);
