@@ -13,11 +13,23 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 
 FlexherdApp::FlexherdApp() = default;
 
 // Out of line so that the unique_ptr sees the complete wxGLContext.
 FlexherdApp::~FlexherdApp() = default;
+
+std::optional<std::vector<std::string>>& FlexherdApp::arguments()
+{
+    static std::optional<std::vector<std::string>> given;
+    return given;
+}
+
+void FlexherdApp::setArguments(std::vector<std::string> arguments)
+{
+    FlexherdApp::arguments() = std::move(arguments);
+}
 
 bool FlexherdApp::OnInit()
 {
@@ -26,7 +38,11 @@ bool FlexherdApp::OnInit()
 
     // Options come first, then the files (main() has already answered --help and usage errors).
     std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(std::string(argv[i].fn_str()));
+    if (FlexherdApp::arguments()) {
+        arguments = *FlexherdApp::arguments();
+    } else {
+        for (int i = 1; i < argc; ++i) arguments.push_back(std::string(argv[i].fn_str()));
+    }
     const CommandLine commandLine = parseCommandLine(arguments);
     if (commandLine.kind != CommandLine::Kind::Run) return false;
     const BatchOptions& options = commandLine.options;

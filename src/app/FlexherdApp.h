@@ -3,6 +3,9 @@
 #include <wx/app.h>
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class wxGLCanvas;
 class wxGLContext;
@@ -14,6 +17,11 @@ class FlexherdApp : public wxApp {
 public:
     FlexherdApp();
     ~FlexherdApp() override;
+
+    // The arguments after the program name as main() received them, bytes unchanged. Without
+    // them OnInit reads the toolkit's argv, which drops arguments it cannot convert to Unicode
+    // (a file name in another encoding) and so would shift every later argument.
+    static void setArguments(std::vector<std::string> arguments);
 
     bool OnInit() override;
     // The event loop; a batch run's exit status replaces the loop's.
@@ -28,6 +36,8 @@ public:
     static wxGLContext* glContextFor(wxGLCanvas* canvas);
 
 private:
+    static std::optional<std::vector<std::string>>& arguments();
+
     std::unique_ptr<wxGLContext> m_glContext;
     bool m_glContextFailed = false;
 };

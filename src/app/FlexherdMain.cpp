@@ -6,13 +6,15 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 wxIMPLEMENT_APP_NO_MAIN(FlexherdApp);
 
 int main(int argc, char** argv)
 {
-    const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const CommandLine commandLine = parseCommandLine(arguments);
     switch (commandLine.kind) {
     case CommandLine::Kind::Help: std::cout << usageText(); return kExitSuccess;
     case CommandLine::Kind::Version: std::cout << versionText(); return kExitSuccess;
@@ -21,6 +23,8 @@ int main(int argc, char** argv)
         return kExitUsage;
     case CommandLine::Kind::Run: break;
     }
+    // The application reads these bytes, not the toolkit's converted copy.
+    FlexherdApp::setArguments(std::move(arguments));
     // The toolkit gives -1 when it cannot start (no display, for one).
     const int status = wxEntry(argc, argv);
     return status < 0 ? kExitFailure : status;

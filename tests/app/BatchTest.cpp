@@ -146,6 +146,25 @@ TEST(BatchExportTest, FailuresGoToStandardErrorAsCaptionAndMessageAndExitWithOne
         << run.err;
 }
 
+// File names are bytes: one that is not valid UTF-8 (or in the locale's encoding) must reach
+// the loader and the writer as given, and must not shift the arguments after it.
+TEST(BatchExportTest, FileNamesThatAreNotUtf8AndUpperCaseExtensionsWork)
+{
+    const fs::path skin = g_directory / "kuh-\xfc.bin";
+    fs::copy_file(g_samples / "quadruped.bin", skin, fs::copy_options::overwrite_existing);
+    fs::copy_file(g_samples / "quadruped.png", g_directory / "quadruped.png", fs::copy_options::overwrite_existing);
+    const fs::path image = g_directory / "herd-\xfc.PNG";
+    const ProgramRun run = flexherd({"--export-image", image.string(), "--size", "40x30", skin.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("Error"), std::string::npos) << run.err;
+    // Read back under a plain name: the toolkit's file names are Unicode strings.
+    const fs::path plain = g_directory / "herd-plain.png";
+    std::error_code error;
+    fs::copy_file(image, plain, fs::copy_options::overwrite_existing, error);
+    EXPECT_FALSE(error) << error.message();
+    EXPECT_EQ(imageSize(plain), std::make_pair(40, 30));
+}
+
 TEST(BatchExportTest, SequenceWritesNumberedFrames)
 {
     const fs::path dir = g_directory / "sequence";
