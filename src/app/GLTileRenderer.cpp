@@ -26,7 +26,7 @@ void GLTileRenderer::beginTile()
         glGetIntegerv(GL_VIEWPORT, m_savedViewport);
     }
     m_tile = m_grid.tile(m_currentTile);
-    glViewport(0, 0, m_tile.width, m_tile.height);
+    glViewport(m_tile.viewportX, m_tile.viewportY, m_tile.viewportWidth, m_tile.viewportHeight);
 
     GLint matrixMode = GL_MODELVIEW;
     glGetIntegerv(GL_MATRIX_MODE, &matrixMode);

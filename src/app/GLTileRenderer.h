@@ -21,6 +21,7 @@ public:
     void setImageSize(int width, int height);
     void setImageBuffer(GLenum format, GLenum type, void* pixels);
     void setRowOrder(TileGrid::RowOrder order) { m_grid.setRowOrder(order); }
+    void setGuardBand(int pixels) { m_grid.setGuardBand(pixels); }
 
     void setPerspective(const Frustum& frustum) override { m_grid.setVolume(frustum, true); }
     void setOrthographic(const Frustum& frustum) override { m_grid.setVolume(frustum, false); }

@@ -13,6 +13,7 @@
 #include <wx/log.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -22,8 +23,8 @@ namespace {
 // Undoes what an export changed when it ends, also by an exception.
 class ExportScope {
 public:
-    ExportScope(bool& showStatistics, std::unique_ptr<TileRenderer>& target, ViewScene& scene)
-        : m_showStatistics(showStatistics), m_saved(showStatistics), m_target(target), m_scene(scene)
+    ExportScope(bool& showStatistics, std::unique_ptr<TileRenderer>& target, ViewScene& scene, FrameStamps& stamps)
+        : m_showStatistics(showStatistics), m_saved(showStatistics), m_target(target), m_scene(scene), m_stamps(stamps)
     {
         m_showStatistics = false;
     }
@@ -33,6 +34,8 @@ public:
         m_showStatistics = m_saved;
         // Back to measuring with the matrices each paint loads, as the scene does from the start.
         m_scene.setConverterFactory([] { return std::make_unique<OpenGLScreenSpaceConverter>(); });
+        // Every tile stamped a frame; the frame rate on screen is measured afresh.
+        m_stamps.clear();
     }
     ExportScope(const ExportScope&) = delete;
     ExportScope& operator=(const ExportScope&) = delete;
@@ -42,6 +45,7 @@ private:
     bool m_saved;
     std::unique_ptr<TileRenderer>& m_target;
     ViewScene& m_scene;
+    FrameStamps& m_stamps;
 };
 
 // An off-screen framebuffer of one tile's size that the tiles are drawn into and read back
@@ -88,6 +92,9 @@ private:
     GLuint m_renderbuffers[2] = {0, 0};
 };
 
+// Pixels the tiles' viewports reach past their edges (TileGrid::setGuardBand).
+constexpr int kTileGuardBand = 16;
+
 // The largest image in tiles of 160 x 160 pixels; beyond that an export would run for hours.
 constexpr int kMaxTiles = 16384;
 
@@ -116,7 +123,10 @@ std::string unableToWrite(const std::string& path)
 void writeImage(const wxImage& image, const std::string& path)
 {
     const std::filesystem::path target(path);
-    const std::string extension = target.extension().string();
+    // The toolkit's handlers know their extensions in lower case; "shot.PNG" is a PNG too.
+    std::string extension = target.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     wxImageHandler* handler = extension.size() > 1 ? wxImage::FindHandler(extension.substr(1), wxBITMAP_TYPE_ANY) : nullptr;
     if (handler == nullptr) throw IOException(unableToWrite(path));
 
@@ -152,12 +162,13 @@ int GLView::exportImage(int width, int height, const std::string& path)
     if (!makeCurrent())
         throw IOException("Unable to write to image '" + path + "': the view has no OpenGL context.");
 
-    ExportScope scope(m_showStatistics, m_exportTarget, m_scene);
+    ExportScope scope(m_showStatistics, m_exportTarget, m_scene, m_frameStamps);
     auto tiles = std::make_unique<GLTileRenderer>();
     GLTileRenderer& renderer = *tiles;
     m_exportTarget = std::move(tiles);
 
     renderer.setTileSize(m_clientWidth, m_clientHeight, 0);
+    renderer.setGuardBand(kTileGuardBand);
     renderer.setImageSize(width, height);
     // A window shrunk to a few pixels would take millions of paints; refuse before allocating.
     if (renderer.tileCount() > kMaxTiles)

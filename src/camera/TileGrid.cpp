@@ -13,6 +13,12 @@ void TileGrid::setTileSize(int width, int height, int border)
     m_border = border;
 }
 
+void TileGrid::setGuardBand(int pixels)
+{
+    if (pixels < 0) throw std::invalid_argument("guard band of " + std::to_string(pixels) + " pixels");
+    m_guard = pixels;
+}
+
 void TileGrid::setImageSize(int width, int height)
 {
     if (width < 1 || height < 1)
@@ -55,7 +61,13 @@ TileGrid::Tile TileGrid::tile(int index) const
     t.readHeight = t.height - 2 * m_border;
     t.imageX = t.column * innerWidth();
     t.imageY = t.row * innerHeight();
-    // The viewport starts border pixels left of and below the pixels it contributes.
-    t.volume = m_volume.tile(m_imageWidth, m_imageHeight, t.imageX - m_border, t.imageY - m_border, t.width, t.height);
+    t.viewportX = -m_guard;
+    t.viewportY = -m_guard;
+    t.viewportWidth = t.width + 2 * m_guard;
+    t.viewportHeight = t.height + 2 * m_guard;
+    // The tile starts border pixels left of and below the pixels it contributes, the viewport
+    // the guard band further out.
+    t.volume = m_volume.tile(m_imageWidth, m_imageHeight, t.imageX - m_border - m_guard, t.imageY - m_border - m_guard,
+                             t.viewportWidth, t.viewportHeight);
     return t;
 }

@@ -18,9 +18,15 @@ public:
     struct Tile {
         int row = 0;
         int column = 0;
-        // The viewport the tile is drawn in: (0, 0, width, height), border included.
+        // The pixels the tile covers in the framebuffer: (0, 0, width, height), border included.
         int width = 0;
         int height = 0;
+        // The viewport it is drawn with: the tile grown by the guard band on every side, so
+        // it starts left of and below the framebuffer's corner.
+        int viewportX = 0;
+        int viewportY = 0;
+        int viewportWidth = 0;
+        int viewportHeight = 0;
         // The rectangle to read back, inside the viewport: (border, border) and the size
         // without the border on each side.
         int readX = 0;
@@ -43,6 +49,12 @@ public:
     // the near plane, or of an orthographic box).
     void setVolume(const Frustum& volume, bool perspective);
     void setRowOrder(RowOrder order) { m_rowOrder = order; }
+    // Pixels the viewport reaches past each tile edge; they fall outside the framebuffer and
+    // are never seen. Polygons far larger than the view (the ground) are clipped at the
+    // viewport's edges with some imprecision, which on screen touches only the window's edge
+    // pixels but in an image would run down every seam between tiles; a guard band moves the
+    // clipped edges off the tile. Throws std::invalid_argument when negative.
+    void setGuardBand(int pixels);
 
     int imageWidth() const { return m_imageWidth; }
     int imageHeight() const { return m_imageHeight; }
@@ -62,6 +74,7 @@ private:
     int m_tileWidth = 1;
     int m_tileHeight = 1;
     int m_border = 0;
+    int m_guard = 0;
     int m_imageWidth = 1;
     int m_imageHeight = 1;
     Frustum m_volume;

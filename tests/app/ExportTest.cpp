@@ -191,6 +191,30 @@ TEST_F(ExportTest, TiledExportsEqualTheSamePictureDrawnInOnePiece)
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
 }
 
+// The ground is one quad far larger than the view. Clipped at the edges of each tile's
+// viewport it could stop a pixel short, and the background would show through as a hairline
+// down the seams between tiles.
+TEST_F(ExportTest, NoBackgroundShowsThroughTheGroundAtTileSeams)
+{
+    loadSampleQuadruped(10);
+    m_view->setShowStatistics(false);
+    for (const wxSize window : {wxSize(400, 300), wxSize(457, 263)}) {
+        setViewSize(window);
+        const Picture picture = exportPicture(3001, 1999, "seams.png");
+        ASSERT_EQ(picture.width, 3001);
+        std::vector<int> columns;
+        for (int x = 0; x < picture.width; ++x)
+            for (int y = picture.height * 3 / 5; y < picture.height; ++y)
+                if (picture.at(x, y) == (Rgb{60, 60, 60})) {
+                    columns.push_back(x);
+                    break;
+                }
+        EXPECT_TRUE(columns.empty()) << "background in the ground in " << columns.size() << " columns, the first at x = "
+                                     << columns.front() << ", window " << window.x << " x " << window.y;
+    }
+    EXPECT_TRUE(m_reports.empty());
+}
+
 TEST_F(ExportTest, OverlayIsLeftOutOfExportsAndBackOnScreenAfterwards)
 {
     loadSampleQuadruped(3);

@@ -39,7 +39,10 @@ void expectTilesAgreeWithTheWholeImage(const TileGrid& grid)
         const TileGrid::Tile tile = grid.tile(index);
         for (const Vector4f& p : points) {
             const auto whole = windowPosition(grid.volume(), grid.perspective(), p, grid.imageWidth(), grid.imageHeight());
-            const auto part = windowPosition(tile.volume, grid.perspective(), p, tile.width, tile.height);
+            // The viewport may start left of and below the framebuffer's corner (guard band).
+            auto part = windowPosition(tile.volume, grid.perspective(), p, tile.viewportWidth, tile.viewportHeight);
+            part.first += tile.viewportX;
+            part.second += tile.viewportY;
             EXPECT_NEAR(part.first - tile.readX + tile.imageX, whole.first, 1e-3 * grid.imageWidth()) << "tile " << index;
             EXPECT_NEAR(part.second - tile.readY + tile.imageY, whole.second, 1e-3 * grid.imageHeight()) << "tile " << index;
         }
@@ -163,6 +166,32 @@ TEST(TileGridTest, BordersAreDrawnButNotReadAndWidenTheVolumes)
     EXPECT_EQ(lastColumn.readWidth, 40);
     EXPECT_EQ(lastColumn.imageX, 160);
     expectTilesAgreeWithTheWholeImage(grid);
+}
+
+TEST(TileGridTest, AGuardBandWidensTheViewportButNotTheTilesOrWhatIsRead)
+{
+    TileGrid grid;
+    grid.setTileSize(400, 300, 0);
+    grid.setImageSize(999, 601);
+    grid.setVolume(perspectiveVolume(), true);
+    const TileGrid::Tile plain = grid.tile(4);
+    grid.setGuardBand(16);
+    ASSERT_EQ(grid.tileCount(), 9) << "the guard band must not change the tiling";
+    const TileGrid::Tile guarded = grid.tile(4);
+    EXPECT_EQ(guarded.viewportX, -16);
+    EXPECT_EQ(guarded.viewportY, -16);
+    EXPECT_EQ(guarded.viewportWidth, 432);
+    EXPECT_EQ(guarded.viewportHeight, 332);
+    EXPECT_EQ(guarded.width, plain.width);
+    EXPECT_EQ(guarded.readX, plain.readX);
+    EXPECT_EQ(guarded.readWidth, plain.readWidth);
+    EXPECT_EQ(guarded.imageX, plain.imageX);
+    EXPECT_LT(guarded.volume.left, plain.volume.left);
+    EXPECT_GT(guarded.volume.top, plain.volume.top);
+    expectTilesAgreeWithTheWholeImage(grid);
+    grid.setVolume(perspectiveVolume(), false);
+    expectTilesAgreeWithTheWholeImage(grid);
+    EXPECT_THROW(grid.setGuardBand(-1), std::invalid_argument);
 }
 
 TEST(TileGridTest, ImagesSmallerThanATileAreOneTileOfTheImagesSize)
