@@ -221,5 +221,6 @@ std::string usageText()
 
 std::string versionText()
 {
-    return "flexherd 1.0\n";
+    // The version the about box names.
+    return "flexherd 1.1\n";
 }
