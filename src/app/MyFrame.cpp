@@ -14,6 +14,7 @@
 #include <wx/textdlg.h>
 
 #include <filesystem>
+#include <new>
 
 MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& position, const wxSize& size, long style)
     : wxFrame(parent, wxID_ANY, title, position, size, style)
@@ -63,6 +64,9 @@ void MyFrame::openFile(const std::string& requested)
         // Not only IOException: a malformed OBJ mesh named by a text skin raises
         // ParserException, which must not end the program.
         showErrorBox("Error reading file", e.message(), this);
+    } catch (const std::bad_alloc&) {
+        // A file too large for this machine is that file's failure, not the program's end.
+        showErrorBox("Error reading file", "Not enough memory to read '" + path + "'.", this);
     }
 }
 

@@ -251,9 +251,10 @@ void ObjFile::parse(std::string_view text, const std::string& path)
                 group.addCorner(corner);
             }
             group.endFace();
-            if (group.faceCount() == 1 && static_cast<std::size_t>(textEnd - p) > (std::size_t(1) << 20)) {
-                // A group's first face in a large file: expect lines like it to follow, at most
-                // as many bytes of storage as there is text left.
+            if (faces == 1 && static_cast<std::size_t>(textEnd - p) > (std::size_t(1) << 20)) {
+                // The file's first face, in a large file: expect lines like it to follow, at
+                // most as many bytes of storage as there is text left. Only once per file: a
+                // reservation for every group would add up to the square of the file's size.
                 const std::size_t left = static_cast<std::size_t>(textEnd - p);
                 const std::size_t lines = left / static_cast<std::size_t>(end - lineStart + 1);
                 const std::size_t corners = group.face(0).size();
