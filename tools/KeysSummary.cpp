@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -20,10 +21,11 @@ constexpr const char* kLoadCaption = "Error loading camera keys";
 // orthographic camera's.
 std::vector<std::shared_ptr<AttributeWithKeys>> viewerAttributes()
 {
-    ProjectiveFixedYCamera perspective(false);
-    OrthoCamera ortho;
+    // Shared, so that the keyables (which point into the cameras) keep their cameras alive.
+    const std::shared_ptr<Camera> perspective = std::make_shared<ProjectiveFixedYCamera>(false);
+    const std::shared_ptr<Camera> ortho = std::make_shared<OrthoCamera>();
     std::vector<std::shared_ptr<AttributeWithKeys>> attributes;
-    for (Camera* camera : {static_cast<Camera*>(&perspective), static_cast<Camera*>(&ortho)})
+    for (const std::shared_ptr<Camera>& camera : {perspective, ortho})
         for (const auto& keyable : camera->keyables())
             attributes.push_back(std::make_shared<AttributeWithKeys>(keyable));
     return attributes;
