@@ -7,6 +7,7 @@
 #include "camera/Camera.h"
 #include "foundation/Exception.h"
 #include "render/MatrixScreenSpaceConverter.h"
+#include "render/gl/GLFramebuffer.h"
 #include "render/gl/OpenGLScreenSpaceConverter.h"
 
 #include <wx/image.h>
@@ -46,50 +47,6 @@ private:
     std::unique_ptr<TileRenderer>& m_target;
     ViewScene& m_scene;
     FrameStamps& m_stamps;
-};
-
-// An off-screen framebuffer of one tile's size that the tiles are drawn into and read back
-// from while it is bound. Reading the window's own back buffer instead returns undefined
-// pixels wherever another window (the export's progress dialog, say) covers the view, since
-// those pixels fail the ownership test on most drivers. Without framebuffer objects the tiles
-// go to the window as before (valid() is false and nothing is bound).
-class TileFramebuffer {
-public:
-    TileFramebuffer(int width, int height)
-    {
-        if (!(GLEW_VERSION_3_0 || GLEW_ARB_framebuffer_object)) return;
-        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &m_previous);
-        glGenFramebuffers(1, &m_framebuffer);
-        glGenRenderbuffers(2, m_renderbuffers);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_renderbuffers[0]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_renderbuffers[1]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
-        glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_renderbuffers[0]);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_renderbuffers[1]);
-        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) release();
-    }
-    ~TileFramebuffer() { release(); }
-    TileFramebuffer(const TileFramebuffer&) = delete;
-    TileFramebuffer& operator=(const TileFramebuffer&) = delete;
-
-    bool valid() const { return m_framebuffer != 0; }
-
-private:
-    void release()
-    {
-        if (m_framebuffer == 0) return;
-        glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(m_previous));
-        glDeleteFramebuffers(1, &m_framebuffer);
-        glDeleteRenderbuffers(2, m_renderbuffers);
-        m_framebuffer = 0;
-    }
-
-    GLint m_previous = 0;
-    GLuint m_framebuffer = 0;
-    GLuint m_renderbuffers[2] = {0, 0};
 };
 
 // Pixels the tiles' viewports reach past their edges (TileGrid::setGuardBand).
@@ -192,7 +149,11 @@ int GLView::exportImage(int width, int height, const std::string& path)
     m_scene.setConverterFactory([=] { return std::make_unique<MatrixScreenSpaceConverter>(modelview, projection, wholeImage); });
 
     // Each paint sees the export target and draws only the tile beginTile set up.
-    const TileFramebuffer offscreen(m_clientWidth, m_clientHeight);
+    // Drawn off screen: reading the window's own back buffer returns undefined pixels wherever
+    // another window (the export's progress dialog, say) covers the view, since those pixels
+    // fail the ownership test on most drivers. Without framebuffer objects the tiles go to the
+    // window.
+    const GLFramebuffer offscreen(m_clientWidth, m_clientHeight);
     int tileCount = 0;
     do {
         renderer.beginTile();

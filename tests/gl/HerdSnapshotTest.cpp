@@ -10,6 +10,7 @@
 #include "herd/BoxRules.h"
 #include "herd/HerdOfOne.h"
 #include "herd/SimpleHerd.h"
+#include "render/gl/GLFramebuffer.h"
 #include "render/gl/GLState.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/BinarySkinLoader.h"
@@ -58,30 +59,13 @@ class Picture {
 public:
     Picture()
     {
-        glGenFramebuffers(1, &m_framebuffer);
-        glGenRenderbuffers(2, m_renderbuffers);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_renderbuffers[0]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kPictureWidth, kPictureHeight);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_renderbuffers[1]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, kPictureWidth, kPictureHeight);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
-        glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_renderbuffers[0]);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_renderbuffers[1]);
         glReadBuffer(GL_COLOR_ATTACHMENT0);
         glDrawBuffer(GL_COLOR_ATTACHMENT0);
         glViewport(0, 0, kPictureWidth, kPictureHeight);
     }
-    ~Picture()
-    {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glDrawBuffer(GL_BACK);
-        glViewport(0, 0, GLTest::kWidth, GLTest::kHeight);
-        glDeleteRenderbuffers(2, m_renderbuffers);
-        glDeleteFramebuffers(1, &m_framebuffer);
-    }
-    bool complete() const { return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE; }
+    // The framebuffer's read and draw buffers are its own; the window's stay as they were.
+    ~Picture() { glViewport(0, 0, GLTest::kWidth, GLTest::kHeight); }
+    bool complete() const { return m_framebuffer.valid(); }
     std::vector<std::uint8_t> pixels() const
     {
         std::vector<std::uint8_t> rgb(3 * kPictureWidth * kPictureHeight);
@@ -91,8 +75,7 @@ public:
     }
 
 private:
-    GLuint m_framebuffer = 0;
-    GLuint m_renderbuffers[2] = {0, 0};
+    GLFramebuffer m_framebuffer{kPictureWidth, kPictureHeight};
 };
 
 } // namespace
