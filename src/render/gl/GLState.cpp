@@ -123,3 +123,25 @@ ViewFrustumTest GLState::viewFrustumTest()
 {
     return ViewFrustumTest(modelview(), projection());
 }
+
+GLState::UnpackAlignment::UnpackAlignment(GLint alignment)
+{
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &m_previous);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+GLState::UnpackAlignment::~UnpackAlignment()
+{
+    glPixelStorei(GL_UNPACK_ALIGNMENT, m_previous);
+}
+
+void GLState::setSkinMaterial()
+{
+    const GLfloat zero[4] = {0, 0, 0, 0};
+    const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_AMBIENT, zero);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, zero);
+    glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
+    glMaterialfv(GL_FRONT, GL_EMISSION, zero);
+}

@@ -106,6 +106,22 @@ public:
         FrontPolygonMode& operator=(const FrontPolygonMode&) = delete;
     };
 
+    // glPixelStorei(GL_UNPACK_ALIGNMENT, alignment) now; the caller's alignment at the end.
+    class UnpackAlignment {
+    public:
+        explicit UnpackAlignment(GLint alignment);
+        ~UnpackAlignment();
+        UnpackAlignment(const UnpackAlignment&) = delete;
+        UnpackAlignment& operator=(const UnpackAlignment&) = delete;
+
+    private:
+        GLint m_previous = 4;
+    };
+
+    // The front material every skin renderer lights its animals with: diffuse 0.8 grey,
+    // nothing ambient, specular or emitted (the vertex colours come in through colour material).
+    static void setSkinMaterial();
+
     // The current modelview and projection matrices in row-major form (GL keeps them column-major).
     static Matrix4f modelview();
     static Matrix4f projection();

@@ -3,6 +3,7 @@
 #include "foundation/Exception.h"
 #include "render/TexturePath.h"
 #include "render/gl/GLError.h"
+#include "render/gl/GLState.h"
 
 #include <GL/glu.h>
 #include <wx/image.h>
@@ -17,20 +18,6 @@ std::map<std::string, std::shared_ptr<GLTexture>>& entries()
     static std::map<std::string, std::shared_ptr<GLTexture>> cache;
     return cache;
 }
-
-// Restores the unpack alignment the caller had once the upload is done.
-class UnpackAlignment {
-public:
-    explicit UnpackAlignment(GLint alignment)
-    {
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &m_previous);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    }
-    ~UnpackAlignment() { glPixelStorei(GL_UNPACK_ALIGNMENT, m_previous); }
-
-private:
-    GLint m_previous = 4;
-};
 
 std::shared_ptr<GLTexture> loadTexture(const std::string& key)
 {
@@ -49,7 +36,7 @@ std::shared_ptr<GLTexture> loadTexture(const std::string& key)
 
     auto texture = std::make_shared<GLTexture>();
     GLTexture::Binding binding(*texture);
-    UnpackAlignment alignment(1);
+    GLState::UnpackAlignment alignment(1);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     const GLint result = gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image.GetWidth(), image.GetHeight(), GL_RGB,

@@ -59,17 +59,6 @@ private:
     GLint m_previous = GL_MODULATE;
 };
 
-void setMaterial()
-{
-    const GLfloat zero[4] = {0, 0, 0, 0};
-    const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    glMaterialfv(GL_FRONT, GL_AMBIENT, zero);
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT, GL_SPECULAR, zero);
-    glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
-    glMaterialfv(GL_FRONT, GL_EMISSION, zero);
-}
-
 unsigned cardAttributeLimit()
 {
     GLint limit = 0;
@@ -296,7 +285,7 @@ void HardwareSkinRenderer::render(const RenderSettings& settings)
     glPolygonMode(GL_FRONT, GL_FILL);
     // The OpenGL-lighting program reads the light and material products from this state.
     glEnable(GL_LIGHTING);
-    setMaterial();
+    GLState::setSkinMaterial();
 
     const ViewFrustumTest frustum = GLState::viewFrustumTest();
     const Herd& animals = *herd();

@@ -2,6 +2,7 @@
 
 #include "foundation/Exception.h"
 #include "render/gl/GLError.h"
+#include "render/gl/GLState.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -16,22 +17,6 @@ std::shared_ptr<GLTexture>& shared()
     static std::shared_ptr<GLTexture> texture;
     return texture;
 }
-
-// Restores the caller's unpack alignment once the upload is done.
-class UnpackAlignment {
-public:
-    explicit UnpackAlignment(GLint alignment)
-    {
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &m_previous);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    }
-    ~UnpackAlignment() { glPixelStorei(GL_UNPACK_ALIGNMENT, m_previous); }
-    UnpackAlignment(const UnpackAlignment&) = delete;
-    UnpackAlignment& operator=(const UnpackAlignment&) = delete;
-
-private:
-    GLint m_previous = 4;
-};
 
 } // namespace
 
@@ -60,7 +45,7 @@ std::shared_ptr<GLTexture> SoftAlphaMask::texture()
     auto made = std::make_shared<GLTexture>();
     {
         GLTexture::Binding binding(*made);
-        UnpackAlignment alignment(1);
+        GLState::UnpackAlignment alignment(1);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         const GLint result =

@@ -14,17 +14,6 @@ namespace {
 // glVertexPointer and friends take 3 floats per vertex with no gaps.
 static_assert(sizeof(Vector3f) == 3 * sizeof(float));
 
-void setMaterial()
-{
-    const GLfloat zero[4] = {0, 0, 0, 0};
-    const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    glMaterialfv(GL_FRONT, GL_AMBIENT, zero);
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT, GL_SPECULAR, zero);
-    glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
-    glMaterialfv(GL_FRONT, GL_EMISSION, zero);
-}
-
 } // namespace
 
 SoftwareSkinRenderer::SoftwareSkinRenderer(std::shared_ptr<Herd> herd, int detailLevel, const std::string& directory)
@@ -64,7 +53,7 @@ void SoftwareSkinRenderer::render(const RenderSettings& settings)
         glEnable(GL_LIGHTING);
     else
         glDisable(GL_LIGHTING);
-    setMaterial();
+    GLState::setSkinMaterial();
 
     // Arrays this renderer does not set must be off, or GL would read through whatever
     // pointers someone else left behind.
