@@ -17,6 +17,7 @@
 // Needs a GL context: without DISPLAY the program runs itself again under xvfb-run (with
 // Mesa's software renderer), so scripts/bench works on a machine without a display.
 
+#include "BenchGL.h"
 #include "BenchHerds.h"
 #include "GLTestWindow.h"
 #include "TestSkins.h"
@@ -59,8 +60,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = kBenchWidth;
+constexpr int kHeight = kBenchHeight;
 constexpr unsigned kHerdSizes[] = {100, 1000, 4000};
 constexpr unsigned kPrtVectors = 7;
 // Hardware renderer against static drawing.
@@ -79,15 +80,6 @@ struct BenchSettings : RenderSettings {
     unsigned normalCorrectionCount() const override { return 0; }
     unsigned prtCorrectionCount() const override { return kPrtVectors; }
 };
-
-const char* nameOf(RenderMethod method)
-{
-    switch (method) {
-    case RenderMethod::DisplayLists: return "display_lists";
-    case RenderMethod::VertexBufferObjects: return "vbo";
-    default: return "vertex_arrays";
-    }
-}
 
 const char* nameOf(LightingMode lighting)
 {
@@ -151,30 +143,16 @@ std::shared_ptr<SimpleHerd> makeHerd(unsigned n) { return makeGridHerd(animal().
 
 void setCamera(unsigned n)
 {
-    const double side = std::ceil(std::sqrt(double(n))) * spacing();
-    glViewport(0, 0, kWidth, kHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(50.0, double(kWidth) / kHeight, 0.1, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    lookDownOnGrid(n, spacing());
     // Lights are given in eye space, with unit length as the generated program expects.
     const Vector3f d = Vector3f(0.4f, 1, 0.3f).normalized();
     const GLfloat direction[4] = {d.x, d.y, d.z, 0};
     const GLfloat white[4] = {1, 1, 1, 1};
+    GLState::ModelviewPush eyeSpace;
+    glLoadIdentity();
     glLightfv(GL_LIGHT0, GL_POSITION, direction);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
     glEnable(GL_LIGHT0);
-    gluLookAt(0, 1.3 * side, 0.35 * side, 0, 0, 0, 0, 1, 0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-}
-
-void clearFrame()
-{
-    glClearColor(0.15f, 0.15f, 0.3f, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 // The pass-through program: position by the modelview-projection matrix, colour and texture
@@ -292,17 +270,6 @@ std::map<std::string, Rates>& rates()
 {
     static std::map<std::string, Rates> all;
     return all;
-}
-
-// Seconds that draw() takes to completion (glFinish), from a cleared frame.
-template <class Draw>
-double timed(Draw draw)
-{
-    const auto start = std::chrono::steady_clock::now();
-    clearFrame();
-    draw();
-    glFinish();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 double median(std::vector<double> values)
@@ -434,30 +401,6 @@ void printRatios()
     }
 }
 
-// Without a display, runs this program again under its own virtual X server.
-int runUnderXvfb(int argc, char** argv)
-{
-    if (std::getenv("FLEXHERD_BENCH_UNDER_XVFB")) {
-        std::fprintf(stderr, "bench_hw_render: no display even under xvfb-run\n");
-        return 1;
-    }
-    setenv("FLEXHERD_BENCH_UNDER_XVFB", "1", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    std::vector<char*> arguments;
-    std::string xvfb = "xvfb-run", a = "-a", s = "-s", screen = "-screen 0 1280x1024x24";
-    arguments.push_back(xvfb.data());
-    arguments.push_back(a.data());
-    arguments.push_back(s.data());
-    arguments.push_back(screen.data());
-    std::string self = fs::canonical("/proc/self/exe").string();
-    arguments.push_back(self.data());
-    for (int i = 1; i < argc; ++i) arguments.push_back(argv[i]);
-    arguments.push_back(nullptr);
-    execvp("xvfb-run", arguments.data());
-    std::perror("bench_hw_render: cannot run xvfb-run (install xvfb and xauth)");
-    return 1;
-}
-
 void removeScratch()
 {
     if (!scratchDirectory().empty()) {
@@ -471,7 +414,7 @@ void removeScratch()
 int main(int argc, char** argv)
 {
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return runUnderXvfb(argc, argv);
+    if (!display || !*display) return runUnderXvfb("bench_hw_render", argc, argv);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -12,6 +12,7 @@
 // Needs a GL context: without DISPLAY the program runs itself again under xvfb-run (with
 // Mesa's software renderer), so scripts/bench works on a machine without a display.
 
+#include "BenchGL.h"
 #include "BenchHerds.h"
 #include "GLTestWindow.h"
 #include "TestSkins.h"
@@ -48,8 +49,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = kBenchWidth;
+constexpr int kHeight = kBenchHeight;
 constexpr unsigned kHerdSizes[] = {100, 1000};
 constexpr double kTarget = 0.85;
 
@@ -65,15 +66,6 @@ struct BenchSettings : RenderSettings {
     unsigned normalCorrectionCount() const override { return 0; }
     unsigned prtCorrectionCount() const override { return 0; }
 };
-
-const char* nameOf(RenderMethod method)
-{
-    switch (method) {
-    case RenderMethod::DisplayLists: return "display_lists";
-    case RenderMethod::VertexBufferObjects: return "vbo";
-    default: return "vertex_arrays";
-    }
-}
 
 const char* nameOf(LightingMode lighting)
 {
@@ -140,28 +132,12 @@ std::shared_ptr<SimpleHerd> makeHerd(unsigned n) { return makeGridHerd(animal().
 
 void setCamera(unsigned n)
 {
-    const double side = std::ceil(std::sqrt(double(n))) * spacing();
-    glViewport(0, 0, kWidth, kHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(50.0, double(kWidth) / kHeight, 0.1, 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0, 1.3 * side, 0.35 * side, 0, 0, 0, 0, 1, 0);
+    lookDownOnGrid(n, spacing());
     const GLfloat direction[4] = {0.4f, 1, 0.3f, 0};
     const GLfloat white[4] = {1, 1, 1, 1};
     glLightfv(GL_LIGHT0, GL_POSITION, direction);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
     glEnable(GL_LIGHT0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-}
-
-void clearFrame()
-{
-    glClearColor(0.15f, 0.15f, 0.3f, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 // Frame 0 of the animal in static buffer objects, with the renderer's index batches.
@@ -253,17 +229,6 @@ std::map<std::string, Rates>& rates()
     return all;
 }
 
-// Seconds that draw() takes to completion (glFinish), from a cleared frame.
-template <class Draw>
-double timed(Draw draw)
-{
-    const auto start = std::chrono::steady_clock::now();
-    clearFrame();
-    draw();
-    glFinish();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // Times the software renderer for as many iterations as the library asks, each iteration
 // preceded by a draw of the reference, so that both see the same machine load (other work on
 // a shared machine comes and goes within seconds). Counts the triangles of every animal.
@@ -338,36 +303,12 @@ void printRatios()
             }
 }
 
-// Without a display, runs this program again under its own virtual X server.
-int runUnderXvfb(int argc, char** argv)
-{
-    if (std::getenv("FLEXHERD_BENCH_UNDER_XVFB")) {
-        std::fprintf(stderr, "bench_render: no display even under xvfb-run\n");
-        return 1;
-    }
-    setenv("FLEXHERD_BENCH_UNDER_XVFB", "1", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    std::vector<char*> arguments;
-    std::string xvfb = "xvfb-run", a = "-a", s = "-s", screen = "-screen 0 1280x1024x24";
-    arguments.push_back(xvfb.data());
-    arguments.push_back(a.data());
-    arguments.push_back(s.data());
-    arguments.push_back(screen.data());
-    std::string self = fs::canonical("/proc/self/exe").string();
-    arguments.push_back(self.data());
-    for (int i = 1; i < argc; ++i) arguments.push_back(argv[i]);
-    arguments.push_back(nullptr);
-    execvp("xvfb-run", arguments.data());
-    std::perror("bench_render: cannot run xvfb-run (install xvfb and xauth)");
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return runUnderXvfb(argc, argv);
+    if (!display || !*display) return runUnderXvfb("bench_render", argc, argv);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
