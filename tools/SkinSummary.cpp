@@ -5,7 +5,7 @@
 
 #include "app/FileDispatch.h"
 #include "foundation/Exception.h"
-#include "render/VertexCacheFifo.h"
+#include "mesh/VertexCacheFifo.h"
 #include "skin/ObjFile.h"
 #include "skin/TextSkinReader.h"
 

@@ -1,6 +1,6 @@
-#include "render/VertexCacheFifo.h"
+#include "mesh/VertexCacheFifo.h"
 
-#include "render/TriangleStripBuilder.h"
+#include "mesh/TriangleStripBuilder.h"
 
 #include <algorithm>
 

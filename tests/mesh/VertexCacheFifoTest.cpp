@@ -1,5 +1,5 @@
-#include "render/TriangleStripBuilder.h"
-#include "render/VertexCacheFifo.h"
+#include "mesh/TriangleStripBuilder.h"
+#include "mesh/VertexCacheFifo.h"
 
 #include <gtest/gtest.h>
 

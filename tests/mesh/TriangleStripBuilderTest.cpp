@@ -1,6 +1,6 @@
 #include "StripTestMeshes.h"
-#include "render/TriangleStripBuilder.h"
-#include "render/VertexCacheFifo.h"
+#include "mesh/TriangleStripBuilder.h"
+#include "mesh/VertexCacheFifo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "render/TriangleStripBuilder.h"
+#include "mesh/TriangleStripBuilder.h"
 
 #include <algorithm>
 #include <bit>

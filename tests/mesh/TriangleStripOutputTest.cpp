@@ -9,7 +9,7 @@
 // differ between library implementations, so the digests depend on the builder alone.
 
 #include "StripTestMeshes.h"
-#include "render/TriangleStripBuilder.h"
+#include "mesh/TriangleStripBuilder.h"
 
 #include <gtest/gtest.h>
 
