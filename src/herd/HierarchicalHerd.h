@@ -2,7 +2,7 @@
 
 #include "herd/Herd.h"
 #include "herd/SimpleHerd.h"
-#include "render/ScreenSpaceConverter.h"
+#include "herd/ScreenSpaceConverter.h"
 
 #include <functional>
 #include <memory>
