@@ -1,6 +1,6 @@
 #include "HerdSummary.h"
 
-#include "app/SkinFileLoading.h"
+#include "skin/SkinFileLoading.h"
 #include "foundation/Exception.h"
 #include "skin/Skin.h"
 

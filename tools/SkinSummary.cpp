@@ -3,7 +3,7 @@
 #include "HerdSummary.h"
 #include "KeysSummary.h"
 
-#include "app/FileDispatch.h"
+#include "skin/FileDispatch.h"
 #include "foundation/Exception.h"
 #include "mesh/VertexCacheFifo.h"
 #include "skin/ObjFile.h"

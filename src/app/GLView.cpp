@@ -1,9 +1,9 @@
 #include "app/GLView.h"
 
 #include "app/ErrorBox.h"
-#include "app/FileDispatch.h"
+#include "skin/FileDispatch.h"
 #include "app/FlexherdApp.h"
-#include "app/SkinFileLoading.h"
+#include "skin/SkinFileLoading.h"
 #include "app/ViewSettings.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/CameraKeysFile.h"

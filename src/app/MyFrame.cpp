@@ -3,7 +3,7 @@
 #include "app/DataFiles.h"
 #include "app/ErrorBox.h"
 #include "app/ExportNaming.h"
-#include "app/FileDispatch.h"
+#include "skin/FileDispatch.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
 #include "herd/GaussianHerdCreator.h"

@@ -1,4 +1,4 @@
-#include "app/FileDispatch.h"
+#include "skin/FileDispatch.h"
 
 #include <gtest/gtest.h>
 

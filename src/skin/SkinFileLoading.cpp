@@ -1,6 +1,6 @@
-#include "app/SkinFileLoading.h"
+#include "skin/SkinFileLoading.h"
 
-#include "app/FileDispatch.h"
+#include "skin/FileDispatch.h"
 #include "foundation/Exception.h"
 #include "skin/TextSkinReader.h"
 
