@@ -37,11 +37,11 @@ void GLView::onMouse(wxMouseEvent& event)
     if (event.ButtonDown()) {
         SetFocus();
         if (event.LeftIsDown())
-            m_currentCamera->beginDrag(2, x, y);
+            m_currentCamera->beginDrag(Camera::DragMode::Rotate, x, y);
         else if (event.MiddleIsDown())
-            m_currentCamera->beginDrag(1, x, y);
+            m_currentCamera->beginDrag(Camera::DragMode::Pan, x, y);
         else if (event.RightIsDown())
-            m_currentCamera->beginDrag(3, x, y);
+            m_currentCamera->beginDrag(Camera::DragMode::Dolly, x, y);
     } else if (event.Dragging()) {
         if (m_currentCamera->isDragging()) m_currentCamera->drag(x, y);
         Refresh(false);

@@ -17,7 +17,7 @@ void GLView::onWheel(wxMouseEvent& event)
     const float pixels = wheelDragPixels(event.GetWheelRotation(), event.GetWheelDelta());
     if (pixels == 0.0f) return;
     // The right-button drag's dolly (perspective) or zoom (orthographic), over the same motion.
-    m_currentCamera->beginDrag(3, 0.0f, 0.0f);
+    m_currentCamera->beginDrag(Camera::DragMode::Dolly, 0.0f, 0.0f);
     m_currentCamera->drag(0.0f, pixels);
     m_currentCamera->endDrag(0.0f, pixels);
     Refresh(false);

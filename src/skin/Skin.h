@@ -141,7 +141,6 @@ public:
 private:
     friend class TextSkinReader;
     friend class TextSkinParser;
-class TextSkinParser;
     Skin() = default;
     Skin(BinaryRecordReader& reader, int nestingDepth);
     void readRecord(BinaryRecordReader& reader, int nestingDepth);
