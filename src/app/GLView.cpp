@@ -1,9 +1,7 @@
 #include "app/GLView.h"
 
 #include "app/ErrorBox.h"
-#include "skin/FileDispatch.h"
 #include "app/FlexherdApp.h"
-#include "skin/SkinFileLoading.h"
 #include "app/ViewSettings.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/CameraKeysFile.h"
@@ -11,10 +9,13 @@
 #include "camera/ProjectiveFixedYCamera.h"
 #include "camera/TileRenderer.h"
 #include "foundation/Exception.h"
+#include "herd/HerdFile.h"
 #include "herd/HerdCreator.h"
 #include "render/gl/HardwareSkinRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/BinarySkinLoader.h"
+#include "skin/FileDispatch.h"
+#include "skin/SkinFileLoading.h"
 #include "skin/TextSkinReader.h"
 
 #include <GL/glew.h>
@@ -179,9 +180,11 @@ int GLView::keyFrameCount() const
 
 std::shared_ptr<HierarchicalHerd> GLView::loadBinarySkin(const std::string& path)
 {
-    BinarySkinFile file = loadBinarySkinFile(path);
-    if (file.failure) {
-        showErrorBox(file.failure->caption, file.failure->message, this);
+    SkinFile file;
+    try {
+        file = loadBinarySkinFile(path);
+    } catch (const CreationException& e) {
+        showErrorBox("Error reading skin", e.message(), this);
         return nullptr;
     }
     return addSkin(file.skins, file.directory);
@@ -190,9 +193,21 @@ std::shared_ptr<HierarchicalHerd> GLView::loadBinarySkin(const std::string& path
 void GLView::loadHerd(const std::string& path)
 {
     makeCurrent();
-    const std::optional<LoadFailure> failure = m_scene.loadHerd(path, loadSkinFileByName);
+    try {
+        m_scene.loadHerd(path, loadSkinFileByName);
+    } catch (const HerdFileException&) {
+        Refresh(false);
+        throw;
+    } catch (const CreationException& e) {
+        Refresh(false);
+        showErrorBox("Error reading skin", e.message(), this);
+        return;
+    } catch (const Exception& e) {
+        Refresh(false);
+        showErrorBox("Error reading file", e.message(), this);
+        return;
+    }
     Refresh(false);
-    if (failure) showErrorBox(failure->caption, failure->message, this);
 }
 
 void GLView::loadCameraKeys(const std::string& path)
@@ -202,28 +217,31 @@ void GLView::loadCameraKeys(const std::string& path)
         for (const auto& attribute : m_currentAttributes) attribute->apply(static_cast<float>(m_currentFrame));
         Refresh(false);
     };
-    std::optional<CameraKeysFailure> failure;
     try {
-        failure = ::loadCameraKeys(path, m_allAttributes);
+        ::loadCameraKeys(path, m_allAttributes);
+    } catch (const CameraKeysReadError& e) {
+        applyKeys();
+        showErrorBox("Error reading camera keys", e.message(), this);
+        return;
     } catch (const IOException&) {
         applyKeys();
         throw;
     }
     applyKeys();
-    if (failure) showErrorBox(failure->caption, failure->message, this);
 }
 
 void GLView::saveCameraKeys(const std::string& path)
 {
-    const std::optional<CameraKeysFailure> failure = ::saveCameraKeys(path, m_allAttributes);
-    if (failure) showErrorBox(failure->caption, failure->message, this);
+    ::saveCameraKeys(path, m_allAttributes);
 }
 
 std::shared_ptr<HierarchicalHerd> GLView::loadTextSkin(const std::string& path)
 {
-    BinarySkinFile file = loadTextSkinFile(path);
-    if (file.failure) {
-        showErrorBox(file.failure->caption, file.failure->message, this);
+    SkinFile file;
+    try {
+        file = loadTextSkinFile(path);
+    } catch (const CreationException& e) {
+        showErrorBox("Error reading skin", e.message(), this);
         return nullptr;
     }
     return addSkin(file.skins, file.directory);

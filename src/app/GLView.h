@@ -97,7 +97,7 @@ public:
     // read error shows its own box (caption "Error reading camera keys") and is not raised.
     void loadCameraKeys(const std::string& path);
     // Writes the keys of all eleven attributes. Throws IOException when the file cannot be
-    // created; a write error shows its own box (caption "Error saving camera keys").
+    // created or written.
     void saveCameraKeys(const std::string& path);
     // Reads a text skin file and adds its one skin (named after the file) as a herd. A bad skin
     // file shows its own error box (caption "Error reading skin") and returns null; the OBJ

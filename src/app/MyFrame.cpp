@@ -3,11 +3,11 @@
 #include "app/DataFiles.h"
 #include "app/ErrorBox.h"
 #include "app/ExportNaming.h"
-#include "skin/FileDispatch.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
 #include "herd/GaussianHerdCreator.h"
 #include "herd/HerdScene.h"
+#include "skin/FileDispatch.h"
 
 #include <wx/filedlg.h>
 #include <wx/menu.h>
@@ -128,7 +128,7 @@ void MyFrame::onLoadHerd(wxCommandEvent&)
         m_view->loadHerd(std::string(dialog.GetPath().fn_str()));
         rebuildCountMenus();
     } catch (const Exception& e) {
-        showErrorBox(HerdScene::kLoadHerdCaption, e.message(), this);
+        showErrorBox("Error reading herd", e.message(), this);
     }
 }
 
@@ -140,7 +140,7 @@ void MyFrame::onSaveHerd(wxCommandEvent&)
     try {
         m_view->saveHerd(std::string(dialog.GetPath().fn_str()));
     } catch (const Exception& e) {
-        showErrorBox(HerdScene::kSaveHerdCaption, e.message(), this);
+        showErrorBox("Error writing herd", e.message(), this);
     }
 }
 

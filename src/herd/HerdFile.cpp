@@ -170,25 +170,25 @@ HerdFile::InstanceLine HerdFile::parseInstanceLine(const std::string& line, int 
             pos = end;
         }
     }
-    if (count == 0) throw IOException(lineMessage(lineNumber, path) + ".");
+    if (count == 0) throw HerdFileException(lineMessage(lineNumber, path) + ".");
     if (count != 16) {
         std::ostringstream message;
         message << lineMessage(lineNumber, path) << ": expected 16 entries and found " << count;
-        throw IOException(message.str());
+        throw HerdFileException(message.str());
     }
     if (badEntry != 0) {
         // A transform beyond float range would turn the animal's box into infinities and NaNs.
         std::ostringstream message;
         message << lineMessage(lineNumber, path) << ": entry " << badEntry
                 << " is too large for a single-precision number.";
-        throw IOException(message.str());
+        throw HerdFileException(message.str());
     }
     result.offset = static_cast<std::uint32_t>(offset);
     return result;
 }
 
-std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path,
-                                          const HerdScene::SkinFileLoader& loader)
+void HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path,
+                    const HerdScene::SkinFileLoader& loader)
 {
     // Animals read from the file are filed in their herds' grids once reading ends, however
     // it ends; otherwise the next animal placed would not see them and could land on them.
@@ -216,22 +216,19 @@ std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, co
         }
         if (isDigit(line[0])) {
             const InstanceLine instance = parseInstanceLine(line, lineNumber, path);
-            if (!current) throw IOException(lineMessage(lineNumber, path) + ": expected skin filename.");
+            if (!current) throw HerdFileException(lineMessage(lineNumber, path) + ": expected skin filename.");
             Matrix4f placement;
             for (int k = 0; k < 16; ++k) placement.m[k] = instance.transform[k];
             current->addInstance(instance.offset, placement);
         } else {
             const std::string skinPath = line.substr(0, last);
-            BinarySkinFile skins = loader(skinPath);
-            if (skins.failure) return skins.failure;
-            if (skins.skins.empty())
-                return LoadFailure{"Error reading skin", "The file '" + skinPath + "' holds no skin."};
+            SkinFile skins = loader(skinPath);
+            if (skins.skins.empty()) throw CreationException("The file '" + skinPath + "' holds no skin.");
             const auto herd = scene.addSkin(skins.skins, skins.directory);
             current = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
         }
         if (!complete) break;
     }
-    return std::nullopt;
 }
 
 void HerdFile::write(const HerdScene& scene, const std::string& path)

@@ -2,11 +2,20 @@
 
 #include "herd/HerdScene.h"
 
+#include "foundation/Exception.h"
+
 #include <array>
 #include <cstdint>
 #include <iosfwd>
-#include <optional>
 #include <string>
+
+// A fault of the herd file itself: it cannot be opened, or a line is malformed. A skin file it
+// names that cannot be read fails with the skin reader's own exception instead, so that the
+// two are reported apart.
+class HerdFileException : public IOException {
+public:
+    using IOException::IOException;
+};
 
 // The herd file (".herd"): text, one record per line. A skin line names a skin file and
 // starts a herd; each instance line below it ("offset  m00 m01 ... m33", the placement
@@ -32,12 +41,13 @@ public:
     static void write(const HerdScene& scene, const std::string& path);
 
     // Reads herd records into the (already cleared) scene, loading skins through the loader.
-    // Throws IOException naming the line for a malformed line; returns the failure of a skin
-    // file that ended reading early. Herds made before either stay, and their animals become
+    // Throws HerdFileException naming the line for a malformed line, what the loader throws
+    // for a skin file that cannot be read, and CreationException "The file 'PATH' holds no
+    // skin." for a skin file without skins. Herds made before stay, and their animals become
     // visible to collision checks.
-    static std::optional<LoadFailure> read(HerdScene& scene, std::istream& in, const std::string& path,
-                                           const HerdScene::SkinFileLoader& loader);
+    static void read(HerdScene& scene, std::istream& in, const std::string& path,
+                     const HerdScene::SkinFileLoader& loader);
 
-    // Parses a line that starts with a digit. Throws IOException with the line's message.
+    // Parses a line that starts with a digit. Throws HerdFileException with the line's message.
     static InstanceLine parseInstanceLine(const std::string& line, int lineNumber, const std::string& path);
 };

@@ -119,18 +119,18 @@ void HerdScene::saveHerd(const std::string& path) const
     HerdFile::write(*this, path);
 }
 
-std::optional<LoadFailure> HerdScene::loadHerd(const std::string& path, const SkinFileLoader& loader)
+void HerdScene::loadHerd(const std::string& path, const SkinFileLoader& loader)
 {
     std::ifstream in;
     std::error_code error;
     // A directory opens on Linux and then reads nothing, which would pass for an empty herd.
     if (!std::filesystem::is_directory(path, error)) in.open(path);
-    if (!in.is_open()) throw IOException("Unable to open file '" + path + "' for reading.\n");
-    return loadHerd(in, path, loader);
+    if (!in.is_open()) throw HerdFileException("Unable to open file '" + path + "' for reading.\n");
+    loadHerd(in, path, loader);
 }
 
-std::optional<LoadFailure> HerdScene::loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader)
+void HerdScene::loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader)
 {
     clear();
-    return HerdFile::read(*this, in, path, loader);
+    HerdFile::read(*this, in, path, loader);
 }

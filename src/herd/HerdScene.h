@@ -9,7 +9,6 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,13 +27,9 @@ class Skin;
 // collection and shares the herds and the creator with whoever else holds them.
 class HerdScene {
 public:
-    // Captions of the error boxes of the "Save herd" and "Load herd" commands.
-    static constexpr const char* kSaveHerdCaption = "Error writing herd";
-    static constexpr const char* kLoadHerdCaption = "Error reading herd";
-
     // Reads a skin file for the herd file reader, as the view opens any skin file: every skin
-    // of the file, finest first, and its directory, or the failure to show.
-    using SkinFileLoader = std::function<BinarySkinFile(const std::string& path)>;
+    // of the file, finest first, and its directory. Throws what the skin readers throw.
+    using SkinFileLoader = std::function<SkinFile(const std::string& path)>;
 
     // An empty scene with the start-up creator ("Round") and an OS-seeded generator.
     HerdScene();
@@ -77,12 +72,11 @@ public:
     // the file cannot be written; an existing file is replaced only by a complete new one.
     void saveHerd(const std::string& path) const;
     // Replaces the scene by the herd file's herds, reading skins through the loader. Throws
-    // IOException for an unreadable or malformed herd file, keeping the herds made before the
-    // bad line. Returns the failure of a skin file that ended reading early (for the caller
-    // to show); the herds before it stay.
-    std::optional<LoadFailure> loadHerd(const std::string& path, const SkinFileLoader& loader);
+    // HerdFileException for an unreadable or malformed herd file, and what the loader throws
+    // for a skin file that cannot be read; either way the herds made before stay.
+    void loadHerd(const std::string& path, const SkinFileLoader& loader);
     // The same from an open stream; path names the file in messages.
-    std::optional<LoadFailure> loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
+    void loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
 
     const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
     const std::shared_ptr<HerdCollection>& collection() const { return m_collection; }

@@ -604,19 +604,15 @@ std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& pa
     return TextSkinReader::parse(text, path, lightingFileName, name);
 }
 
-BinarySkinFile loadTextSkinFile(const std::string& path)
+SkinFile loadTextSkinFile(const std::string& path)
 {
-    BinarySkinFile result;
+    SkinFile result;
     try {
         const fs::path file(path);
         result.directory = file.parent_path();
         result.skins.push_back(std::make_shared<Skin>(path, std::string(), file.stem().string()));
     } catch (const fs::filesystem_error&) {
-        result.skins.clear();
-        result.failure = LoadFailure{"Error reading skin", "Invalid path: '" + path + "'."};
-    } catch (const CreationException& e) {
-        result.skins.clear();
-        result.failure = LoadFailure{"Error reading skin", e.message()};
+        throw CreationException("Invalid path: '" + path + "'.");
     }
     return result;
 }

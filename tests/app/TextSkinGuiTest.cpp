@@ -31,7 +31,7 @@ TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
     m_frame->openFile(sampleTextSkin());
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
     ASSERT_EQ(namesOfHerds(m_view), std::vector<std::string>{"quadruped"});
-    const BinarySkinFile binary = loadBinarySkinFile((startup().samples / "quadruped.bin").string());
+    const SkinFile binary = loadBinarySkinFile((startup().samples / "quadruped.bin").string());
     ASSERT_FALSE(binary.skins.empty());
     const Skin& skin = *m_view->scene().herds().front()->skin();
     EXPECT_EQ(skin.vertexCount(), binary.skins.front()->vertexCount());

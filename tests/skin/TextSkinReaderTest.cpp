@@ -376,18 +376,18 @@ TEST(TextSkinFile, LoaderNamesTheSkinAfterTheFileAndReportsCreationErrors)
 {
     TextSkinFixture fixture;
     writeText(fixture.path, kHeader);
-    const BinarySkinFile file = loadTextSkinFile(fixture.path);
-    ASSERT_FALSE(file.failure) << file.failure->message;
+    const SkinFile file = loadTextSkinFile(fixture.path);
     ASSERT_EQ(file.skins.size(), 1u);
     EXPECT_EQ(file.skins[0]->name(), "animal");
     EXPECT_EQ(file.directory, fixture.dir.path());
 
     writeText(fixture.path, "data\n");
-    const BinarySkinFile bad = loadTextSkinFile(fixture.path);
-    EXPECT_TRUE(bad.skins.empty());
-    ASSERT_TRUE(bad.failure);
-    EXPECT_EQ(bad.failure->caption, "Error reading skin");
-    EXPECT_EQ(bad.failure->message, fixture.wrapped(1, 0, "data", "Expected: '*'"));
+    try {
+        loadTextSkinFile(fixture.path);
+        ADD_FAILURE() << "a bad skin file loaded";
+    } catch (const CreationException& e) {
+        EXPECT_EQ(e.message(), fixture.wrapped(1, 0, "data", "Expected: '*'"));
+    }
 
     // The mesh reader's own exceptions are the caller's to report.
     writeText(fixture.dir.file("mesh.obj"), "q\n");
