@@ -1,8 +1,8 @@
 #include "app/BatchRun.h"
 
 #include "app/ErrorBox.h"
-#include "app/ExportNaming.h"
-#include "app/FrameStamps.h"
+#include "render/ExportNaming.h"
+#include "render/FrameStamps.h"
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"

@@ -2,7 +2,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/FlexherdApp.h"
-#include "app/ViewSettings.h"
+#include "render/ViewSettings.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/CameraKeysFile.h"
 #include "camera/OrthoCamera.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/FrameStamps.h"
-#include "app/StatisticsTable.h"
+#include "render/FrameStamps.h"
+#include "render/StatisticsTable.h"
 #include "app/ViewScene.h"
 
 // GLEW insists on coming before gl.h, which wx/glcanvas.h includes.

@@ -2,7 +2,7 @@
 // timedemo.
 #include "app/GLView.h"
 
-#include "app/ExportNaming.h"
+#include "render/ExportNaming.h"
 #include "app/GLTileRenderer.h"
 #include "camera/Camera.h"
 #include "foundation/Exception.h"

@@ -2,7 +2,7 @@
 // mouse and the keys that step frames and add or remove animals.
 #include "app/GLView.h"
 
-#include "app/ViewSettings.h"
+#include "render/ViewSettings.h"
 #include "camera/Camera.h"
 
 void GLView::onIdle(wxIdleEvent& event)

@@ -2,8 +2,8 @@
 // herd, Space and the arrow keys for playback, and the mouse-and-keys help panel (F1 or H).
 #include "app/GLView.h"
 
-#include "app/ViewNavigation.h"
-#include "app/ViewSettings.h"
+#include "render/ViewNavigation.h"
+#include "render/ViewSettings.h"
 #include "camera/CameraFraming.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"

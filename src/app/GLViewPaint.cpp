@@ -4,7 +4,7 @@
 
 #include "app/ErrorBox.h"
 #include "app/SkySphere.h"
-#include "app/ViewSettings.h"
+#include "render/ViewSettings.h"
 #include "camera/Camera.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"

@@ -2,7 +2,7 @@
 
 #include "app/DataFiles.h"
 #include "app/ErrorBox.h"
-#include "app/ExportNaming.h"
+#include "render/ExportNaming.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
 #include "herd/GaussianHerdCreator.h"

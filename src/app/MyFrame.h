@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/MenuIds.h"
-#include "app/ViewSettings.h"
+#include "render/ViewSettings.h"
 
 #include <wx/frame.h>
 

@@ -3,8 +3,8 @@
 #include "app/MyFrame.h"
 
 #include "app/ErrorBox.h"
-#include "app/ExportNaming.h"
-#include "app/FrameStamps.h"
+#include "render/ExportNaming.h"
+#include "render/FrameStamps.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
 

@@ -4,7 +4,7 @@
 #include "GuiTestSupport.h"
 
 #include "app/MenuIds.h"
-#include "app/ViewNavigation.h"
+#include "render/ViewNavigation.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "herd/HierarchicalHerd.h"

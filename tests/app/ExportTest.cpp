@@ -5,7 +5,7 @@
 
 #include "app/BatchOptions.h"
 #include "app/BatchRun.h"
-#include "app/ExportNaming.h"
+#include "render/ExportNaming.h"
 #include "app/MenuIds.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/Camera.h"

@@ -1,5 +1,5 @@
-#include "app/FrameStamps.h"
-#include "app/StatisticsTable.h"
+#include "render/FrameStamps.h"
+#include "render/StatisticsTable.h"
 
 #include <gtest/gtest.h>
 

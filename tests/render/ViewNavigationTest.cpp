@@ -1,4 +1,4 @@
-#include "app/ViewNavigation.h"
+#include "render/ViewNavigation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/FrameStamps.h"
+#include "render/FrameStamps.h"
 
 #include <chrono>
 #include <limits>

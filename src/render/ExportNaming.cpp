@@ -1,4 +1,4 @@
-#include "app/ExportNaming.h"
+#include "render/ExportNaming.h"
 
 #include "foundation/Exception.h"
 

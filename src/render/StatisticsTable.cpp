@@ -1,4 +1,4 @@
-#include "app/StatisticsTable.h"
+#include "render/StatisticsTable.h"
 
 #include <cmath>
 #include <iomanip>
