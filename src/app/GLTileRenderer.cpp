@@ -1,5 +1,7 @@
 #include "app/GLTileRenderer.h"
 
+#include "render/gl/GLState.h"
+
 void GLTileRenderer::setTileSize(int width, int height, int border)
 {
     m_grid.setTileSize(width, height, border);
@@ -43,25 +45,12 @@ void GLTileRenderer::beginTile()
 bool GLTileRenderer::endTile()
 {
     glFlush();
-    GLint rowLength = 0, skipRows = 0, skipPixels = 0, alignment = 4;
-    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
-    glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
-    glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-
-    glPixelStorei(GL_PACK_ROW_LENGTH, m_grid.imageWidth());
-    glPixelStorei(GL_PACK_SKIP_ROWS, m_tile.imageY);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, m_tile.imageX);
-    // The image rows are tightly packed: with the default alignment of 4 an RGB row of a width
-    // that is not a multiple of 4 would be taken as padded and every row would shear.
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    if (m_pixels != nullptr)
+    if (m_pixels != nullptr) {
+        // The image rows are tightly packed: with the default alignment of 4 an RGB row of a
+        // width that is not a multiple of 4 would be taken as padded and every row would shear.
+        GLState::PackIntoImage pack(m_grid.imageWidth(), m_tile.imageY, m_tile.imageX);
         glReadPixels(m_tile.readX, m_tile.readY, m_tile.readWidth, m_tile.readHeight, m_format, m_type, m_pixels);
-
-    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
-    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
-    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    }
 
     ++m_currentTile;
     if (m_currentTile < m_grid.tileCount()) return true;

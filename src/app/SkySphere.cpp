@@ -1,14 +1,14 @@
 #include "app/SkySphere.h"
 
 #include "app/DataFiles.h"
+#include "foundation/Exception.h"
+#include "render/ImageFile.h"
 #include "render/gl/GLDisplayList.h"
 #include "render/gl/GLState.h"
 #include "render/gl/GLTexture.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
-#include <wx/image.h>
-#include <wx/log.h>
 
 #include <memory>
 
@@ -29,23 +29,12 @@ SkyResources& resources()
 std::unique_ptr<GLTexture> loadSkyTexture()
 {
     auto texture = std::make_unique<GLTexture>();
-    GLTexture::Binding binding(*texture);
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    wxImage image;
-    {
+    try {
+        // The working directory's picture first, then the installed one. Filtered but without
+        // mipmaps: the sphere is seen from its centre, never minified.
+        texture->upload(readImageFile(findDataFile(SkySphere::kImageFile)), false);
+    } catch (const IOException&) {
         // A missing sky is no error of the program's: the sphere is then simply untextured.
-        wxLogNull quiet;
-        // The working directory's picture first, then the installed one.
-        image.LoadFile(wxString(findDataFile(SkySphere::kImageFile)), wxBITMAP_TYPE_ANY);
-    }
-    if (image.IsOk()) {
-        // Image rows run top to bottom, texture rows bottom to top.
-        image = image.Mirror(false);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, image.GetWidth(), image.GetHeight(), 0, GL_RGB, GL_UNSIGNED_BYTE,
-                     image.GetData());
     }
     return texture;
 }
@@ -72,6 +61,8 @@ void SkySphere::draw(const Vector3f& eye)
     SkyResources& sky = resources();
     if (!sky.texture) sky.texture = loadSkyTexture();
     GLTexture::Binding binding(*sky.texture);
+    // The picture as it is, whatever colour earlier drawing left current.
+    GLState::TextureEnvironment replace(GL_REPLACE);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
     if (!sky.sphere) sky.sphere = compileSphere();
