@@ -31,6 +31,7 @@ std::shared_ptr<HierarchicalHerd> HerdScene::addSkin(const std::vector<std::shar
     if (m_converterFactory) herd->setConverterFactory(m_converterFactory);
     m_collection->add(herd);
     m_herds.push_back(herd);
+    m_directories.push_back(directory);
     onHerdAdded(herd, directory);
     return herd;
 }
@@ -39,6 +40,7 @@ void HerdScene::clear()
 {
     m_collection = std::make_shared<HerdCollection>();
     m_herds.clear();
+    m_directories.clear();
     onCleared();
 }
 

@@ -79,6 +79,9 @@ public:
     void loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
 
     const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
+    // The directory of the skin file the index-th herd was made from (its textures are named
+    // relative to it); index must be below herds().size().
+    const std::filesystem::path& directoryOf(std::size_t index) const { return m_directories[index]; }
     const std::shared_ptr<HerdCollection>& collection() const { return m_collection; }
     RandomGenerator& random() { return m_random; }
 
@@ -92,6 +95,7 @@ private:
     RandomGenerator m_random;
     std::shared_ptr<HerdCreator> m_creator;
     std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
+    std::deque<std::filesystem::path> m_directories;
     std::shared_ptr<HerdCollection> m_collection;
     HierarchicalHerd::ConverterFactory m_converterFactory;
 };

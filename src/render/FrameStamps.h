@@ -27,3 +27,11 @@ public:
 private:
     std::deque<std::int64_t> m_stamps;
 };
+
+// What a frame renderer measures about the frames it draws, kept by whoever shows them: the
+// stamps of the recent frames and the exponential average of the time spent drawing one, in
+// seconds.
+struct FrameMeasures {
+    FrameStamps stamps;
+    double averageDrawTime = 0.0;
+};
