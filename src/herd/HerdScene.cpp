@@ -19,20 +19,14 @@ HerdScene::HerdScene(RandomGenerator random)
 
 HerdScene::~HerdScene() = default;
 
-void HerdScene::onHerdAdded(const std::shared_ptr<HierarchicalHerd>&, const std::filesystem::path&) {}
-
-void HerdScene::onCleared() {}
-
 std::shared_ptr<HierarchicalHerd> HerdScene::addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
                                                      const std::filesystem::path& directory)
 {
     if (levelSkins.empty()) return nullptr;
     auto herd = std::make_shared<HierarchicalHerd>(levelSkins, m_creator->create(levelSkins.front()));
-    if (m_converterFactory) herd->setConverterFactory(m_converterFactory);
     m_collection->add(herd);
     m_herds.push_back(herd);
     m_directories.push_back(directory);
-    onHerdAdded(herd, directory);
     return herd;
 }
 
@@ -41,7 +35,6 @@ void HerdScene::clear()
     m_collection = std::make_shared<HerdCollection>();
     m_herds.clear();
     m_directories.clear();
-    onCleared();
 }
 
 void HerdScene::setHerdCreator(std::shared_ptr<HerdCreator> creator)
@@ -108,12 +101,6 @@ void HerdScene::removeRandomAnimal()
 void HerdScene::setFrame(int frame, bool moving)
 {
     for (const auto& herd : m_herds) herd->setFrame(frame, moving);
-}
-
-void HerdScene::setConverterFactory(HierarchicalHerd::ConverterFactory factory)
-{
-    m_converterFactory = std::move(factory);
-    for (const auto& herd : m_herds) herd->setConverterFactory(m_converterFactory);
 }
 
 void HerdScene::saveHerd(const std::string& path) const

@@ -22,9 +22,9 @@ class Skin;
 // removed). It answers the view's herd operations: changing the herd kind, counting and
 // setting the number of animals, and saving and loading herd files.
 //
-// The GL view derives from it (or wraps it) and overrides onHerdAdded to create renderers for
-// each level of a new herd and onCleared to drop them; nothing here touches GL. Owns the
-// collection and shares the herds and the creator with whoever else holds them.
+// The viewer core holds one; the frame renderer makes the renderers of its herds. Nothing here
+// touches GL. Owns the collection and shares the herds and the creator with whoever else holds
+// them.
 class HerdScene {
 public:
     // Reads a skin file for the herd file reader, as the view opens any skin file: every skin
@@ -35,16 +35,16 @@ public:
     HerdScene();
     // The same with the given generator (reproducible picks in tests).
     explicit HerdScene(RandomGenerator random);
-    virtual ~HerdScene();
+    ~HerdScene();
     HerdScene(const HerdScene&) = delete;
     HerdScene& operator=(const HerdScene&) = delete;
 
     // Makes a herd for the first skin with the current creator, wraps it with all the level
-    // skins in a HierarchicalHerd, adds that to the collection and the herd list and calls
-    // onHerdAdded. Returns the new herd, or null when no skins are given.
+    // skins in a HierarchicalHerd, and adds that to the collection and the herd list. Returns
+    // the new herd, or null when no skins are given.
     std::shared_ptr<HierarchicalHerd> addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
                                               const std::filesystem::path& directory);
-    // Drops every herd and starts a new, empty collection; calls onCleared.
+    // Drops every herd and starts a new, empty collection.
     void clear();
 
     // Installs a creator unless it equals the current one; then every herd gets a new herd
@@ -65,8 +65,6 @@ public:
     void removeRandomAnimal();
     // Passes the time to every herd.
     void setFrame(int frame, bool moving);
-    // The converter factory every present and future herd uses for its level of detail.
-    void setConverterFactory(HierarchicalHerd::ConverterFactory factory);
 
     // Writes the herd file. Throws IOException when a herd cannot be stored in the format or
     // the file cannot be written; an existing file is replaced only by a complete new one.
@@ -85,17 +83,10 @@ public:
     const std::shared_ptr<HerdCollection>& collection() const { return m_collection; }
     RandomGenerator& random() { return m_random; }
 
-protected:
-    // A herd was added (by addSkin or while loading): the view makes its renderers here.
-    virtual void onHerdAdded(const std::shared_ptr<HierarchicalHerd>& herd, const std::filesystem::path& directory);
-    // The scene was emptied: the view drops its renderers here.
-    virtual void onCleared();
-
 private:
     RandomGenerator m_random;
     std::shared_ptr<HerdCreator> m_creator;
     std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
     std::deque<std::filesystem::path> m_directories;
     std::shared_ptr<HerdCollection> m_collection;
-    HierarchicalHerd::ConverterFactory m_converterFactory;
 };

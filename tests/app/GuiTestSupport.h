@@ -5,13 +5,21 @@
 // commands after the item's check changed, key and mouse events) and read pixels back.
 
 #include "app/ErrorBox.h"
-#include "camera/AttributeWithKeys.h"
+#include "app/ExportCommands.h"
+#include "app/FileCommands.h"
+#include "app/FlexherdApp.h"
 #include "app/GLView.h"
 #include "app/MyFrame.h"
+#include "camera/AttributeWithKeys.h"
 #include "herd/HerdCollection.h"
+#include "render/gl/FrameRenderer.h"
 #include "render/gl/HardwareSkinRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/Skin.h"
+#include "viewer/Playback.h"
+#include "viewer/ViewerCore.h"
+
+#include <wx/menu.h>
 
 #include <gtest/gtest.h>
 
@@ -69,13 +77,13 @@ using Rgb = std::array<int, 3>;
 // view as the later tests expect it.
 class CameraKeysRestorer {
 public:
-    explicit CameraKeysRestorer(GLView* view) : m_view(view)
+    explicit CameraKeysRestorer(ViewerCore& core) : m_core(core)
     {
-        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
+        for (const auto& attribute : core.allAttributes()) m_values.push_back(attribute->keyable()->get());
     }
     ~CameraKeysRestorer()
     {
-        const auto& attributes = m_view->allAttributes();
+        const auto& attributes = m_core.allAttributes();
         for (std::size_t i = 0; i < attributes.size(); ++i) {
             attributes[i]->setKeys({});
             attributes[i]->keyable()->set(m_values[i]);
@@ -83,9 +91,18 @@ public:
     }
 
 private:
-    GLView* m_view;
+    ViewerCore& m_core;
     std::vector<float> m_values;
 };
+
+// The first child of parent of type T (the frame's dialogs), or null.
+template <typename T>
+T* findChild(wxWindow* parent)
+{
+    for (wxWindow* child : parent->GetChildren())
+        if (auto* found = dynamic_cast<T*>(child)) return found;
+    return nullptr;
+}
 
 // Records error boxes instead of showing them, and puts the main frame's menus and view back
 // to their start-up choices with the animation stopped, so every test starts alike.
@@ -98,6 +115,10 @@ protected:
     // frame receives the menu command.
     void choose(int id);
     void choose(MyFrame* frame, int id);
+    // Empties the scene as the open command does before loading.
+    void clearScene();
+    // The submenu of a menu bar item (kLodMenuId, kVertexCorrectionsMenuId, ...).
+    wxMenu* subMenu(int id) const;
     // A key press on the view.
     void pressKey(int keyCode, bool control = false);
     // A mouse event of the given type on the view, with the left button held as said.
@@ -113,6 +134,7 @@ protected:
     std::vector<ErrorReport> m_reports;
     MyFrame* m_frame = nullptr;
     GLView* m_view = nullptr;
+    ViewerCore* m_core = nullptr;
 
 private:
     ErrorBoxHook m_previousHook;

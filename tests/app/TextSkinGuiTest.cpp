@@ -14,7 +14,7 @@ namespace {
 std::vector<std::string> namesOfHerds(GLView* view)
 {
     std::vector<std::string> names;
-    for (const auto& herd : view->scene().herds()) names.push_back(herd->skin()->name());
+    for (const auto& herd : view->core().herds()) names.push_back(herd->skin()->name());
     return names;
 }
 
@@ -27,19 +27,19 @@ std::string sampleTextSkin()
 
 TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
 {
-    m_view->clear();
-    m_frame->openFile(sampleTextSkin());
+    clearScene();
+    m_frame->files().openFile(sampleTextSkin());
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
     ASSERT_EQ(namesOfHerds(m_view), std::vector<std::string>{"quadruped"});
     const SkinFile binary = loadBinarySkinFile((startup().samples / "quadruped.bin").string());
     ASSERT_FALSE(binary.skins.empty());
-    const Skin& skin = *m_view->scene().herds().front()->skin();
+    const Skin& skin = *m_core->herds().front()->skin();
     EXPECT_EQ(skin.vertexCount(), binary.skins.front()->vertexCount());
     EXPECT_EQ(skin.triangleCount(), binary.skins.front()->triangleCount());
     EXPECT_EQ(skin.fileName(), sampleTextSkin());
 
     // It draws like any other herd.
-    m_view->setAnimalCount(4);
+    m_core->setAnimalCount(4);
     m_view->Refresh(false);
     pumpFor(std::chrono::milliseconds(300));
     EXPECT_FALSE(m_view->rendererFailed());
@@ -48,22 +48,22 @@ TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
 
 TEST_F(GuiTest, TheOpenCommandTakesTextAndBinarySkinsTogether)
 {
-    m_frame->openSkinFiles({sampleTextSkin(), startup().validSkin.string()});
+    m_frame->files().openSkinFiles({sampleTextSkin(), startup().validSkin.string()});
     EXPECT_TRUE(m_reports.empty());
     EXPECT_EQ(namesOfHerds(m_view), (std::vector<std::string>{"quadruped", "herd-fine"}));
-    EXPECT_GE(m_view->totalAnimalCount(), 10u);
+    EXPECT_GE(m_core->totalAnimalCount(), 10u);
 }
 
 TEST_F(GuiTest, AMalformedMeshNamedByATextSkinIsReportedAndLoadingGoesOn)
 {
-    m_view->clear();
+    clearScene();
     writeData("broken.obj", "v 0 0 0\nv 1 2\n");
     const std::string skin = writeData("broken.txt", "*OBJFILENAME\nbroken.obj\n");
-    m_frame->openFile(skin);
-    m_frame->openFile(startup().validSkin.string());
+    m_frame->files().openFile(skin);
+    m_frame->files().openFile(startup().validSkin.string());
     writeData("fine.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     const std::string badCommand = writeData("badcommand.txt", "*OBJFILENAME\nfine.obj\n*SKINNING\n");
-    m_frame->openFile(badCommand);
+    m_frame->files().openFile(badCommand);
     const std::vector<ErrorReport> expected = {
         {"Error reading file", "Invalid vertex"},
         {"Error reading skin", "Caught exception in line 3, column 9 of .skin file '" + badCommand +
@@ -75,14 +75,14 @@ TEST_F(GuiTest, AMalformedMeshNamedByATextSkinIsReportedAndLoadingGoesOn)
 
 TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
 {
-    m_view->clear();
-    m_frame->openFile(sampleTextSkin());
-    m_frame->openFile(startup().secondValidSkin.string());
-    const auto& herds = m_view->scene().herds();
+    clearScene();
+    m_frame->files().openFile(sampleTextSkin());
+    m_frame->files().openFile(startup().secondValidSkin.string());
+    const auto& herds = m_core->herds();
     ASSERT_EQ(herds.size(), 2u);
     // Animals go to herds at random: add them until the quadrupeds have one too.
-    m_view->setAnimalCount(5);
-    for (unsigned n = 6; herds.front()->instanceCount() == 0 && n < 100; ++n) m_view->setAnimalCount(n);
+    m_core->setAnimalCount(5);
+    for (unsigned n = 6; herds.front()->instanceCount() == 0 && n < 100; ++n) m_core->setAnimalCount(n);
     std::size_t vertices = 0;
     std::size_t faces = 0;
     for (const auto& herd : herds) {
@@ -91,13 +91,13 @@ TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
     }
 
     const std::string path = (startup().dataDirectory / "view.obj").string();
-    m_frame->exportObjTo(path);
+    m_frame->files().exportObjTo(path);
     EXPECT_TRUE(m_reports.empty());
     const ObjFile back(path);
     EXPECT_EQ(back.vertexCount(), vertices);
     EXPECT_EQ(back.normals().size(), vertices);
     EXPECT_EQ(back.faceCount(), faces);
-    EXPECT_EQ(back.groupCount(), std::size_t(m_view->totalAnimalCount()));
+    EXPECT_EQ(back.groupCount(), std::size_t(m_core->totalAnimalCount()));
 
     // The first quadruped's first vertex where the herd puts it.
     const auto& quadrupeds = *herds.front();
@@ -118,8 +118,8 @@ TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
     }
 
     // Nothing to export: the error box, and the earlier file stays.
-    m_view->clear();
-    m_frame->exportObjTo(path);
+    clearScene();
+    m_frame->files().exportObjTo(path);
     const std::vector<ErrorReport> expected = {{"Error exporting obj file", "No nonempty groups in .obj file."}};
     EXPECT_EQ(m_reports, expected);
     EXPECT_EQ(ObjFile(path).vertexCount(), vertices);

@@ -1,12 +1,11 @@
-// The main frame's export commands: one image (id 6), an image sequence (id 7) and the
-// timedemo (id 9), each a dialog front end over the view's exportImage and runTimedemo.
-#include "app/MyFrame.h"
+#include "app/ExportCommands.h"
 
 #include "app/ErrorBox.h"
-#include "render/ExportNaming.h"
-#include "render/FrameStamps.h"
 #include "app/GLView.h"
 #include "foundation/Exception.h"
+#include "render/ExportNaming.h"
+#include "render/FrameStamps.h"
+#include "viewer/ViewerCore.h"
 
 #include <wx/filedlg.h>
 #include <wx/msgdlg.h>
@@ -66,112 +65,104 @@ private:
 
 } // namespace
 
-void MyFrame::bindExportCommands()
-{
-    Bind(wxEVT_MENU, &MyFrame::onExportImage, this, kExportImageId);
-    Bind(wxEVT_MENU, &MyFrame::onExportImageSequence, this, kExportImageSequenceId);
-    Bind(wxEVT_MENU, &MyFrame::onTimedemo, this, kTimedemoId);
-}
+ExportCommands::ExportCommands(wxWindow& parent, GLView& view) : m_parent(parent), m_view(view) {}
 
-bool MyFrame::exportImageTo(const std::string& path, int width, int height)
+bool ExportCommands::exportImageTo(const std::string& path, int width, int height)
 {
     try {
-        m_view->exportImage(width, height, path);
+        m_view.exportImage(width, height, path);
         return true;
     } catch (const IOException& e) {
-        showErrorBox(kWriteErrorCaption, e.message(), this);
+        showErrorBox(kWriteErrorCaption, e.message(), &m_parent);
         return false;
     }
 }
 
-MyFrame::SequenceOutcome MyFrame::exportImageSequenceTo(const std::string& path, int width, int height, int frames,
-                                                        const ExportProgress& progress)
+ExportCommands::SequenceExport ExportCommands::exportImageSequenceTo(const std::string& path, int width, int height,
+                                                                    int frames, const PlaybackProgress& progress)
 {
-    SequenceOutcome outcome;
+    SequenceExport result;
     try {
-        // Checked before the first frame, so a bad name writes nothing.
-        sequenceFrameName(path, 0);
-        for (int i = 0; i < frames; ++i) {
-            m_view->setFrame(i);
-            m_view->exportImage(width, height, sequenceFrameName(path, i));
-            ++outcome.written;
+        const SequenceOutcome outcome = exportImageSequence(
+            m_view.core(), path, frames,
+            [&](const std::string& framePath) {
+                m_view.exportImage(width, height, framePath);
+                ++result.written;
+            },
             // The window shows how far the export is.
-            if (i % 10 == 0) m_view->paintNow();
-            if (progress && !progress(outcome.written, frames) && outcome.written < frames) {
-                outcome.cancelled = true;
-                break;
-            }
-        }
-        m_view->paintNow();
+            [&] { m_view.paintNow(); }, progress);
+        result.cancelled = outcome.cancelled;
     } catch (const IOException& e) {
-        outcome.failed = true;
-        showErrorBox(kWriteErrorCaption, e.message(), this);
+        result.failed = true;
+        showErrorBox(kWriteErrorCaption, e.message(), &m_parent);
     }
-    return outcome;
+    return result;
 }
 
-bool MyFrame::askImageSize(long defaultWidth, long defaultHeight, int& width, int& height)
+bool ExportCommands::askImageSize(long defaultWidth, long defaultHeight, int& width, int& height)
 {
-    const auto w = askNumber(this, "Width of image to export", "Width of image", defaultWidth, isAcceptedImageSide);
+    const auto w = askNumber(&m_parent, "Width of image to export", "Width of image", defaultWidth, isAcceptedImageSide);
     if (!w) return false;
-    const auto h = askNumber(this, "Height of image to export", "Height of image", defaultHeight, isAcceptedImageSide);
+    const auto h = askNumber(&m_parent, "Height of image to export", "Height of image", defaultHeight, isAcceptedImageSide);
     if (!h) return false;
     width = static_cast<int>(*w);
     height = static_cast<int>(*h);
     return true;
 }
 
-void MyFrame::onExportImage(wxCommandEvent&)
+void ExportCommands::onExportImage()
 {
-    const auto path = askSavePath(this, "Export image");
+    const auto path = askSavePath(&m_parent, "Export image");
     if (!path) return;
     int width = 0, height = 0;
     if (!askImageSize(1440, 960, width, height)) return;
     exportImageTo(*path, width, height);
 }
 
-void MyFrame::onExportImageSequence(wxCommandEvent&)
+void ExportCommands::onExportImageSequence()
 {
-    const auto path = askSavePath(this, "Export image sequence");
+    const auto path = askSavePath(&m_parent, "Export image sequence");
     if (!path) return;
     int width = 0, height = 0;
     if (!askImageSize(720, 480, width, height)) return;
-    const auto frames = askNumber(this, "Number of frames to export", "Number of frames", m_view->keyFrameCount(),
+    const auto frames = askNumber(&m_parent, "Number of frames to export", "Number of frames", m_view.core().keyFrameCount(),
                                   isAcceptedFrameCount);
     if (!frames) return;
 
     const int total = static_cast<int>(*frames);
-    SequenceOutcome outcome;
+    SequenceExport outcome;
     {
-        ThrottledProgress progress(this, "Export image sequence", total);
+        ThrottledProgress progress(&m_parent, "Export image sequence", total);
         outcome = exportImageSequenceTo(*path, width, height, total, std::ref(progress));
     }
     if (outcome.cancelled)
         wxMessageBox(wxString::Format("Image export stopped after %d of %d frames; the %d images written are kept.",
                                       outcome.written, total, outcome.written),
-                     "Image export cancelled.", wxOK, this);
+                     "Image export cancelled.", wxOK, &m_parent);
     else if (!outcome.failed)
-        wxMessageBox("Image export", "Image export complete.", wxOK, this);
+        wxMessageBox("Image export", "Image export complete.", wxOK, &m_parent);
 }
 
-void MyFrame::onTimedemo(wxCommandEvent&)
+void ExportCommands::onTimedemo()
 {
-    if (m_view->keyFrameCount() <= 0) {
+    ViewerCore& core = m_view.core();
+    if (core.keyFrameCount() <= 0) {
         // Without keys there is nothing to time; a report of zero frames would divide by zero.
-        showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", this);
+        showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", &m_parent);
         return;
     }
-    if (wxMessageBox("Press OK when ready", "Run timedemo", wxOK | wxCANCEL, this) != wxOK) return;
+    if (wxMessageBox("Press OK when ready", "Run timedemo", wxOK | wxCANCEL, &m_parent) != wxOK) return;
 
-    GLView::TimedemoResult result;
+    TimedemoResult result;
     {
-        ThrottledProgress progress(this, "Run timedemo", m_view->keyFrameCount());
-        result = m_view->runTimedemo(std::ref(progress));
+        ThrottledProgress progress(&m_parent, "Run timedemo", core.keyFrameCount());
+        result = runTimedemo(core, [this] { m_view.paintNow(); }, std::ref(progress));
     }
     if (result.cancelled)
         wxMessageBox(wxString::Format("The timedemo was cancelled after %d of %d frames.", result.framesDrawn,
                                       result.frames),
-                     "Timedemo cancelled", wxOK, this);
+                     "Timedemo cancelled", wxOK, &m_parent);
     else
-        wxMessageBox(wxString::FromUTF8(timedemoReport(result.frames, result.seconds)), "Timedemo results", wxOK, this);
+        wxMessageBox(wxString::FromUTF8(timedemoReport(result.frames, result.seconds)), "Timedemo results", wxOK,
+                     &m_parent);
 }

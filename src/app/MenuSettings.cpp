@@ -1,8 +1,6 @@
-// The menu half of MyFrame: building the menu bar, answering the settings queries from the
-// check states, the enabled-state rules and the count menus remade after every load.
-#include "app/MyFrame.h"
+#include "app/MenuSettings.h"
 
-#include "app/GLView.h"
+#include "herd/HerdScene.h"
 #include "skin/Skin.h"
 
 #include <wx/menu.h>
@@ -32,25 +30,25 @@ void destroyItemsAfter(wxMenu* menu, std::size_t keep)
 
 } // namespace
 
-void MyFrame::remember(wxMenuItem* item)
+void MenuSettings::remember(wxMenuItem* item)
 {
     const int id = item->GetId();
     if (id >= 0 && id < static_cast<int>(m_items.size())) m_items[static_cast<std::size_t>(id)] = item;
 }
 
-wxMenuItem* MyFrame::menuItem(int id) const
+wxMenuItem* MenuSettings::menuItem(int id) const
 {
     if (id < 0 || id >= static_cast<int>(m_items.size())) return nullptr;
     return m_items[static_cast<std::size_t>(id)];
 }
 
-bool MyFrame::isChecked(int id) const
+bool MenuSettings::isChecked(int id) const
 {
     const wxMenuItem* item = menuItem(id);
     return item != nullptr && item->IsCheckable() && item->IsChecked();
 }
 
-void MyFrame::buildMenuBar()
+wxMenuBar* MenuSettings::buildMenuBar()
 {
     auto* fileMenu = new wxMenu;
     remember(fileMenu->Append(kOpenSkinId, "Open skinned mesh..."));
@@ -151,23 +149,10 @@ void MyFrame::buildMenuBar()
     for (const int id : {kUseVertexProgramId, kTriangleStripsId, kShadowsId, kGroundPlaneId, kRunningId})
         m_items[id]->Check(true);
     m_items[kMovingId]->Check(false);
-
-    SetMenuBar(menuBar);
-
-    for (const int id : {kUseVertexProgramId, kBoxesId, kPolysId, kWireframeId, kPointsId, kWireframeOnShadedId,
-                         kShadowsId, kNoLightingId, kOpenGLLightingId, kPrtLightingId, kVertexBufferObjectsId,
-                         kDisplayListsId, kVertexArraysId, kTriangleStripsId, kSettingsChangedId})
-        Bind(wxEVT_MENU, &MyFrame::onSettingsChanged, this, id);
-    // The run-time count items, present and future, in one binding per range.
-    for (const int first : {kFirstVertexCorrectionId, kFirstNormalCorrectionId, kFirstPrtCorrectionId})
-        Bind(wxEVT_MENU, &MyFrame::onSettingsChanged, this, first, first + kRunTimeRangeSize - 1);
-    for (const int id : {kLodMenuId, kLodAggressiveId, kLodModerateId, kLodConservativeId, kGroundPlaneId, kWhiteId,
-                         kBlackId, kLightGrayId, kDarkGrayId, kBlueId, kSkyId})
-        Bind(wxEVT_MENU, &MyFrame::onRepaint, this, id);
-    Bind(wxEVT_MENU, &MyFrame::onRepaint, this, kFirstFixedLevelId, kFirstFixedLevelId + kRunTimeRangeSize - 1);
+    return menuBar;
 }
 
-void MyFrame::onSettingsChanged(wxCommandEvent&)
+void MenuSettings::applyDependentStates()
 {
     const bool hardware = isChecked(kUseVertexProgramId);
     m_items[kWireframeOnShadedId]->Enable(isChecked(kPolysId));
@@ -179,22 +164,16 @@ void MyFrame::onSettingsChanged(wxCommandEvent&)
     // changes every frame, so a list would be rebuilt on every draw.
     m_items[kDisplayListsId]->Enable(hardware);
     if (!hardware && isChecked(kDisplayListsId)) m_items[kVertexBufferObjectsId]->Check(true);
-    m_view->applyRenderSettings();
 }
 
-void MyFrame::onRepaint(wxCommandEvent&)
-{
-    m_view->Refresh(false);
-}
-
-void MyFrame::rebuildCountMenus()
+void MenuSettings::rebuildCountMenus(const HerdScene& scene)
 {
     destroyItemsAfter(m_vertexCorrections, 1);
     destroyItemsAfter(m_normalCorrections, 1);
 
     // Every skin in use once: each herd's skin and the chain of next skins from it.
     std::set<const Skin*> skins;
-    for (const auto& herd : m_view->scene().herds())
+    for (const auto& herd : scene.herds())
         for (const Skin* skin = herd->skin().get(); skin != nullptr && skins.insert(skin).second;
              skin = skin->nextSkin().get()) {
         }
@@ -226,7 +205,7 @@ void MyFrame::rebuildCountMenus()
     destroyItemsAfter(m_lod, 3);
     // A fixed level whose item is gone falls back to the menu's default.
     if (fixedWasChosen) m_items[kLodModerateId]->Check(true);
-    const unsigned levels = std::max(1u, m_view->scene().maxLevelCount());
+    const unsigned levels = std::max(1u, scene.maxLevelCount());
     for (unsigned j = 0; j < levels; ++j) {
         std::string label = std::to_string(j);
         if (j == 0)
@@ -237,7 +216,7 @@ void MyFrame::rebuildCountMenus()
     }
 }
 
-GeometryMode MyFrame::geometryMode() const
+GeometryMode MenuSettings::geometryMode() const
 {
     if (isChecked(kPointsId)) return GeometryMode::Points;
     if (isChecked(kWireframeId)) return GeometryMode::Wireframe;
@@ -245,51 +224,51 @@ GeometryMode MyFrame::geometryMode() const
     return GeometryMode::Polys;
 }
 
-LightingMode MyFrame::lightingMode() const
+LightingMode MenuSettings::lightingMode() const
 {
     if (isChecked(kNoLightingId)) return LightingMode::None;
     if (isChecked(kPrtLightingId)) return LightingMode::PRT;
     return LightingMode::OpenGL;
 }
 
-RenderMethod MyFrame::renderMethod() const
+RenderMethod MenuSettings::renderMethod() const
 {
     if (isChecked(kVertexBufferObjectsId)) return RenderMethod::VertexBufferObjects;
     if (isChecked(kDisplayListsId)) return RenderMethod::DisplayLists;
     return RenderMethod::VertexArrays;
 }
 
-bool MyFrame::wireframeOnShaded() const
+bool MenuSettings::wireframeOnShaded() const
 {
     return isChecked(kWireframeOnShadedId);
 }
 
-bool MyFrame::useTriangleStrips() const
+bool MenuSettings::useTriangleStrips() const
 {
     return isChecked(kTriangleStripsId);
 }
 
-unsigned MyFrame::vertexCorrectionCount() const
+unsigned MenuSettings::vertexCorrectionCount() const
 {
     return checkedIndex(m_vertexCorrections, kFirstVertexCorrectionId);
 }
 
-unsigned MyFrame::normalCorrectionCount() const
+unsigned MenuSettings::normalCorrectionCount() const
 {
     return checkedIndex(m_normalCorrections, kFirstNormalCorrectionId);
 }
 
-unsigned MyFrame::prtCorrectionCount() const
+unsigned MenuSettings::prtCorrectionCount() const
 {
     return checkedIndex(m_prtCorrections, kFirstPrtCorrectionId);
 }
 
-bool MyFrame::useVertexProgram() const
+bool MenuSettings::useVertexProgram() const
 {
     return isChecked(kUseVertexProgramId);
 }
 
-BackgroundMode MyFrame::backgroundMode() const
+BackgroundMode MenuSettings::backgroundMode() const
 {
     if (isChecked(kWhiteId)) return BackgroundMode::White;
     if (isChecked(kLightGrayId)) return BackgroundMode::LightGray;
@@ -299,17 +278,17 @@ BackgroundMode MyFrame::backgroundMode() const
     return BackgroundMode::Black;
 }
 
-bool MyFrame::groundPlane() const
+bool MenuSettings::groundPlane() const
 {
     return isChecked(kGroundPlaneId);
 }
 
-bool MyFrame::shadows() const
+bool MenuSettings::shadows() const
 {
     return isChecked(kShadowsId);
 }
 
-DetailMode MyFrame::detailMode() const
+DetailMode MenuSettings::detailMode() const
 {
     if (isChecked(kLodAggressiveId)) return DetailMode::Aggressive;
     if (isChecked(kLodModerateId)) return DetailMode::Moderate;
@@ -317,24 +296,24 @@ DetailMode MyFrame::detailMode() const
     return DetailMode::Fixed;
 }
 
-unsigned MyFrame::fixedDetailLevel() const
+unsigned MenuSettings::fixedDetailLevel() const
 {
     // The LOD menu's item count bounds i, as for the correction menus; the three view-dependent
     // items come first, so every fixed level is found.
     return checkedIndex(m_lod, kFirstFixedLevelId);
 }
 
-bool MyFrame::running() const
+bool MenuSettings::running() const
 {
     return isChecked(kRunningId);
 }
 
-void MyFrame::setRunning(bool running)
+void MenuSettings::setRunning(bool running)
 {
     m_items[kRunningId]->Check(running);
 }
 
-bool MyFrame::moving() const
+bool MenuSettings::moving() const
 {
     return isChecked(kMovingId);
 }

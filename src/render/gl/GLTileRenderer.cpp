@@ -1,4 +1,4 @@
-#include "app/GLTileRenderer.h"
+#include "render/gl/GLTileRenderer.h"
 
 #include "render/gl/GLState.h"
 

@@ -1,8 +1,11 @@
-// What MyFrame offers beyond its menus: keyboard shortcuts for the common commands, opening
-// files dropped on the window, and the mouse-and-keys help item.
+// The frame's "Help" commands and what it offers beyond its menus: keyboard shortcuts for the
+// common commands and opening files dropped on the window.
 #include "app/MyFrame.h"
 
+#include "app/AboutDialog.h"
+#include "app/FileCommands.h"
 #include "app/GLView.h"
+#include "viewer/ViewerCore.h"
 
 #include <wx/accel.h>
 #include <wx/dnd.h>
@@ -20,7 +23,7 @@ public:
         std::vector<std::string> paths;
         for (const wxString& name : names) paths.push_back(std::string(name.fn_str()));
         if (paths.empty()) return false;
-        m_frame.openSkinFiles(paths);
+        m_frame.files().openSkinFiles(paths);
         return true;
     }
 
@@ -30,8 +33,10 @@ private:
 
 } // namespace
 
-void MyFrame::addShortcutsAndDropTarget()
+void MyFrame::bindHelpCommands()
 {
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_aboutDialog->ShowModal(); }, kAboutId);
+
     // Through a table rather than "\t" in the labels, so the labels keep their texts.
     wxAcceleratorEntry entries[] = {
         wxAcceleratorEntry(wxACCEL_CTRL, 'O', kOpenSkinId),
@@ -44,7 +49,12 @@ void MyFrame::addShortcutsAndDropTarget()
     // On the view, which covers the whole client area; the frame owns the target through it.
     m_view->SetDropTarget(new SkinFileDropTarget(*this));
 
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_view->setShowHelp(!m_view->showHelp()); }, kMouseAndKeysId);
+    Bind(wxEVT_MENU,
+         [this](wxCommandEvent&) {
+             m_core->setShowHelp(!m_core->showHelp());
+             m_view->Refresh(false);
+         },
+         kMouseAndKeysId);
     // The view toggles the panel itself on F1 and H; the item follows it.
-    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Check(m_view->showHelp()); }, kMouseAndKeysId);
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Check(m_core->showHelp()); }, kMouseAndKeysId);
 }
