@@ -7,6 +7,7 @@
 #include "foundation/Exception.h"
 #include "herd/GaussianRandomHerd.h"
 #include "herd/HerdCreator.h"
+#include "herd/HerdFile.h"
 #include "herd/HerdScene.h"
 #include "skin/BinarySkinWriter.h"
 #include "skin/Skin.h"
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scene.setHerdCreator(std::make_shared<SeededGaussianCreator>());
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     try {
-        scene.loadHerd(in, "fuzz.herd", [](const std::string& path) {
+        HerdFile::load(scene, in, "fuzz.herd", [](const std::string& path) {
             // A name the viewer could not open ends reading as a failed skin would.
             if (path.find("missing") != std::string::npos)
                 throw CreationException("Unable to open file '" + path + "' for reading.");

@@ -2,12 +2,13 @@
 
 #include "foundation/Exception.h"
 #include "herd/HerdFile.h"
+#include "herd/HerdScene.h"
 #include "skin/Skin.h"
 #include "skin/SkinFileLoading.h"
 
 #include <ostream>
 
-HerdScene::SkinFileLoader viewerSkinLoader()
+HerdFile::SkinFileLoader viewerSkinLoader()
 {
     return loadSkinFileByName;
 }
@@ -21,7 +22,7 @@ nlohmann::ordered_json describeHerdFile(const std::string& path)
     // command's, a skin file it names under the skin loader's.
     HerdScene scene;
     try {
-        scene.loadHerd(path, viewerSkinLoader());
+        HerdFile::load(scene, path, viewerSkinLoader());
     } catch (const HerdFileException& e) {
         return errorReport("Error reading herd", e.message());
     } catch (const CreationException& e) {

@@ -2,6 +2,7 @@
 
 #include "foundation/Exception.h"
 #include "herd/GaussianRandomHerd.h"
+#include "herd/HerdScene.h"
 #include "skin/Skin.h"
 
 #include <algorithm>
@@ -187,8 +188,23 @@ HerdFile::InstanceLine HerdFile::parseInstanceLine(const std::string& line, int 
     return result;
 }
 
-void HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path,
-                    const HerdScene::SkinFileLoader& loader)
+void HerdFile::load(HerdScene& scene, const std::string& path, const SkinFileLoader& loader)
+{
+    std::ifstream in;
+    std::error_code error;
+    // A directory opens on Linux and then reads nothing, which would pass for an empty herd.
+    if (!std::filesystem::is_directory(path, error)) in.open(path);
+    if (!in.is_open()) throw HerdFileException("Unable to open file '" + path + "' for reading.\n");
+    load(scene, in, path, loader);
+}
+
+void HerdFile::load(HerdScene& scene, std::istream& in, const std::string& path, const SkinFileLoader& loader)
+{
+    scene.clear();
+    read(scene, in, path, loader);
+}
+
+void HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path, const SkinFileLoader& loader)
 {
     // Animals read from the file are filed in their herds' grids once reading ends, however
     // it ends; otherwise the next animal placed would not see them and could land on them.

@@ -4,10 +4,8 @@
 #include "herd/GaussianHerdCreator.h"
 #include "herd/HerdCollection.h"
 #include "herd/HerdCreator.h"
-#include "herd/HerdFile.h"
 
 #include <algorithm>
-#include <fstream>
 
 HerdScene::HerdScene() : HerdScene(RandomGenerator()) {}
 
@@ -101,25 +99,4 @@ void HerdScene::removeRandomAnimal()
 void HerdScene::setFrame(int frame, bool moving)
 {
     for (const auto& herd : m_herds) herd->setFrame(frame, moving);
-}
-
-void HerdScene::saveHerd(const std::string& path) const
-{
-    HerdFile::write(*this, path);
-}
-
-void HerdScene::loadHerd(const std::string& path, const SkinFileLoader& loader)
-{
-    std::ifstream in;
-    std::error_code error;
-    // A directory opens on Linux and then reads nothing, which would pass for an empty herd.
-    if (!std::filesystem::is_directory(path, error)) in.open(path);
-    if (!in.is_open()) throw HerdFileException("Unable to open file '" + path + "' for reading.\n");
-    loadHerd(in, path, loader);
-}
-
-void HerdScene::loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader)
-{
-    clear();
-    HerdFile::read(*this, in, path, loader);
 }

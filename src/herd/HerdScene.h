@@ -2,7 +2,6 @@
 
 #include "herd/HierarchicalHerd.h"
 #include "herd/RandomGenerator.h"
-#include "skin/BinarySkinLoader.h"
 
 #include <deque>
 #include <filesystem>
@@ -19,18 +18,14 @@ class Skin;
 // The herds of the view's scene without the drawing: the current herd creator, one
 // HierarchicalHerd per animal type in load order, the collection they avoid each other
 // through, and the scene's own random generator (which picks herds when animals are added or
-// removed). It answers the view's herd operations: changing the herd kind, counting and
-// setting the number of animals, and saving and loading herd files.
+// removed). It answers the view's herd operations: changing the herd kind and counting and
+// setting the number of animals; HerdFile saves and loads it.
 //
 // The viewer core holds one; the frame renderer makes the renderers of its herds. Nothing here
 // touches GL. Owns the collection and shares the herds and the creator with whoever else holds
 // them.
 class HerdScene {
 public:
-    // Reads a skin file for the herd file reader, as the view opens any skin file: every skin
-    // of the file, finest first, and its directory. Throws what the skin readers throw.
-    using SkinFileLoader = std::function<SkinFile(const std::string& path)>;
-
     // An empty scene with the start-up creator ("Round") and an OS-seeded generator.
     HerdScene();
     // The same with the given generator (reproducible picks in tests).
@@ -65,16 +60,6 @@ public:
     void removeRandomAnimal();
     // Passes the time to every herd.
     void setFrame(int frame, bool moving);
-
-    // Writes the herd file. Throws IOException when a herd cannot be stored in the format or
-    // the file cannot be written; an existing file is replaced only by a complete new one.
-    void saveHerd(const std::string& path) const;
-    // Replaces the scene by the herd file's herds, reading skins through the loader. Throws
-    // HerdFileException for an unreadable or malformed herd file, and what the loader throws
-    // for a skin file that cannot be read; either way the herds made before stay.
-    void loadHerd(const std::string& path, const SkinFileLoader& loader);
-    // The same from an open stream; path names the file in messages.
-    void loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
 
     const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
     // The directory of the skin file the index-th herd was made from (its textures are named

@@ -6,6 +6,7 @@
 #include "foundation/Vector2f.h"
 #include "foundation/Vector3d.h"
 #include "foundation/Vector3f.h"
+#include "skin/BoneInfluence.h"
 #include "skin/SkinningKernel.h"
 
 #include <cstdint>
@@ -20,12 +21,6 @@ class ObjFile;
 class BinaryRecordReader;
 class TextSkinReader;
 class TextSkinParser;
-
-// One bone's pull on a vertex. The index is 0-based into the skin's bones.
-struct BoneInfluence {
-    std::int32_t bone = 0;
-    float weight = 0.0f;
-};
 
 // Three vertex indices in winding order.
 struct Triangle {

@@ -6,6 +6,7 @@
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "herd/HerdBounds.h"
+#include "herd/HerdFile.h"
 #include "render/ViewSettings.h"
 #include "skin/BinarySkinLoader.h"
 #include "skin/FileDispatch.h"
@@ -138,12 +139,12 @@ std::shared_ptr<HierarchicalHerd> ViewerCore::loadTextSkin(const std::string& pa
 
 void ViewerCore::loadHerd(const std::string& path)
 {
-    m_scene.loadHerd(path, loadSkinFileByName);
+    HerdFile::load(m_scene, path, loadSkinFileByName);
 }
 
 void ViewerCore::saveHerd(const std::string& path) const
 {
-    m_scene.saveHerd(path);
+    HerdFile::write(m_scene, path);
 }
 
 void ViewerCore::loadCameraKeys(const std::string& path)

@@ -33,7 +33,7 @@ void writeFile(const std::string& path, const std::string& text)
     std::ofstream(path) << text;
 }
 
-HerdScene::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
+HerdFile::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
 {
     return [opened](const std::string& path) {
         if (opened) opened->push_back(path);
@@ -49,12 +49,12 @@ std::string translationEntries(float x, float z)
     return out.str();
 }
 
-// The message loadHerd throws for the text, read as a file named "h.herd".
+// The message HerdFile::load throws for the text, read as a file named "h.herd".
 std::string loadError(const std::string& text, HerdScene& scene, const std::string& skinPath)
 {
     std::istringstream in(text);
     try {
-        scene.loadHerd(in, "h.herd", [&](const std::string& path) {
+        HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
             return loadBinarySkinFile(path == "cow.bin" ? skinPath : path);
         });
     } catch (const HerdFileException& e) {
@@ -106,12 +106,12 @@ TEST_F(HerdFileTest, RoundTripAtTimeZero)
     HerdScene saved(RandomGenerator(1));
     fill(saved, 60);
     const std::string path = m_dir.file("scene.herd");
-    saved.saveHerd(path);
+    HerdFile::write(saved, path);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
     HerdScene loaded(RandomGenerator(2));
     std::vector<std::string> opened;
-    EXPECT_NO_THROW(loaded.loadHerd(path, binaryLoader(&opened)));
+    EXPECT_NO_THROW(HerdFile::load(loaded, path, binaryLoader(&opened)));
     EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
     ASSERT_EQ(loaded.herds().size(), 2u);
     EXPECT_EQ(loaded.herds()[0]->levelCount(), 2u);
@@ -127,10 +127,10 @@ TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
     fill(saved, 40);
     saved.setFrame(37, true);
     const std::string path = m_dir.file("later.herd");
-    saved.saveHerd(path);
+    HerdFile::write(saved, path);
 
     HerdScene loaded(RandomGenerator(4));
-    EXPECT_NO_THROW(loaded.loadHerd(path, binaryLoader()));
+    EXPECT_NO_THROW(HerdFile::load(loaded, path, binaryLoader()));
     ASSERT_EQ(loaded.herds().size(), 2u);
     // Loaded at time 0 and standing still, the animals show the saved frames and places.
     for (int h = 0; h < 2; ++h) expectSameInstances(*saved.herds()[h], *loaded.herds()[h]);
@@ -154,7 +154,7 @@ TEST_F(HerdFileTest, WritesOffsetTwoSpacesAndSixteenNumbersAtEightDigits)
     gaussian->addInstance(5, placement);
     gaussian->addInstance(31, Matrix4f::translation({1e-9f, 0.0f, 12345678.9f}));
     const std::string path = m_dir.file("format.herd");
-    scene.saveHerd(path);
+    HerdFile::write(scene, path);
     EXPECT_EQ(readFile(path), m_cows + "\n5  1 0 0 0.12345679 0 1 0 0 0 0 1 -3 0 0 0 1\n" +
                                   "1  1 0 0 9.9999997e-10 0 1 0 0 0 0 1 12345679 0 0 0 1\n");
 }
@@ -168,10 +168,10 @@ TEST_F(HerdFileTest, SkinPathsStartingWithADigitReadBack)
     const SkinFile file = loadBinarySkinFile("2cows.bin");
     scene.addSkin(file.skins, file.directory);
     scene.setAnimalCount(3);
-    scene.saveHerd("digits.herd");
+    HerdFile::write(scene, "digits.herd");
     const std::string text = readFile("digits.herd");
     HerdScene loaded(RandomGenerator(7));
-    EXPECT_NO_THROW(loaded.loadHerd("digits.herd", binaryLoader()));
+    EXPECT_NO_THROW(HerdFile::load(loaded, "digits.herd", binaryLoader()));
     std::filesystem::current_path(oldDirectory);
     EXPECT_EQ(text.substr(0, 12), "./2cows.bin\n");
     ASSERT_EQ(loaded.herds().size(), 1u);
@@ -187,7 +187,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
         scene.setHerdCreator(std::make_shared<LineHerdCreator>(3.0));
         fill(scene, 4);
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL() << "a band herd was saved";
         } catch (const IOException& e) {
             EXPECT_EQ(e.message(), "Cannot save the herd of skin '" + m_cows + "' in '" + path +
@@ -199,7 +199,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
         HerdScene scene(RandomGenerator(9));
         scene.addSkin({herdtest::animalSkin("memory")}, "");
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL() << "a skin without a file was saved";
         } catch (const IOException& e) {
             EXPECT_EQ(e.message(), "Cannot save the herd of skin 'memory' in '" + path +
@@ -216,7 +216,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
     {
         const std::string path = m_dir.file("missing/dir/out.herd");
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL();
         } catch (const IOException& e) {
             EXPECT_EQ(e.message(), "Unable to open file '" + path + "' for writing.\n");
@@ -228,7 +228,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
         const std::string path = m_dir.file("taken");
         std::filesystem::create_directory(path);
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL();
         } catch (const IOException& e) {
             EXPECT_EQ(e.message().rfind("Error writing file '" + path + "': ", 0), 0u) << e.message();
@@ -238,7 +238,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
     }
     for (const std::string& path : {m_dir.file("missing.herd"), m_dir.path().string()}) {
         try {
-            scene.loadHerd(path, binaryLoader());
+            HerdFile::load(scene, path, binaryLoader());
             FAIL();
         } catch (const HerdFileException& e) {
             EXPECT_EQ(e.message(), "Unable to open file '" + path + "' for reading.\n");
@@ -301,7 +301,7 @@ TEST_F(HerdFileTest, NumbersTakeTheLineGrammarsForms)
     HerdScene scene(RandomGenerator(13));
     std::istringstream in("cow.bin\r\n"
                           "12\t+1. 0 0 .5 -0 1 0 0 0 0 1e+0 -2.5E-1 0 0 0 1   trailing words are ignored\r\n");
-    EXPECT_NO_THROW(scene.loadHerd(in, "h.herd", [&](const std::string& path) {
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
         EXPECT_EQ(path, "cow.bin") << "trailing white space (the CR too) is not part of the path";
         return loadBinarySkinFile(m_cows);
     }));
@@ -319,7 +319,7 @@ TEST_F(HerdFileTest, LeadingWhiteSpaceMakesASkinLine)
     std::vector<std::string> asked;
     std::string message = "(no error)";
     try {
-        scene.loadHerd(in, "h.herd", [&](const std::string& path) {
+        HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
             asked.push_back(path);
             return loadBinarySkinFile(path == "cow.bin" ? m_cows : path);
         });
@@ -340,14 +340,14 @@ TEST_F(HerdFileTest, AnOverlongLineIsCutAndEndsReading)
     std::string longLine = "3 " + translationEntries(4, 4);
     longLine.resize(HerdFile::kMaxLineLength + 50, ' ');
     std::istringstream in("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8) + "\n");
-    EXPECT_NO_THROW(scene.loadHerd(in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
     EXPECT_EQ(scene.totalAnimalCount(), 1u);
     {
         // Exactly the longest line is an ordinary line.
         HerdScene exact(RandomGenerator(16));
         longLine.resize(HerdFile::kMaxLineLength);
         std::istringstream in2("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8));
-        EXPECT_NO_THROW(exact.loadHerd(in2, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
+        EXPECT_NO_THROW(HerdFile::load(exact, in2, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
         EXPECT_EQ(exact.totalAnimalCount(), 2u) << "a last line without a line feed counts too";
     }
 }
@@ -360,7 +360,7 @@ TEST_F(HerdFileTest, LoadedAnimalsAreAvoidedByNewOnes)
         for (int j = 0; j < 5; ++j) text += "0 " + translationEntries(2.5f * (i - 2), 1.2f * (j - 2)) + "\n";
     HerdScene scene(RandomGenerator(17));
     std::istringstream in(text);
-    EXPECT_NO_THROW(scene.loadHerd(in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
     const auto herd = scene.herds()[0];
     EXPECT_FALSE(std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd())->isStale());
     scene.setAnimalCount(45);
