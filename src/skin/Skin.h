@@ -139,6 +139,8 @@ private:
     Skin() = default;
     Skin(BinaryRecordReader& reader, int nestingDepth);
     void readRecord(BinaryRecordReader& reader, int nestingDepth);
+    // The consistency checks every reader's skin passes (SkinValidation.cpp); throws
+    // CreationException naming what does not fit.
     void validate() const;
     void finishInfluences(std::vector<std::uint32_t> counts);
 

@@ -316,11 +316,12 @@ TEST(TextSkin, FileLevelErrors)
     EXPECT_EQ(fixture.error(kHeader + "*BONEANIMATION, NFRAMES=1, BONEINDEX=0\n" + kIdentityFrame +
                             "*VERTEXWEIGHTS, NVERTICES=5\n2 3 1\n"),
               "Vertex 2 is influenced by bone 3 but the skin has 1 bones.");
-    // Coefficients for fewer frames than the animation has.
+    // Coefficients for fewer frames than the animation has: the skin's own check, worded as
+    // for binary skins.
     EXPECT_EQ(fixture.error(kHeader + twoBones() + "*DISPLACEMENTBASIS\n1\n*DISPLACEMENTCOORDS, NFRAMES=1\n1\n"),
-              "The displacement coordinates have 1 frames but the animation has 2 frames.");
+              "The displacement coordinates are 1 x 1 but the animation has 2 frames and the basis 1 vectors.");
     EXPECT_EQ(fixture.error(kHeader + twoBones() + "*NORMALBASIS\n1\n"),
-              "The normal coordinates have 0 frames but the animation has 2 frames.");
+              "The normal coordinates are 0 x 0 but the animation has 2 frames and the basis 1 vectors.");
     // A long line is refused rather than cut.
     EXPECT_NE(fixture.error(kHeader + "*VERTEXWEIGHTS, NVERTICES=5\n0" + std::string(1000000, ' ') + "\n")
                   .find("is longer than 999999 characters"),
