@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 
@@ -31,6 +32,14 @@ std::string readFile(const std::string& path)
 void writeFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path) << text;
+}
+
+// The names in a directory: a writer leaves no temporary file beside its target.
+std::set<std::string> entries(const std::filesystem::path& directory)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 HerdScene::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
@@ -108,7 +117,7 @@ TEST_F(HerdFileTest, RoundTripAtTimeZero)
     fill(saved, 60);
     const std::string path = m_dir.file("scene.herd");
     saved.saveHerd(path);
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "scene.herd"}));
 
     HerdScene loaded(RandomGenerator(2));
     std::vector<std::string> opened;
@@ -237,7 +246,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
             EXPECT_EQ(e.message().rfind("Error writing file '" + path + "': ", 0), 0u) << e.message();
         }
         EXPECT_TRUE(std::filesystem::is_directory(path));
-        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+        EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "taken"}));
     }
     for (const std::string& path : {m_dir.file("missing.herd"), m_dir.path().string()}) {
         try {
