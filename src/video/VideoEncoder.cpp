@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -109,6 +110,25 @@ struct OutputFree {
     }
 };
 
+// A frame of format and size with its buffers cleared: the converter reads, and the encoders
+// read, a little past the last pixel of a row, and bytes left as malloc gave them would make
+// the video depend on what the memory held before. Null when out of memory.
+AVFrame* newClearedFrame(AVPixelFormat format, int width, int height)
+{
+    AVFrame* frame = av_frame_alloc();
+    if (!frame) return nullptr;
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame, 0) < 0) {
+        av_frame_free(&frame);
+        return nullptr;
+    }
+    for (AVBufferRef* buffer : frame->buf)
+        if (buffer) std::memset(buffer->data, 0, buffer->size);
+    return frame;
+}
+
 } // namespace
 
 struct VideoEncoder::Impl {
@@ -127,7 +147,9 @@ struct VideoEncoder::Impl {
     AVStream* stream = nullptr; // owned by output
     std::unique_ptr<AVFrame, FrameFree> picture;
     std::unique_ptr<AVPacket, PacketFree> packet;
+    // Per pixel layout: the converter and a padded copy of the caller's rows it reads from.
     std::unique_ptr<SwsContext, ScaleFree> converters[2];
+    std::unique_ptr<AVFrame, FrameFree> staging[2];
 
     ~Impl() { discard(); }
 
@@ -151,8 +173,10 @@ struct VideoEncoder::Impl {
     // Frees the encoder and removes the temporary file (no-op once the file was renamed).
     void discard()
     {
-        converters[0].reset();
-        converters[1].reset();
+        for (int i = 0; i < 2; ++i) {
+            converters[i].reset();
+            staging[i].reset();
+        }
         picture.reset();
         packet.reset();
         codec.reset();
@@ -223,14 +247,9 @@ void VideoEncoder::Impl::open(int width, int height, double framesPerSecond)
     av_dict_free(&rawOptions);
     if (code < 0) failCall("writing the " + format.muxerName + " header", code);
 
-    picture.reset(av_frame_alloc());
+    picture.reset(newClearedFrame(AV_PIX_FMT_YUV420P, size.width, size.height));
     packet.reset(av_packet_alloc());
     if (!picture || !packet) fail("out of memory");
-    picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = size.width;
-    picture->height = size.height;
-    code = av_frame_get_buffer(picture.get(), 0);
-    if (code < 0) failCall("allocating a frame", code);
 }
 
 void VideoEncoder::Impl::openCodec()
@@ -274,12 +293,12 @@ void VideoEncoder::Impl::openCodec()
 void VideoEncoder::Impl::convert(const unsigned char* topRow, std::ptrdiff_t rowBytes, PixelLayout layout)
 {
     const int index = layout == PixelLayout::Rgb ? 0 : 1;
+    const AVPixelFormat pixelFormat = layout == PixelLayout::Rgb ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_RGBA;
     if (!converters[index]) {
         // Bit-exact, accurately rounded conversion: the processor's vector units must not
         // change a single pixel of the video.
-        converters[index].reset(sws_getContext(size.width, size.height,
-                                               layout == PixelLayout::Rgb ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_RGBA,
-                                               size.width, size.height, AV_PIX_FMT_YUV420P,
+        converters[index].reset(sws_getContext(size.width, size.height, pixelFormat, size.width, size.height,
+                                               AV_PIX_FMT_YUV420P,
                                                SWS_BILINEAR | SWS_ACCURATE_RND | SWS_BITEXACT | SWS_FULL_CHR_H_INP,
                                                nullptr, nullptr, nullptr));
         if (!converters[index]) fail("the colour converter could not be set up");
@@ -287,12 +306,23 @@ void VideoEncoder::Impl::convert(const unsigned char* topRow, std::ptrdiff_t row
         // Source: full-range RGB; destination: BT.709 in limited range (16 … 235).
         if (sws_setColorspaceDetails(converters[index].get(), bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16) < 0)
             fail("the colour converter does not take BT.709");
+        staging[index].reset(newClearedFrame(pixelFormat, size.width, size.height));
+        if (!staging[index]) fail("out of memory");
     }
-    int code = av_frame_make_writable(picture.get());
-    if (code < 0) failCall("preparing a frame", code);
-    const uint8_t* const sources[4] = {topRow, nullptr, nullptr, nullptr};
-    const int strides[4] = {static_cast<int>(rowBytes), 0, 0, 0};
-    sws_scale(converters[index].get(), sources, strides, 0, size.height, picture->data, picture->linesize);
+    // The converter's vector loads read up to 16 bytes past the last pixel of a row: the
+    // caller's rows are copied into a padded frame first, so it never reads beyond the
+    // caller's buffer (a picture at the end of a page would crash it).
+    AVFrame& rows = *staging[index];
+    const std::size_t rowLength = static_cast<std::size_t>(size.width) * (layout == PixelLayout::Rgb ? 3 : 4);
+    for (int y = 0; y < size.height; ++y)
+        std::memcpy(rows.data[0] + static_cast<std::ptrdiff_t>(y) * rows.linesize[0], topRow + y * rowBytes, rowLength);
+
+    // An encoder that still holds the last frame gets to keep it; this one gets a new buffer.
+    if (!av_frame_is_writable(picture.get())) {
+        picture.reset(newClearedFrame(AV_PIX_FMT_YUV420P, size.width, size.height));
+        if (!picture) fail("out of memory");
+    }
+    sws_scale(converters[index].get(), rows.data, rows.linesize, 0, size.height, picture->data, picture->linesize);
 }
 
 // Hands frame to the encoder (nullptr flushes it) and writes every packet it gives back.

@@ -106,11 +106,11 @@ TEST(VideoEncoder, ExportsDecodeToTheFramesGiven)
     }
     // The index precedes the frames, so a player can start before the whole file is there.
     const auto boxes = mp4TopLevelBoxes(directory.file("herd.mp4"));
-    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
-    const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
-    ASSERT_NE(moov, boxes.end());
-    ASSERT_NE(mdat, boxes.end());
-    EXPECT_LT(moov, mdat);
+    const auto position = [&](const char* name) { return std::find(boxes.begin(), boxes.end(), name) - boxes.begin(); };
+    const std::ptrdiff_t boxCount = boxes.size();
+    EXPECT_LT(position("moov"), boxCount);
+    EXPECT_LT(position("moov"), position("mdat"));
+    EXPECT_LT(position("mdat"), boxCount);
 }
 
 // Rows handed in as RGBA or bottom-up (as OpenGL reads them back) encode to the very bytes of
