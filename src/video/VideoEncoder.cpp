@@ -202,9 +202,9 @@ void VideoEncoder::Impl::open(int width, int height, double framesPerSecond)
     const auto known = videoFormatForPath(path);
     if (!known) fail("the extension is not " + knownVideoExtensions());
     format = *known;
-    if (width < 1 || height < 1 || width > kMaxVideoSide || height > kMaxVideoSide)
+    if (width < 1 || height < 1 || width > format.maxSide || height > format.maxSide)
         fail(std::to_string(width) + " x " + std::to_string(height) + " pixels is not a size from 1 x 1 to " +
-             std::to_string(kMaxVideoSide) + " x " + std::to_string(kMaxVideoSide));
+             std::to_string(format.maxSide) + " x " + std::to_string(format.maxSide) + " for " + format.codecLabel);
     if (!std::isfinite(framesPerSecond) || framesPerSecond <= 0 || framesPerSecond > 1000)
         fail("the frame rate " + decimal(framesPerSecond) + " is not above 0 and at most 1000 frames per second");
     std::error_code error;
@@ -324,7 +324,8 @@ void VideoEncoder::Impl::convert(const unsigned char* topRow, std::ptrdiff_t row
         picture.reset(newClearedFrame(AV_PIX_FMT_YUV420P, size.width, size.height));
         if (!picture) fail("out of memory");
     }
-    sws_scale(converters[index].get(), rows.data, rows.linesize, 0, size.height, picture->data, picture->linesize);
+    if (sws_scale(converters[index].get(), rows.data, rows.linesize, 0, size.height, picture->data, picture->linesize) < 0)
+        fail("the colour converter failed on frame " + std::to_string(frames));
 }
 
 // Hands frame to the encoder (nullptr flushes it) and writes every packet it gives back.

@@ -26,7 +26,7 @@ public:
         Rgba, // 4 bytes a pixel: red, green, blue, alpha (alpha is ignored)
     };
 
-    // Opens the encoder for frames of width x height (each 1 … kMaxVideoSide) at
+    // Opens the encoder for frames of width x height (each 1 … format().maxSide) at
     // framesPerSecond (more than 0, at most 1000). The video's own size may differ (see
     // width(), height(), sizeNote()). Throws IOException for an unknown extension, a size or
     // rate out of range, a path that is a directory or a temporary file that cannot be made.

@@ -9,9 +9,9 @@ std::optional<VideoFormat> videoFormatForPath(const std::string& path)
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".mp4") return VideoFormat{extension, "mp4", "libx264", "H.264", true};
-    if (extension == ".mkv") return VideoFormat{extension, "matroska", "libx264", "H.264", true};
-    if (extension == ".webm") return VideoFormat{extension, "webm", "libvpx-vp9", "VP9", false};
+    if (extension == ".mp4") return VideoFormat{extension, "mp4", "libx264", "H.264", true, 8192};
+    if (extension == ".mkv") return VideoFormat{extension, "matroska", "libx264", "H.264", true, 8192};
+    if (extension == ".webm") return VideoFormat{extension, "webm", "libvpx-vp9", "VP9", false, 4096};
     return std::nullopt;
 }
 

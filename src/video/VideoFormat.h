@@ -11,6 +11,9 @@ struct VideoFormat {
     std::string encoderName;   // FFmpeg's name of the encoder: "libx264"
     std::string codecLabel;    // for messages: "H.264"
     bool needsEvenSides = false; // 4:2:0 chroma with whole chroma samples (H.264)
+    // Largest width and height: a frame and the encoder's look-ahead stay within about two
+    // gigabytes (libvpx holds some 25 frames ahead, so VP9 gets half the side of H.264).
+    int maxSide = 0;
 };
 
 // The format for path's extension, compared without regard to case: ".mp4" (H.264 in MP4),
@@ -19,10 +22,6 @@ std::optional<VideoFormat> videoFormatForPath(const std::string& path);
 
 // "'.mp4', '.mkv' or '.webm'": the extensions videoFormatForPath knows, for messages.
 std::string knownVideoExtensions();
-
-// Largest width and height a video may have: a frame and the encoder's look-ahead stay within
-// a few hundred megabytes.
-constexpr int kMaxVideoSide = 8192;
 
 // A frame size after rounding to what a format's codec needs, with a sentence for the user
 // when it differs from the size asked for.
@@ -33,6 +32,6 @@ struct VideoSize {
     std::string note; // empty unless adjusted
 };
 
-// Rounds width and height (each 1 … kMaxVideoSide) to what format takes: odd sides down to
+// Rounds width and height (each 1 … format.maxSide) to what format takes: odd sides down to
 // the even number below (1 up to 2) for H.264; VP9 takes any size.
 VideoSize adjustVideoSize(const VideoFormat& format, int width, int height);

@@ -222,7 +222,7 @@ TEST(VideoEncoder, OddSizesAreRoundedToWhatTheCodecTakes)
         int width, height;
         int expectedWidth, expectedHeight;
     };
-    for (const Case& c : {Case{"odd.mp4", 321, 241, 320, 240}, Case{"odd.MKV", 320, 239, 320, 238},
+    for (const Case& c : {Case{"take:2 odd.mp4", 321, 241, 320, 240}, Case{"odd.MKV", 320, 239, 320, 238},
                           Case{"tiny.mp4", 1, 3, 2, 2}, Case{"odd.webm", 321, 241, 321, 241}}) {
         SCOPED_TRACE(c.name);
         const std::string path = directory.file(c.name);
@@ -261,7 +261,7 @@ TEST(VideoEncoder, OddSizesAreRoundedToWhatTheCodecTakes)
         }
     }
     EXPECT_EQ(directoryListing(directory.path()),
-              (std::vector<std::string>{"odd.MKV", "odd.mp4", "odd.webm", "tiny.mp4"}));
+              (std::vector<std::string>{"odd.MKV", "odd.webm", "take:2 odd.mp4", "tiny.mp4"}));
 }
 
 // Cancelling, destroying the encoder unfinished, a failure while encoding and finishing without
@@ -373,10 +373,15 @@ TEST(VideoEncoder, UnwritablePathsReportTheFile)
     EXPECT_EQ(ioFailure([&] { VideoEncoder(avi, 320, 240, 30); }),
               "Unable to write video '" + avi + "': the extension is not '.mp4', '.mkv' or '.webm'.");
     const std::string path = directory.file("herd.webm");
+    const std::string mp4 = directory.file("herd.mp4");
     EXPECT_EQ(ioFailure([&] { VideoEncoder(path, 0, 240, 30); }),
-              "Unable to write video '" + path + "': 0 x 240 pixels is not a size from 1 x 1 to 8192 x 8192.");
-    EXPECT_EQ(ioFailure([&] { VideoEncoder(path, 320, 8193, 30); }),
-              "Unable to write video '" + path + "': 320 x 8193 pixels is not a size from 1 x 1 to 8192 x 8192.");
+              "Unable to write video '" + path + "': 0 x 240 pixels is not a size from 1 x 1 to 4096 x 4096 for VP9.");
+    EXPECT_EQ(ioFailure([&] { VideoEncoder(path, 4097, 240, 30); }),
+              "Unable to write video '" + path + "': 4097 x 240 pixels is not a size from 1 x 1 to 4096 x 4096 for VP9.");
+    EXPECT_EQ(ioFailure([&] { VideoEncoder(mp4, 320, 8193, 30); }),
+              "Unable to write video '" + mp4 + "': 320 x 8193 pixels is not a size from 1 x 1 to 8192 x 8192 for H.264.");
+    EXPECT_EQ(ioFailure([&] { VideoEncoder(mp4, 320, -2, 30); }),
+              "Unable to write video '" + mp4 + "': 320 x -2 pixels is not a size from 1 x 1 to 8192 x 8192 for H.264.");
     for (double rate : {0.0, -5.0, 1000.5, double(NAN), double(INFINITY)})
         EXPECT_NE(ioFailure([&] { VideoEncoder(path, 320, 240, rate); })
                       .find("is not above 0 and at most 1000 frames per second."),
