@@ -91,6 +91,13 @@ std::string decimal(double value)
     return text;
 }
 
+// The name of an option FFmpeg left in the dictionary (did not know), or "".
+std::string firstKey(const AVDictionary* options)
+{
+    const AVDictionaryEntry* entry = av_dict_get(options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+    return entry ? entry->key : "";
+}
+
 struct CodecContextFree {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -246,8 +253,10 @@ void VideoEncoder::Impl::open(int width, int height, double framesPerSecond)
     // file that is still arriving over the network.
     if (format.muxerName == "mp4") av_dict_set(&rawOptions, "movflags", "+faststart", 0);
     code = avformat_write_header(output.get(), &rawOptions);
+    const std::string unknown = firstKey(rawOptions);
     av_dict_free(&rawOptions);
     if (code < 0) failCall("writing the " + format.muxerName + " header", code);
+    if (!unknown.empty()) fail("the " + format.muxerName + " muxer has no option '" + unknown + "'");
 
     picture.reset(newClearedFrame(AV_PIX_FMT_YUV420P, size.width, size.height));
     packet.reset(av_packet_alloc());
@@ -288,8 +297,12 @@ void VideoEncoder::Impl::openCodec()
         av_dict_set(&rawOptions, "row-mt", "0", 0);
     }
     const int code = avcodec_open2(codec.get(), encoder, &rawOptions);
+    const std::string unknown = firstKey(rawOptions);
     av_dict_free(&rawOptions);
     if (code < 0) failCall("opening the " + format.codecLabel + " encoder", code);
+    // An option left over is one this FFmpeg's encoder does not know: the video would silently
+    // miss its quality or speed setting.
+    if (!unknown.empty()) fail("the " + format.encoderName + " encoder has no option '" + unknown + "'");
 }
 
 void VideoEncoder::Impl::convert(const unsigned char* topRow, std::ptrdiff_t rowBytes, PixelLayout layout)
