@@ -390,20 +390,3 @@ TEST(VideoEncoder, UnwritablePathsReportTheFile)
     EXPECT_EQ(directoryListing(directory.path()), std::vector<std::string>{"folder.mkv"});
     EXPECT_TRUE(fs::is_empty(folder));
 }
-
-// The extension decides the format whatever its case; other names have none.
-TEST(VideoFormat, ExtensionsPickContainerAndCodec)
-{
-    for (const char* name : {"a.mp4", "b/c.MP4", "clip.final.Mp4"}) {
-        const auto format = videoFormatForPath(name);
-        ASSERT_TRUE(format) << name;
-        EXPECT_EQ(format->muxerName, "mp4");
-        EXPECT_EQ(format->encoderName, "libx264");
-    }
-    EXPECT_EQ(videoFormatForPath("a.MKV")->muxerName, "matroska");
-    EXPECT_EQ(videoFormatForPath("a.mkv")->encoderName, "libx264");
-    EXPECT_EQ(videoFormatForPath("a.WebM")->muxerName, "webm");
-    EXPECT_EQ(videoFormatForPath("a.webm")->encoderName, "libvpx-vp9");
-    for (const char* name : {"a.avi", "mp4", "a.mp4.partial", "a.", "", "dir.mp4/clip"})
-        EXPECT_FALSE(videoFormatForPath(name)) << name;
-}
