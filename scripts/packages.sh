@@ -13,6 +13,7 @@ FLEXHERD_PACKAGES=(
   libmeshoptimizer-dev assimp-testmodels
   libstb-dev
   libtinyobjloader-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 
 # Installs the missing packages when run as root; otherwise prints the one command to run.
