@@ -1,6 +1,6 @@
-#include "ImageWriter.h"
+#include "bake/ImageWriter.h"
 
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 
 #include "foundation/Exception.h"
 

@@ -1,4 +1,4 @@
-#include "ShadowBlob.h"
+#include "bake/ShadowBlob.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +14,8 @@ double smoothStep(double x)
 
 } // namespace
 
-ShadowBlob::ShadowBlob(const BodyPlan& plan, const Skeleton& skeleton, const WalkCycle& walk)
-    : m_plan(plan), m_skeleton(skeleton), m_walk(walk)
+ShadowBlob::ShadowBlob(std::string name, double centreX, double radiusX, double radiusZ, std::vector<ShadowBone> bones)
+    : m_name(std::move(name)), m_centreX(centreX), m_radiusX(radiusX), m_radiusZ(radiusZ), m_bones(std::move(bones))
 {
 }
 
@@ -34,13 +34,13 @@ RigidTransform ShadowBlob::flattened(const RigidTransform& pose, const Vector3d&
 SkinRecord ShadowBlob::record() const
 {
     SkinRecord r;
-    r.name = m_plan.name + "Shadow";
-    // Half the body plus a margin lengthwise; across, the body and the splay of the legs.
-    const double centreX = 0.5 * (m_plan.torsoRearX + m_plan.torsoFrontX);
-    const double radiusX = 0.5 * (m_plan.torsoFrontX - m_plan.torsoRearX) + 0.25;
-    const double radiusZ = m_plan.torsoHalfWidth + 0.3;
-    const double pelvisX = m_skeleton.bone(BoneIndex::Pelvis).pivot.x;
-    const double chestX = m_skeleton.bone(BoneIndex::Chest).pivot.x;
+    r.name = m_name;
+    const double centreX = m_centreX;
+    const double radiusX = m_radiusX;
+    const double radiusZ = m_radiusZ;
+    const bool blended = m_bones.size() > 1;
+    const double pelvisX = m_bones.front().pivot.x;
+    const double chestX = blended ? m_bones[1].pivot.x : pelvisX;
 
     auto addVertex = [&](double ring, double angle) {
         // Rings run from the rim (ring = 1) inwards, so vertex 0 is on the rim.
@@ -51,7 +51,7 @@ SkinRecord ShadowBlob::record() const
         r.textureCoordinates.push_back({float(0.5 + 0.5 * ring * c), float(0.5 + 0.5 * ring * s)});
         r.vertexColors.push_back(kGroundColour);
         r.meanLighting.push_back(float(kCentreLighting + (1.0 - kCentreLighting) * smoothStep(ring)));
-        const float chest = float(smoothStep((p.x - pelvisX) / (chestX - pelvisX)));
+        const float chest = blended ? float(smoothStep((p.x - pelvisX) / (chestX - pelvisX))) : 0.0f;
         std::vector<BoneInfluence> influences;
         if (chest < 1.0f) influences.push_back({0, 1.0f - chest});
         if (chest > 0.0f) influences.push_back({1, chest});
@@ -72,13 +72,11 @@ SkinRecord ShadowBlob::record() const
         }
     for (int k = 0; k < kSegments; ++k) r.triangles.push_back(Triangle{{at(kRings - 1, k), at(kRings - 1, k + 1), centre}});
 
-    const int frames = m_walk.frameCount();
-    r.bones.resize(2);
-    const int sources[2] = {BoneIndex::Pelvis, BoneIndex::Chest};
-    for (int b = 0; b < 2; ++b)
-        for (int f = 0; f < frames; ++f)
-            r.bones[static_cast<std::size_t>(b)].push_back(
-                flattened(m_walk.pose(f, sources[b]), m_skeleton.bone(sources[b]).pivot).toAffine());
+    const std::size_t frames = m_bones.front().poses.size();
+    const std::size_t boneCount = blended ? 2 : 1;
+    r.bones.resize(boneCount);
+    for (std::size_t b = 0; b < boneCount; ++b)
+        for (std::size_t f = 0; f < frames; ++f) r.bones[b].push_back(flattened(m_bones[b].poses[f], m_bones[b].pivot).toAffine());
 
     for (const Vector3f& p : r.positions) r.boundingBox.grow(p);
     r.lightingBasis.resize(static_cast<unsigned>(r.positions.size()), 0);

@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 
 #include "foundation/Exception.h"
 

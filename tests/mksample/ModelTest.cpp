@@ -1,8 +1,8 @@
 // The parametric animal, its walk, its shadow disc and the atomic file writes.
 #include "AnimalBuilder.h"
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 #include "QuadrupedModel.h"
-#include "ShadowBlob.h"
+#include "bake/ShadowBlob.h"
 #include "WalkCycle.h"
 
 #include "foundation/Exception.h"
