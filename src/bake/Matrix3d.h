@@ -66,3 +66,20 @@ inline Matrix3d toMatrix3d(const Matrix3f& m)
 {
     return {{{m(0, 0), m(0, 1), m(0, 2)}, {m(1, 0), m(1, 1), m(1, 2)}, {m(2, 0), m(2, 1), m(2, 2)}}};
 }
+
+// An affine map p' = linear p + translation in double: node and bone transforms while a
+// model is read and placed.
+struct Affine3d {
+    Matrix3d linear = identityMatrix3d();
+    Vector3d translation;
+
+    Vector3d apply(const Vector3d& p) const { return multiply(linear, p) + translation; }
+    // (a * b)(p) = a(b(p)).
+    Affine3d operator*(const Affine3d& b) const { return {multiply(linear, b.linear), apply(b.translation)}; }
+    // The caller guards against a singular linear part.
+    Affine3d inverse() const
+    {
+        const Matrix3d undo = ::inverse(linear);
+        return {undo, -multiply(undo, translation)};
+    }
+};

@@ -14,8 +14,10 @@ double smoothStep(double x)
 
 } // namespace
 
-ShadowBlob::ShadowBlob(std::string name, double centreX, double radiusX, double radiusZ, std::vector<ShadowBone> bones)
-    : m_name(std::move(name)), m_centreX(centreX), m_radiusX(radiusX), m_radiusZ(radiusZ), m_bones(std::move(bones))
+ShadowBlob::ShadowBlob(std::string name, double centreX, double radiusX, double radiusZ, std::vector<ShadowBone> bones,
+                       Angles angles)
+    : m_name(std::move(name)), m_centreX(centreX), m_radiusX(radiusX), m_radiusZ(radiusZ), m_bones(std::move(bones)),
+      m_angles(angles)
 {
 }
 
@@ -26,6 +28,22 @@ RigidTransform ShadowBlob::flattened(const RigidTransform& pose, const Vector3d&
     // A turn by yaw about +y takes +x to (cos yaw, 0, -sin yaw).
     const double yaw = std::atan2(-forward.z, forward.x);
     const Quaternion turn = Quaternion::fromAxisAngle({0, 1, 0}, yaw);
+    const Vector3d from{pivot.x, 0.0, pivot.z};
+    const Vector3d to{moved.x, 0.0, moved.z};
+    return {turn, to - turn.rotate(from)};
+}
+
+RigidTransform ShadowBlob::flattenedExactly(const RigidTransform& pose, const Vector3d& pivot)
+{
+    const Vector3d moved = pose.apply(pivot);
+    const Vector3d forward = pose.applyToDirection({1, 0, 0});
+    // cos and sin of the yaw from the forward direction, then of half of it.
+    const double length = std::sqrt(forward.x * forward.x + forward.z * forward.z);
+    const double c = length > 0.0 ? forward.x / length : 1.0;
+    const double s = length > 0.0 ? -forward.z / length : 0.0;
+    const double halfCos = std::sqrt(std::max(0.0, 0.5 * (1.0 + c)));
+    const double halfSin = (s < 0.0 ? -1.0 : 1.0) * std::sqrt(std::max(0.0, 0.5 * (1.0 - c)));
+    const Quaternion turn{halfCos, 0.0, halfSin, 0.0};
     const Vector3d from{pivot.x, 0.0, pivot.z};
     const Vector3d to{moved.x, 0.0, moved.z};
     return {turn, to - turn.rotate(from)};
@@ -42,9 +60,30 @@ SkinRecord ShadowBlob::record() const
     const double pelvisX = m_bones.front().pivot.x;
     const double chestX = blended ? m_bones[1].pivot.x : pelvisX;
 
-    auto addVertex = [&](double ring, double angle) {
+    // The rim's directions: the library's cosines and sines, or steps of 15 degrees from the
+    // half-angle values of 30 degrees.
+    std::vector<double> cosines(kSegments), sines(kSegments);
+    if (m_angles == Angles::Library) {
+        for (int k = 0; k < kSegments; ++k) {
+            cosines[k] = std::cos(2.0 * std::numbers::pi * k / kSegments);
+            sines[k] = std::sin(2.0 * std::numbers::pi * k / kSegments);
+        }
+    } else {
+        static_assert(kSegments == 24, "the steps are 15 degrees");
+        const double cos30 = 0.5 * std::sqrt(3.0);
+        const double stepCos = std::sqrt(0.5 * (1.0 + cos30)), stepSin = std::sqrt(0.5 * (1.0 - cos30));
+        double c = 1.0, s = 0.0;
+        for (int k = 0; k < kSegments; ++k) {
+            cosines[k] = c;
+            sines[k] = s;
+            const double next = c * stepCos - s * stepSin;
+            s = s * stepCos + c * stepSin;
+            c = next;
+        }
+    }
+    auto addVertex = [&](double ring, int k) {
         // Rings run from the rim (ring = 1) inwards, so vertex 0 is on the rim.
-        const double c = std::cos(angle), s = std::sin(angle);
+        const double c = cosines[static_cast<std::size_t>(k)], s = sines[static_cast<std::size_t>(k)];
         const Vector3d p{centreX + radiusX * ring * c, kHeight, -radiusZ * ring * s};
         r.positions.push_back(p.toVector3f());
         r.normals.push_back({0, 1, 0});
@@ -59,8 +98,8 @@ SkinRecord ShadowBlob::record() const
     };
     for (int ring = 0; ring < kRings; ++ring)
         for (int k = 0; k < kSegments; ++k)
-            addVertex(1.0 - double(ring) / kRings, 2.0 * std::numbers::pi * k / kSegments);
-    addVertex(0.0, 0.0);
+            addVertex(1.0 - double(ring) / kRings, k);
+    addVertex(0.0, 0);
     const std::uint32_t centre = static_cast<std::uint32_t>(r.positions.size() - 1);
 
     // Counter-clockwise seen from above: the angle turns from +x towards -z.
@@ -76,7 +115,10 @@ SkinRecord ShadowBlob::record() const
     const std::size_t boneCount = blended ? 2 : 1;
     r.bones.resize(boneCount);
     for (std::size_t b = 0; b < boneCount; ++b)
-        for (std::size_t f = 0; f < frames; ++f) r.bones[b].push_back(flattened(m_bones[b].poses[f], m_bones[b].pivot).toAffine());
+        for (std::size_t f = 0; f < frames; ++f)
+            r.bones[b].push_back((m_angles == Angles::Library ? flattened(m_bones[b].poses[f], m_bones[b].pivot)
+                                                              : flattenedExactly(m_bones[b].poses[f], m_bones[b].pivot))
+                                     .toAffine());
 
     for (const Vector3f& p : r.positions) r.boundingBox.grow(p);
     r.lightingBasis.resize(static_cast<unsigned>(r.positions.size()), 0);

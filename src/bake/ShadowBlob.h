@@ -32,9 +32,15 @@ public:
     static constexpr double kCentreLighting = 0.45;
     static constexpr Vector3f kGroundColour{0.45f, 0.55f, 0.3f};
 
+    // How the disc's angles are turned into coordinates: with the maths library's sine,
+    // cosine and arc tangent (as the sample animals were made), or with square roots only,
+    // which gives the same bits on every processor (library versions may differ by processor).
+    enum class Angles { Library, SquareRoots };
+
     // A disc centred on (centreX, 0) with half-axes radiusX and radiusZ, following one or two
     // bones whose poses cover the same frames.
-    ShadowBlob(std::string name, double centreX, double radiusX, double radiusZ, std::vector<ShadowBone> bones);
+    ShadowBlob(std::string name, double centreX, double radiusX, double radiusZ, std::vector<ShadowBone> bones,
+               Angles angles = Angles::Library);
 
     // The disc as a complete skin record: no texture or corrections, lighting data with a
     // mean per vertex and an empty basis. Frame boxes are left to the skin reader to measure.
@@ -42,6 +48,8 @@ public:
 
     // A body bone's pose with everything but ground-plane motion removed.
     static RigidTransform flattened(const RigidTransform& pose, const Vector3d& pivot);
+    // The same turn found with square roots only (half-angle formulas).
+    static RigidTransform flattenedExactly(const RigidTransform& pose, const Vector3d& pivot);
 
 private:
     static constexpr int kRings = 8;
@@ -52,4 +60,5 @@ private:
     double m_radiusX;
     double m_radiusZ;
     std::vector<ShadowBone> m_bones;
+    Angles m_angles;
 };
