@@ -8,7 +8,7 @@
 
 Eigenskin::Eigenskin(const std::vector<Vector3d>& restPositions, const std::vector<Vector3d>& restNormals,
                      const std::vector<std::vector<BoneInfluence>>& influenceLists, const FramePoses& framePoses,
-                     int basisCount)
+                     int basisCount, unsigned threads)
 {
     const int frames = static_cast<int>(framePoses.size());
     const std::size_t vertices = restPositions.size();
@@ -63,7 +63,7 @@ Eigenskin::Eigenskin(const std::vector<Vector3d>& restPositions, const std::vect
                 normalColumn[3 * v + static_cast<std::size_t>(c)] = dn[c];
             }
         }
-    });
+    }, threads);
     compress(std::move(positionResiduals), static_cast<int>(rows), frames, basisCount, m_displacementBasis,
              m_displacementCoordinates);
     compress(std::move(normalResiduals), static_cast<int>(rows), frames, basisCount, m_normalBasis,

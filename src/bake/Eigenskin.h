@@ -22,9 +22,10 @@
 class Eigenskin {
 public:
     // Every vertex needs at least one influence, and poses[f] one pose per bone. Frames are
-    // skinned in parallel; the result does not depend on the number of threads.
+    // skinned on `threads` threads (0: one per processor); the result does not depend on it.
     Eigenskin(const std::vector<Vector3d>& positions, const std::vector<Vector3d>& normals,
-              const std::vector<std::vector<BoneInfluence>>& influences, const FramePoses& poses, int basisCount);
+              const std::vector<std::vector<BoneInfluence>>& influences, const FramePoses& poses, int basisCount,
+              unsigned threads = 0);
 
     const std::vector<std::vector<Vector3d>>& referencePositions() const { return m_referencePositions; }
     const std::vector<std::vector<Vector3d>>& referenceNormals() const { return m_referenceNormals; }

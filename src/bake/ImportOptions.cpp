@@ -73,6 +73,7 @@ std::vector<std::string> ImportOptions::arguments() const
     if (up) args.insert(args.end(), {"--up", up->text()});
     if (forward) args.insert(args.end(), {"--forward", forward->text()});
     if (scale) args.insert(args.end(), {"--scale", formatNumber(*scale)});
+    if (threads != 0) args.insert(args.end(), {"--threads", std::to_string(threads)});
     return args;
 }
 
@@ -104,6 +105,9 @@ bool parseImportOption(const std::vector<std::string>& args, std::size_t& i, Imp
     } else if (name == "--scale") {
         options.scale = positiveNumber(valueOf(args, i, "--scale needs a factor above 0 (metres per file unit)"), 1e9,
                                        "--scale needs a factor above 0 (metres per file unit)");
+    } else if (name == "--threads") {
+        options.threads = static_cast<unsigned>(wholeNumber(valueOf(args, i, "--threads needs a whole number from 0 to 256"), 0,
+                                                            256, "--threads needs a whole number from 0 to 256"));
     } else {
         return false;
     }
@@ -121,5 +125,6 @@ const char* importOptionsHelp()
            "                      the animation to bake (default the first)\n"
            "  --up AXIS           the model's up axis: x, y or z with an optional sign (default from the file, else +y)\n"
            "  --forward AXIS      the way the model faces (default from the file, else +z; -y for a +z up axis)\n"
-           "  --scale FACTOR      metres per file unit (default from the file, else 1)\n";
+           "  --scale FACTOR      metres per file unit (default from the file, else 1)\n"
+           "  --threads N         threads for the baking (default 0: one per processor; the result is the same)\n";
 }

@@ -27,6 +27,7 @@ struct ImportOptions {
     std::optional<AxisDirection> up;      // the file's up axis, overriding what the file says
     std::optional<AxisDirection> forward; // the file's forward axis, the same
     std::optional<double> scale;          // metres per file unit, overriding the file's unit
+    unsigned threads = 0;                 // threads for the bakers (0: one per processor)
 
     // The command-line arguments that give these options (defaults left out), as
     // flexherd-import takes them after MODEL OUT.bin.

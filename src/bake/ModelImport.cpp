@@ -234,7 +234,7 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
         start = Clock::now();
         std::unique_ptr<Eigenskin> eigenskin;
         if (options.corrections > 0 || options.prt > 0) {
-            eigenskin = std::make_unique<Eigenskin>(positions, normals, influences, poses, options.corrections);
+            eigenskin = std::make_unique<Eigenskin>(positions, normals, influences, poses, options.corrections, options.threads);
             r.displacementBasis = eigenskin->displacementBasis();
             r.displacementCoordinates = eigenskin->displacementCoordinates();
             r.normalBasis = eigenskin->normalBasis();
@@ -248,7 +248,7 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
         start = Clock::now();
         if (options.prt > 0) {
             const PrtLighting lighting(eigenskin->referencePositions(), eigenskin->referenceNormals(), centres, radii,
-                                       options.prt);
+                                       options.prt, options.threads);
             r.meanLighting = lighting.meanLighting();
             r.lightingBasis = lighting.basis();
             r.lightingCoordinates = lighting.coordinates();
@@ -299,23 +299,33 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
     return result;
 }
 
-std::string writeImport(ImportResult& result, const std::filesystem::path& output)
+namespace {
+
+std::filesystem::path embeddedTexturePath(const std::filesystem::path& output)
 {
-    std::string textureFileName;
+    std::filesystem::path texture = output;
+    texture.replace_extension(".png");
+    if (texture == output) texture += ".png";
+    return texture;
+}
+
+} // namespace
+
+std::string importTextureName(const ImportResult& result, const std::filesystem::path& output)
+{
+    if (!result.texture.png.empty()) return embeddedTexturePath(output).filename().string();
+    if (result.texture.file.empty()) return {};
     std::error_code error;
     const std::filesystem::path directory = std::filesystem::absolute(output, error).parent_path();
-    if (!result.texture.png.empty()) {
-        std::filesystem::path texture = output;
-        texture.replace_extension(".png");
-        if (texture == output) texture += ".png";
-        writeFileAtomically(texture, result.texture.png);
-        textureFileName = texture.filename().string();
-    } else if (!result.texture.file.empty()) {
-        const std::filesystem::path file = std::filesystem::weakly_canonical(std::filesystem::absolute(result.texture.file, error), error);
-        const std::filesystem::path base = std::filesystem::weakly_canonical(directory, error);
-        const std::filesystem::path relative = file.lexically_relative(base);
-        textureFileName = relative.empty() ? file.string() : relative.generic_string();
-    }
+    const std::filesystem::path file = std::filesystem::weakly_canonical(std::filesystem::absolute(result.texture.file, error), error);
+    const std::filesystem::path relative = file.lexically_relative(std::filesystem::weakly_canonical(directory, error));
+    return relative.empty() ? file.string() : relative.generic_string();
+}
+
+std::string writeImport(ImportResult& result, const std::filesystem::path& output)
+{
+    const std::string textureFileName = importTextureName(result, output);
+    if (!result.texture.png.empty()) writeFileAtomically(embeddedTexturePath(output), result.texture.png);
     for (SkinRecord& record : result.records) record.textureFileName = textureFileName;
     writeSkinFile(output, result.records);
     return textureFileName;

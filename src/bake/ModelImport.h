@@ -78,6 +78,11 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
 // the records carry ("" for none). Throws IOException naming the file that cannot be written.
 std::string writeImport(ImportResult& result, const std::filesystem::path& output);
 
+// The texture file name writeImport gives the records for this output: "" for none, the
+// output's name with ".png" for an embedded picture, else the texture file relative to the
+// output's directory.
+std::string importTextureName(const ImportResult& result, const std::filesystem::path& output);
+
 // The result as the binary skin loader would give it after writeImport: the levels as Skins,
 // each with its file name set to `fileName`. Throws CreationException if a record is
 // inconsistent (which would be a fault of the import).

@@ -69,7 +69,7 @@ std::vector<std::vector<Vector3d>> PrtLighting::posedCentres(const std::vector<P
 PrtLighting::PrtLighting(const std::vector<std::vector<Vector3d>>& positions,
                          const std::vector<std::vector<Vector3d>>& normals,
                          const std::vector<std::vector<Vector3d>>& centres, const std::vector<double>& radii,
-                         int basisCount)
+                         int basisCount, unsigned threads)
     : m_vertexCount(positions.empty() ? 0 : positions.front().size())
 {
     const int frames = static_cast<int>(positions.size());
@@ -78,7 +78,7 @@ PrtLighting::PrtLighting(const std::vector<std::vector<Vector3d>>& positions,
     parallelFor(static_cast<std::size_t>(frames), [&](std::size_t f) {
         double* column = m_values.data() + vertexCount * f;
         for (std::size_t v = 0; v < vertexCount; ++v) column[v] = lightingAt(positions[f][v], normals[f][v], centres[f], radii);
-    });
+    }, threads);
 
     m_mean.assign(vertexCount, 0.0f);
     std::vector<double> deviations(m_values.size());

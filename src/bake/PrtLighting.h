@@ -27,10 +27,11 @@ public:
     static constexpr double kBody = 0.12;
 
     // positions[f][v] and unit normals[f][v] of the posed mesh in every frame; centres[f][i] of
-    // proxy ball i (radius radii[i]) in frame f. Frames are lit in parallel; the result does
-    // not depend on the number of threads.
+    // proxy ball i (radius radii[i]) in frame f. Frames are lit on `threads` threads (0: one
+    // per processor); the result does not depend on it.
     PrtLighting(const std::vector<std::vector<Vector3d>>& positions, const std::vector<std::vector<Vector3d>>& normals,
-                const std::vector<std::vector<Vector3d>>& centres, const std::vector<double>& radii, int basisCount);
+                const std::vector<std::vector<Vector3d>>& centres, const std::vector<double>& radii, int basisCount,
+                unsigned threads = 0);
 
     // The unreduced value of vertex v in frame f.
     double value(int f, std::size_t v) const

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 
@@ -131,6 +132,33 @@ TEST(GltfImport, FullRankCorrectionsBringTheSkinOntoDualQuaternionSkinning)
     EXPECT_LT(correctedError, 1e-4);
     EXPECT_LT(result.report.levels.front().positionRmsAfter, 1e-5);
     EXPECT_GT(result.report.levels.front().positionRmsBefore, 1e-3);
+}
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(GltfImport, TheSameModelGivesTheSameBytesOnAnyNumberOfThreads)
+{
+    const TempDirectory directory("gltf-threads");
+    const BentCylinder cylinder;
+    const std::string path = directory.file("cylinder.gltf");
+    writeGltf(path, cylinder.gltf());
+    std::vector<std::string> files;
+    for (unsigned threads : {1u, 3u, 0u, 1u}) {
+        ImportOptions options; // every baker on: three levels, corrections, lighting, shadow
+        options.threads = threads;
+        ImportResult result = importModel(path, options);
+        ASSERT_EQ(result.records.size(), 3u);
+        EXPECT_GT(result.records.front().lightingBasis.columns(), 0u);
+        files.push_back(directory.file("out" + std::to_string(files.size()) + ".bin"));
+        writeImport(result, files.back());
+    }
+    const std::string first = fileBytes(files.front());
+    EXPECT_GT(first.size(), 100000u);
+    for (const std::string& file : files) EXPECT_TRUE(fileBytes(file) == first) << file;
 }
 
 // A one-bone clip that slides the root along +x at one unit per second for `duration`

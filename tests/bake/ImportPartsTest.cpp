@@ -43,6 +43,7 @@ TEST(ImportOptions, ParseWhatArgumentsWriteAndRejectBadValues)
     options.up = AxisDirection{2, 1};
     options.forward = AxisDirection{1, -1};
     options.scale = 0.01;
+    options.threads = 2;
     const std::vector<std::string> args = options.arguments();
     ImportOptions parsed;
     for (std::size_t i = 0; i < args.size(); ++i) ASSERT_TRUE(parseImportOption(args, i, parsed)) << args[i];
@@ -53,6 +54,7 @@ TEST(ImportOptions, ParseWhatArgumentsWriteAndRejectBadValues)
     EXPECT_EQ(parsed.up->text(), "+z");
     EXPECT_EQ(parsed.forward->text(), "-y");
     EXPECT_EQ(*parsed.scale, 0.01);
+    EXPECT_EQ(parsed.threads, 2u);
     EXPECT_TRUE(ImportOptions{}.arguments().empty());
 
     for (const std::string bad : {"--levels 0", "--levels 9", "--levels 2x", "--corrections -1", "--prt 65", "--fps 0",
