@@ -82,7 +82,7 @@ std::vector<ProxySphere> fitProxySpheres(const std::vector<Vector3d>& positions,
                 nearest = std::min(nearest, d.dot(d));
             }
             const double radius = std::min(0.9 * std::sqrt(nearest), 1.2 * thickness);
-            if (!(radius >= smallest)) continue;
+            if (!(radius >= smallest) || !(radius > 0.0)) continue;
             spheres.push_back({centre, radius, {{static_cast<std::int32_t>(bone), 1.0f}}});
         }
     }
