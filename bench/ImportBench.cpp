@@ -34,8 +34,8 @@ constexpr int kRings = 139;
 constexpr int kSegments = 24;
 constexpr double kClipSeconds = 4.0;
 
-// Six tubes of ten bones each: a body along +z at hip height, four legs down from it and a
-// neck up. Every bone swings about x (and the neck also about z) on a four-second cycle with
+// Six tubes of ten bones each: a body along +z at hip height, four legs hanging from it and a
+// neck rising from its front. Every bone swings about x (and the neck also about z) on a four-second cycle with
 // its own phase, keyed every tenth of a second.
 GltfModel character()
 {
@@ -48,7 +48,7 @@ GltfModel character()
     const Chain chains[kChains] = {
         {{0, 1.0, -1.0}, {0, 0, 1}, 2.0, 0.35},  {{-0.3, 1.0, -0.8}, {0, -1, 0}, 1.0, 0.08},
         {{0.3, 1.0, -0.8}, {0, -1, 0}, 1.0, 0.08}, {{-0.3, 1.0, 0.8}, {0, -1, 0}, 1.0, 0.08},
-        {{0.3, 1.0, 0.8}, {0, -1, 0}, 1.0, 0.08},  {{0, 1.2, 0.9}, {0, 0.7071, 0.7071}, 1.0, 0.12},
+        {{0.3, 1.0, 0.8}, {0, -1, 0}, 1.0, 0.08},  {{0, 1.0, 0.8}, {0, 0.7071, 0.7071}, 1.0, 0.12},
     };
     for (int c = 0; c < kChains; ++c) {
         const Chain& chain = chains[c];
@@ -56,8 +56,13 @@ GltfModel character()
         for (int b = 0; b < kBonesPerChain; ++b) {
             GltfModel::Joint joint;
             joint.name = "chain" + std::to_string(c) + "." + std::to_string(b);
-            joint.parent = b == 0 ? -1 : c * kBonesPerChain + b - 1;
-            for (int k = 0; k < 3; ++k) joint.translation[k] = b == 0 ? chain.start[k] : chain.direction[k] * step;
+            // Legs hang from the body's second and last joints, the neck from its last.
+            const int body = c == 0 ? -1 : (c == 1 || c == 2) ? 1 : kBonesPerChain - 1;
+            joint.parent = b > 0 ? c * kBonesPerChain + b - 1 : body;
+            for (int k = 0; k < 3; ++k) {
+                const double bodyJoint = chains[0].start[k] + chains[0].direction[k] * 0.2 * (body < 0 ? 0 : body);
+                joint.translation[k] = b > 0 ? chain.direction[k] * step : chain.start[k] - (body < 0 ? 0.0 : bodyJoint);
+            }
             model.skeleton.push_back(joint);
             std::array<float, 16> inverseBind{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
             for (int k = 0; k < 3; ++k) inverseBind[12 + k] = float(-(chain.start[k] + chain.direction[k] * step * b));
@@ -99,7 +104,7 @@ GltfModel character()
         track.joint = j;
         for (int key = 0; key <= 40; ++key) {
             const double t = kClipSeconds * key / 40.0;
-            const double angle = 0.35 * std::sin(2.0 * std::numbers::pi * t / kClipSeconds + 0.4 * j);
+            const double angle = 0.12 * std::sin(2.0 * std::numbers::pi * t / kClipSeconds + 0.4 * j);
             track.times.push_back(float(t));
             track.values.push_back({float(std::sin(0.5 * angle)), 0.0f, j >= 50 ? float(0.3 * std::sin(0.5 * angle)) : 0.0f,
                                     float(std::cos(0.5 * angle))});
