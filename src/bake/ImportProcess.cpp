@@ -154,7 +154,13 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
     run.directory = outputDirectory;
     std::string stem = std::filesystem::path(modelPath).stem().string();
     if (stem.empty()) stem = "model";
+    // Never over an earlier import's file: its textures may still be in use.
     run.skinFile = outputDirectory / (stem + ".bin");
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(run.skinFile, error) ||
+                    std::filesystem::exists(std::filesystem::path(run.skinFile).replace_extension(".png"), error);
+         ++n)
+        run.skinFile = outputDirectory / (stem + "-" + std::to_string(n) + ".bin");
 
     std::vector<std::string> args{program.string(), modelPath, run.skinFile.string()};
     for (std::string& argument : options.arguments()) args.push_back(std::move(argument));
@@ -188,6 +194,18 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
     double fraction = 0.0;
     std::string step = "Starting the import";
     bool keepGoing = true;
+    // Whatever leaves this function, the child does not outlive it.
+    struct Reaper {
+        pid_t pid;
+        const std::filesystem::path& skinFile;
+        ~Reaper()
+        {
+            if (pid <= 0) return;
+            ::kill(pid, SIGKILL);
+            waitFor(pid);
+            removeOutputs(skinFile);
+        }
+    } reaper{pid, run.skinFile};
     while ((out.open || err.open) && keepGoing) {
         pollfd fds[2];
         nfds_t count = 0;
@@ -228,12 +246,14 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
     if (!keepGoing) {
         ::kill(pid, SIGKILL);
         waitFor(pid);
+        reaper.pid = 0;
         removeOutputs(run.skinFile);
         run.cancelled = true;
         run.warnings.clear();
         return run;
     }
     const int status = waitFor(pid);
+    reaper.pid = 0;
 
     if (WIFSIGNALED(status)) {
         removeOutputs(run.skinFile);
@@ -251,7 +271,10 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
     }
 
     BinarySkinFile file = loadBinarySkinFile(run.skinFile.string());
-    if (file.failure) throw IOException("Importing model '" + modelPath + "' failed: " + file.failure->message);
+    if (file.failure) {
+        removeOutputs(run.skinFile);
+        throw IOException("Importing model '" + modelPath + "' failed: " + file.failure->message);
+    }
     for (const auto& skin : file.skins) skin->setFileName(modelPath);
     run.skins = std::move(file.skins);
     return run;

@@ -36,8 +36,10 @@ struct ImportRun {
 using ImportRunProgress = std::function<bool(double fraction, const std::string& step)>;
 
 // Imports `modelPath` with `options` by running `program` (flexherd-import) with its output in
-// `outputDirectory` (which must exist; the skin file is named after the model). Returns once
-// the child has ended. On cancel returns with `cancelled` set and leaves no output behind.
+// `outputDirectory` (which must exist; the skin file is named after the model, "name-2.bin"
+// and so on when an earlier import's files are there). Returns once the child has ended. On
+// cancel returns with `cancelled` set and leaves no output behind. If `progress` throws, the
+// child is killed and the exception passes on.
 // Throws IOException naming the model when the import fails, with the child's own message
 // ("Unable to import model '...': ..."), or saying that the importer crashed (with the
 // signal) or could not be started. Every call waits for its child; none is left running.

@@ -113,6 +113,22 @@ TEST(ImportProcess, CancelEndsTheChild)
     EXPECT_TRUE(std::filesystem::is_empty(directory.path()));
 }
 
+TEST(ImportProcess, AnotherImportOfOneModelGetsFilesOfItsOwn)
+{
+    const TempDirectory directory("child-twice");
+    const std::string path = kModels + "/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+    const auto progress = [](double, const std::string&) { return true; };
+    const ImportRun first = runImportProcess(path, ImportOptions{}, directory.path(), progress, kImporter, kMemoryLimit);
+    const ImportRun second = runImportProcess(path, ImportOptions{}, directory.path(), progress, kImporter, kMemoryLimit);
+    EXPECT_EQ(first.skinFile.filename(), "BoxTextured.bin");
+    EXPECT_EQ(second.skinFile.filename(), "BoxTextured-2.bin");
+    EXPECT_EQ(first.skins.front()->textureFileName(), "BoxTextured.png");
+    EXPECT_EQ(second.skins.front()->textureFileName(), "BoxTextured-2.png");
+    EXPECT_TRUE(std::filesystem::exists(directory.path() / "BoxTextured.png"));
+    EXPECT_TRUE(std::filesystem::exists(directory.path() / "BoxTextured-2.png"));
+    EXPECT_EQ(first.warnings, std::vector<std::string>{"The model is too small for 3 levels; it has 1."});
+}
+
 TEST(ImportProcess, ImportDirectoriesArePrivateAndFresh)
 {
     const std::filesystem::path a = createImportDirectory(), b = createImportDirectory();
