@@ -279,3 +279,17 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
     run.skins = std::move(file.skins);
     return run;
 }
+
+BinarySkinFile importModelFile(const std::string& modelPath, const std::filesystem::path& outputDirectory,
+                               const ImportRunProgress& progress)
+{
+    BinarySkinFile file;
+    try {
+        ImportRun run = runImportProcess(modelPath, ImportOptions{}, outputDirectory, progress);
+        file.skins = std::move(run.skins);
+        file.directory = run.directory;
+    } catch (const Exception& e) {
+        file.failure = LoadFailure{kImportErrorCaption, e.message()};
+    }
+    return file;
+}

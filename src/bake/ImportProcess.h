@@ -2,6 +2,7 @@
 
 #include "bake/ImportOptions.h"
 
+#include "skin/BinarySkinLoader.h"
 #include "skin/Skin.h"
 
 #include <cstddef>
@@ -50,6 +51,17 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
 // The same with the program found by findImportProgram and defaultImportMemoryLimit.
 ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& options,
                            const std::filesystem::path& outputDirectory, const ImportRunProgress& progress);
+
+// The caption under which the viewer shows a failed import.
+inline constexpr const char* kImportErrorCaption = "Error importing model";
+
+// The import as the viewer's file loading takes a skin file (BinarySkinLoader.h), with the
+// default options, findImportProgram and defaultImportMemoryLimit: the skins and the directory
+// their texture names are relative to; never throws for a bad model, whose failure comes back
+// with caption kImportErrorCaption and the message runImportProcess would throw. A cancelled
+// import gives neither skins nor a failure.
+BinarySkinFile importModelFile(const std::string& modelPath, const std::filesystem::path& outputDirectory,
+                               const ImportRunProgress& progress);
 
 // flexherd-import beside the running program (the installed layout), else the one this build
 // made, else the bare name, looked up in PATH when it is run.
