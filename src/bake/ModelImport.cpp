@@ -2,6 +2,7 @@
 
 #include "bake/Eigenskin.h"
 #include "bake/LevelBuilder.h"
+#include "bake/ParallelFor.h"
 #include "bake/ObjModelReader.h"
 #include "bake/PrtLighting.h"
 #include "bake/ProxyFit.h"
@@ -109,6 +110,45 @@ double modelSize(const std::vector<Vector3d>& positions)
     return positions.empty() ? 1.0 : std::max(1e-12, (high - low).length());
 }
 
+// The box of every frame as the viewer skins it (rest pose plus corrections, then the blended
+// bone transform), in double with plain loops: the viewer's own skinning picks its kernel by
+// processor, and the boxes go into the file, which must be the same on every processor.
+// Then the whole animation's box: the rest pose's grown by every frame's.
+void measureBoxes(SkinRecord& record, unsigned threads)
+{
+    const std::size_t frames = record.bones.empty() ? 0 : record.bones.front().size();
+    const std::size_t vertices = record.positions.size();
+    const DenseMatrix& basis = record.displacementBasis;
+    const DenseMatrix& coordinates = record.displacementCoordinates;
+    record.frameBoxes.assign(frames, BoundingBox());
+    parallelFor(frames, [&](std::size_t f) {
+        double low[3] = {1e300, 1e300, 1e300}, high[3] = {-1e300, -1e300, -1e300};
+        for (std::size_t v = 0; v < vertices; ++v) {
+            double p[3] = {record.positions[v].x, record.positions[v].y, record.positions[v].z};
+            for (unsigned i = 0; i < basis.columns(); ++i) {
+                const double c = coordinates(static_cast<unsigned>(f), i);
+                for (int k = 0; k < 3; ++k) p[k] += c * basis(static_cast<unsigned>(3 * v + k), i);
+            }
+            double moved[3] = {0, 0, 0};
+            for (const BoneInfluence& influence : record.influences[v]) {
+                const AffineTransform& t = record.bones[static_cast<std::size_t>(influence.bone)][f];
+                for (int r = 0; r < 3; ++r)
+                    moved[r] += influence.weight * (t.linear(r, 0) * p[0] + t.linear(r, 1) * p[1] + t.linear(r, 2) * p[2] +
+                                                     t.translation[r]);
+            }
+            for (int k = 0; k < 3; ++k) {
+                low[k] = std::min(low[k], moved[k]);
+                high[k] = std::max(high[k], moved[k]);
+            }
+        }
+        if (vertices > 0)
+            record.frameBoxes[f] = {{float(low[0]), float(low[1]), float(low[2])}, {float(high[0]), float(high[1]), float(high[2])}};
+    }, threads);
+    record.boundingBox = BoundingBox();
+    for (const Vector3f& p : record.positions) record.boundingBox.grow(p);
+    for (const BoundingBox& box : record.frameBoxes) record.boundingBox.grow(box);
+}
+
 class ProgressSteps {
 public:
     explicit ProgressSteps(const ImportProgress& progress) : m_progress(progress) {}
@@ -192,6 +232,8 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
         start = Clock::now();
         const std::size_t bone = shadowBone(model);
         shadow = std::make_shared<SkinRecord>(shadowRecord(model, poses, bone));
+        measureBoxes(*shadow, options.threads);
+        shadow->primitiveGroups = readBackSkin(*shadow)->primitiveGroups();
         report.shadowVertices = shadow->positions.size();
         report.shadowBone = model.boneNames[bone];
         report.timings.shadow += secondsSince(start);
@@ -263,18 +305,12 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
 
         step(from + 0.9 * share, "Building strips and frame boxes" + ofLevel);
         start = Clock::now();
-        r.nextSkin = shadow ? std::make_shared<SkinRecord>(*shadow) : nullptr;
-        // Read back through the viewer's own reader: strips, frame boxes (with the
-        // corrections applied) and the whole-animation box come from the Skin itself.
+        measureBoxes(r, options.threads);
+        r.nextSkin = shadow;
+        // Read back through the viewer's own reader, which checks the record and builds the
+        // strips the file keeps.
         const std::unique_ptr<Skin> skin = readBackSkin(r);
         r.primitiveGroups = skin->primitiveGroups();
-        r.frameBoxes = skin->frameBoundingBoxes();
-        r.boundingBox = skin->boundingBox();
-        if (r.nextSkin) {
-            r.nextSkin->primitiveGroups = skin->nextSkin()->primitiveGroups();
-            r.nextSkin->frameBoxes = skin->nextSkin()->frameBoundingBoxes();
-            r.nextSkin->boundingBox = skin->nextSkin()->boundingBox();
-        }
         LevelReport levelReport;
         levelReport.vertices = static_cast<unsigned>(vertexCount);
         levelReport.triangles = static_cast<unsigned>(level.triangles.size());

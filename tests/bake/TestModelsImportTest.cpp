@@ -61,6 +61,18 @@ TEST(TestModels, ImportWithTheirCountsStandingOnTheGroundAndMoving)
         for (const Vector3f& p : skin.framePositions(0)) lowest = std::min(lowest, p.y);
         EXPECT_NEAR(lowest, 0.0f, 1e-3f * height);
 
+        // The stored frame boxes are those of the frames as the viewer skins them.
+        ASSERT_EQ(skin.frameBoundingBoxes().size(), expected.frames);
+        for (unsigned f = 0; f < skin.frameCount(); ++f) {
+            BoundingBox skinned;
+            for (const Vector3f& p : skin.framePositions(f)) skinned.grow(p);
+            const BoundingBox& stored = skin.frameBoundingBoxes()[f];
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_NEAR(stored.minimum[k], skinned.minimum[k], 1e-5f * height) << "frame " << f;
+                EXPECT_NEAR(stored.maximum[k], skinned.maximum[k], 1e-5f * height) << "frame " << f;
+            }
+        }
+
         // The clip moves some vertex by more than a hundredth of the model's height.
         float largest = 0.0f;
         for (unsigned f = 1; f < skin.frameCount(); ++f)
