@@ -12,18 +12,55 @@ constexpr float kTargetError = 0.05f;
 // The sloppy simplifier ignores topology and may go as far as needed.
 constexpr float kSloppyError = 1.0f;
 
-// Simplifies an index list towards `targetTriangles`; the fallback when the careful
-// simplifier stops above one and a half times the target.
+// Within half again of the target counts as reached.
+bool reached(std::size_t size, std::size_t target) { return size * 2 <= target * 3; }
+
+// Simplifies an index list towards `targetTriangles`. The rest pose alone cannot tell where the
+// mesh will bend: a straight limb simplifies to one long box that folds badly once its joint
+// turns. So each part (the triangles whose first vertex one bone pulls hardest) is first
+// simplified on its own with its border locked, which keeps the rings where parts meet. When
+// the kept rings are too many for the target, the whole mesh is simplified at once, and when
+// even that stops short, the sloppy clusterer takes over.
 std::vector<std::uint32_t> simplify(const std::vector<std::uint32_t>& indices, const std::vector<float>& positions,
-                                    std::size_t targetTriangles, bool& sloppy)
+                                    const std::vector<std::int32_t>& parts, std::size_t targetTriangles, bool& sloppy)
 {
     const std::size_t vertexCount = positions.size() / 3;
     const std::size_t target = std::max<std::size_t>(1, targetTriangles) * 3;
-    std::vector<std::uint32_t> result(indices.size());
-    std::size_t size = meshopt_simplify(result.data(), indices.data(), indices.size(), positions.data(), vertexCount,
-                                        3 * sizeof(float), target, kTargetError, 0, nullptr);
+    // Triangles by part, in a fixed order (ascending part, then input order).
+    std::vector<std::pair<std::int32_t, std::size_t>> order;
+    order.reserve(indices.size() / 3);
+    for (std::size_t t = 0; t + 2 < indices.size(); t += 3) order.emplace_back(parts.empty() ? 0 : parts[indices[t]], t);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::uint32_t> result;
+    result.reserve(indices.size());
+    std::vector<std::uint32_t> part, simplified;
+    const bool onePart = order.empty() || order.front().first == order.back().first;
+    for (std::size_t first = 0; first < order.size();) {
+        std::size_t last = first;
+        part.clear();
+        while (last < order.size() && order[last].first == order[first].first) {
+            part.insert(part.end(), indices.begin() + std::ptrdiff_t(order[last].second),
+                        indices.begin() + std::ptrdiff_t(order[last].second + 3));
+            ++last;
+        }
+        const std::size_t partTarget =
+            std::max<std::size_t>(3, std::size_t(double(part.size()) * double(target) / double(indices.size())) / 3 * 3);
+        simplified.resize(part.size());
+        const std::size_t size = meshopt_simplify(simplified.data(), part.data(), part.size(), positions.data(), vertexCount,
+                                                  3 * sizeof(float), partTarget, kTargetError,
+                                                  onePart ? 0u : unsigned(meshopt_SimplifyLockBorder), nullptr);
+        result.insert(result.end(), simplified.begin(), simplified.begin() + std::ptrdiff_t(size));
+        first = last;
+    }
+    std::size_t size = result.size();
     sloppy = false;
-    if (size * 2 > target * 3) {
+    if (!reached(size, target) && !onePart) {
+        result.resize(indices.size());
+        size = meshopt_simplify(result.data(), indices.data(), indices.size(), positions.data(), vertexCount,
+                                3 * sizeof(float), target, kTargetError, 0, nullptr);
+    }
+    if (!reached(size, target)) {
+        result.resize(indices.size());
         size = meshopt_simplifySloppy(result.data(), indices.data(), indices.size(), positions.data(), vertexCount,
                                       3 * sizeof(float), target, kSloppyError, nullptr);
         sloppy = true;
@@ -52,7 +89,7 @@ LevelMesh compact(const std::vector<std::uint32_t>& indices, std::size_t vertexC
 } // namespace
 
 LevelSet buildLevels(const std::vector<Vector3d>& positions, const std::vector<Triangle>& triangles, int count,
-                     std::size_t maxVertices)
+                     const std::vector<std::int32_t>& parts, std::size_t maxVertices)
 {
     std::vector<float> floats;
     floats.reserve(positions.size() * 3);
@@ -69,7 +106,7 @@ LevelSet buildLevels(const std::vector<Vector3d>& positions, const std::vector<T
     // the simplifier keeps seams and borders.
     for (double margin = 0.95; full.vertices.size() > maxVertices && indices.size() >= 3; margin *= 0.9) {
         const double share = double(maxVertices) / double(full.vertices.size()) * margin;
-        indices = simplify(indices, floats, static_cast<std::size_t>(double(indices.size() / 3) * share), sloppy);
+        indices = simplify(indices, floats, parts, static_cast<std::size_t>(double(indices.size() / 3) * share), sloppy);
         full = compact(indices, positions.size());
         set.simplifiedToFit = true;
     }
@@ -78,7 +115,7 @@ LevelSet buildLevels(const std::vector<Vector3d>& positions, const std::vector<T
 
     for (int level = 1; level < count; ++level) {
         const std::size_t target = std::max<std::size_t>(1, (indices.size() / 3) / 4);
-        indices = simplify(indices, floats, target, sloppy);
+        indices = simplify(indices, floats, parts, target, sloppy);
         if (indices.empty()) break; // nothing left to draw: no coarser level
         set.levels.push_back(compact(indices, positions.size()));
         set.sloppy.push_back(sloppy);

@@ -24,7 +24,9 @@ struct LevelSet {
 // Builds `count` levels from the model's rest pose: the full mesh (simplified first when it
 // uses more than maxVertices vertices), then levels with about 1/4, 1/16, ... of its
 // triangles, each simplified from the one before by meshoptimizer's edge collapses
-// (meshopt_simplify), or its sloppy clustering when that cannot get within half again of the
-// target. Deterministic: the same input gives the same levels.
+// (meshopt_simplify), part by part with the borders between parts kept (parts[v] is the part
+// of vertex v, such as the bone pulling it hardest; empty: one part), or by its sloppy
+// clustering of the whole mesh when that cannot get within half again of the target.
+// Deterministic: the same input gives the same levels.
 LevelSet buildLevels(const std::vector<Vector3d>& positions, const std::vector<Triangle>& triangles, int count,
-                     std::size_t maxVertices = Skin::kMaxVertexCount);
+                     const std::vector<std::int32_t>& parts = {}, std::size_t maxVertices = Skin::kMaxVertexCount);

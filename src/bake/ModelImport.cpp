@@ -197,7 +197,10 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
 
     step(0.2, "Simplifying the levels of detail");
     auto start = Clock::now();
-    const LevelSet levels = buildLevels(model.positions, model.triangles, options.levels);
+    std::vector<std::int32_t> parts;
+    parts.reserve(model.influences.size());
+    for (const auto& influences : model.influences) parts.push_back(influences.front().bone);
+    const LevelSet levels = buildLevels(model.positions, model.triangles, options.levels, parts);
     report.timings.simplification = secondsSince(start);
     report.modelVertices = levels.originalVertices;
     report.simplifiedToFit = levels.simplifiedToFit;

@@ -144,8 +144,23 @@ TEST(LevelBuilder, LevelsAreSubsetsWithAQuarterOfTheTrianglesAndTheFullOneFits)
         EXPECT_EQ(again.levels[l].triangles, set.levels[l].triangles);
     }
 
+    // Two parts meeting along x = 30 (as two bones would): the coarser level keeps every
+    // vertex of that seam, so the mesh can still bend there, and still has about a quarter.
+    std::vector<std::int32_t> parts;
+    for (const Vector3d& p : positions) parts.push_back(p.x < 30.0 ? 0 : 1);
+    const LevelSet jointed = buildLevels(positions, triangles, 2, parts);
+    ASSERT_EQ(jointed.levels.size(), 2u);
+    EXPECT_FALSE(jointed.sloppy[1]);
+    std::size_t seam = 0;
+    for (std::uint32_t v : jointed.levels[1].vertices) seam += positions[v].x == 30.0;
+    EXPECT_EQ(seam, 60u);
+    EXPECT_LT(double(jointed.levels[1].triangles.size()) / double(triangles.size()), 0.375);
+    std::size_t seamWithoutParts = 0;
+    for (std::uint32_t v : set.levels[1].vertices) seamWithoutParts += positions[v].x == 30.0;
+    EXPECT_LT(seamWithoutParts, 60u);
+
     // Too many vertices for 16-bit indices: the full level is simplified until it fits.
-    const LevelSet fitted = buildLevels(positions, triangles, 2, 1000);
+    const LevelSet fitted = buildLevels(positions, triangles, 2, {}, 1000);
     EXPECT_TRUE(fitted.simplifiedToFit);
     EXPECT_EQ(fitted.originalVertices, positions.size());
     EXPECT_LE(fitted.levels[0].vertices.size(), 1000u);
