@@ -7,7 +7,7 @@
 #include "WriterFaults.h"
 
 #include "CameraKeysWriter.h"
-#include "ImageWriter.h"
+#include "bake/ImageWriter.h"
 #include "ObjWriter.h"
 #include "TextSkinWriter.h"
 

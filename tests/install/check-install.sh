@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$root/install.log" || { cat "$root/install.log" >&2; fail "cmake --install"; }
 
-for f in bin/flexherd bin/flexherd-info bin/flexherd-mksample; do
+for f in bin/flexherd bin/flexherd-info bin/flexherd-mksample bin/flexherd-import; do
   [ -x "$prefix/$f" ] || fail "$f is not an installed program"
 done
 for f in quadruped.bin longneck.bin quadruped.txt quadruped.obj quadruped.mtl quadruped.light quadruped.png \
@@ -43,6 +43,10 @@ done
 # The installed summary tool reads the installed sample.
 "$prefix/bin/flexherd-info" "$prefix/share/flexherd/quadruped.bin" | grep -q 'name: *quadruped' \
   || fail "flexherd-info cannot read the installed quadruped.bin"
+model=/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb
+"$prefix/bin/flexherd-import" "$model" "$root/box.bin" >/dev/null || fail "the installed flexherd-import cannot import $model"
+"$prefix/bin/flexherd-info" "$root/box.bin" | grep -q 'texture file: *box.png' || fail "the imported box names no texture"
+[ -s "$root/box.png" ] || fail "the imported box's embedded texture was not written"
 
 # The viewer, run from an empty directory with bare sample names: any file it cannot find or
 # read would be recorded in the error log. It must still be running after a few seconds.

@@ -1,11 +1,11 @@
 // The eigenskin and lighting arithmetic: dual-quaternion blending, the truncated SVD, and that
 // the generated corrections reproduce the reference when the viewer's skinning applies them.
 #include "AnimalBuilder.h"
-#include "DualQuaternionSkinning.h"
-#include "Eigenskin.h"
-#include "PrtLighting.h"
-#include "SkinReadBack.h"
-#include "TruncatedSvd.h"
+#include "bake/DualQuaternionSkinning.h"
+#include "bake/Eigenskin.h"
+#include "bake/PrtLighting.h"
+#include "bake/SkinReadBack.h"
+#include "bake/TruncatedSvd.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +96,7 @@ TEST(Eigenskin, FullRankCorrectionsReproduceTheReferenceThroughTheSkin)
     const int frames = 8;
     const WalkCycle walk(model.plan(), model.skeleton(), frames);
     const AnimalMesh mesh = model.buildMesh(0.25);
-    const Eigenskin eigenskin(mesh, walk, frames);
+    const Eigenskin eigenskin(mesh.positions, mesh.normals, mesh.influences, walk.bakePoses(), frames);
 
     SkinRecord record;
     for (std::size_t v = 0; v < mesh.vertexCount(); ++v) {
@@ -153,8 +153,14 @@ TEST(PrtLighting, MoreBasisVectorsReconstructTheFramesBetter)
     const AnimalBuilder builder(BodyPlan::longneck(), 12, {0.25});
     const SkinRecord& record = builder.records().front();
     const auto skin = readBackSkin(record);
-    const Eigenskin eigenskin(builder.model().buildMesh(0.25), builder.walk(), 1);
-    const PrtLighting exact(eigenskin, skin->vertexCount(), builder.model().proxySpheres(), builder.walk(), 1);
+    const AnimalMesh mesh = builder.model().buildMesh(0.25);
+    const FramePoses poses = builder.walk().bakePoses();
+    const Eigenskin eigenskin(mesh.positions, mesh.normals, mesh.influences, poses, 1);
+    const std::vector<ProxySphere> proxies = builder.model().proxySpheres();
+    std::vector<double> radii;
+    for (const ProxySphere& proxy : proxies) radii.push_back(proxy.radius);
+    const PrtLighting exact(eigenskin.referencePositions(), eigenskin.referenceNormals(),
+                            PrtLighting::posedCentres(proxies, poses), radii, 1);
     // The file's lighting, as the viewer reads it, against the unreduced values.
     std::vector<double> errors;
     for (unsigned k : AnimalBuilder::kLightingSteps)

@@ -5,8 +5,8 @@
 
 #include "AnimalBuilder.h"
 #include "SampleGenerator.h"
-#include "ShadowBlob.h"
-#include "SkinReadBack.h"
+#include "bake/ShadowBlob.h"
+#include "bake/SkinReadBack.h"
 
 #include "skin/BinarySkinLoader.h"
 

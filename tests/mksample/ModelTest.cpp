@@ -1,7 +1,7 @@
 // The parametric animal, its walk and its shadow disc.
 #include "AnimalBuilder.h"
 #include "QuadrupedModel.h"
-#include "ShadowBlob.h"
+#include "bake/ShadowBlob.h"
 #include "WalkCycle.h"
 
 #include <gtest/gtest.h>

@@ -53,6 +53,14 @@ WalkCycle::WalkCycle(const BodyPlan& plan, const Skeleton& skeleton, int frameCo
     for (int f = 0; f < frameCount; ++f) m_poses.push_back(computeFrame(double(f) / frameCount));
 }
 
+FramePoses WalkCycle::bakePoses() const
+{
+    FramePoses frames(m_poses.size());
+    for (std::size_t f = 0; f < m_poses.size(); ++f)
+        for (const RigidTransform& pose : m_poses[f]) frames[f].push_back(BonePose::fromRigid(pose));
+    return frames;
+}
+
 std::vector<std::vector<AffineTransform>> WalkCycle::boneAnimations() const
 {
     std::vector<std::vector<AffineTransform>> bones(static_cast<std::size_t>(m_skeleton.count()));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Quaternion.h"
-#include "RigidTransform.h"
+#include "bake/Quaternion.h"
+#include "bake/RigidTransform.h"
 
 // Dual quaternion q0 + eps qe of a rigid transform. Blending unit dual quaternions and
 // normalising gives a rigid transform again, so skinning with them never shrinks a joint the

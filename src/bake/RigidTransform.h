@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Quaternion.h"
+#include "bake/Quaternion.h"
 
 #include "foundation/AffineTransform.h"
 #include "foundation/Vector3d.h"

@@ -1,6 +1,8 @@
-#include "PrtLighting.h"
+#include "bake/PrtLighting.h"
 
-#include "DualQuaternionSkinning.h"
+#include "bake/Eigenskin.h"
+#include "bake/ParallelFor.h"
+#include "bake/PoseBlend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,23 +55,30 @@ double PrtLighting::lightingAt(const Vector3d& p, const Vector3d& n, const std::
     return kSky * (skyShare - skyLost) + kGround * (groundShare - groundLost) + kBody * (skyLost + groundLost);
 }
 
-PrtLighting::PrtLighting(const Eigenskin& reference, std::size_t vertexCount, const std::vector<ProxySphere>& proxies,
-                         const WalkCycle& walk, int basisCount)
-    : m_vertexCount(vertexCount)
+std::vector<std::vector<Vector3d>> PrtLighting::posedCentres(const std::vector<ProxySphere>& proxies,
+                                                             const FramePoses& poses)
 {
-    const int frames = walk.frameCount();
-    m_values.resize(vertexCount * static_cast<std::size_t>(frames));
-    std::vector<Vector3d> centres(proxies.size());
-    std::vector<double> radii(proxies.size());
-    for (std::size_t i = 0; i < proxies.size(); ++i) radii[i] = proxies[i].radius;
-    for (int f = 0; f < frames; ++f) {
-        const DualQuaternionSkinning dqs(walk.framePoses(f));
-        for (std::size_t i = 0; i < proxies.size(); ++i) centres[i] = dqs.blend(proxies[i].influences).apply(proxies[i].centre);
-        const std::vector<Vector3d>& positions = reference.referencePositions(f);
-        const std::vector<Vector3d>& normals = reference.referenceNormals(f);
-        double* column = m_values.data() + vertexCount * static_cast<std::size_t>(f);
-        for (std::size_t v = 0; v < vertexCount; ++v) column[v] = lightingAt(positions[v], normals[v], centres, radii);
+    std::vector<std::vector<Vector3d>> centres(poses.size(), std::vector<Vector3d>(proxies.size()));
+    for (std::size_t f = 0; f < poses.size(); ++f) {
+        const PoseBlend blend(poses[f]);
+        for (std::size_t i = 0; i < proxies.size(); ++i) centres[f][i] = blend.position(proxies[i].influences, proxies[i].centre);
     }
+    return centres;
+}
+
+PrtLighting::PrtLighting(const std::vector<std::vector<Vector3d>>& positions,
+                         const std::vector<std::vector<Vector3d>>& normals,
+                         const std::vector<std::vector<Vector3d>>& centres, const std::vector<double>& radii,
+                         int basisCount, unsigned threads)
+    : m_vertexCount(positions.empty() ? 0 : positions.front().size())
+{
+    const int frames = static_cast<int>(positions.size());
+    const std::size_t vertexCount = m_vertexCount;
+    m_values.resize(vertexCount * static_cast<std::size_t>(frames));
+    parallelFor(static_cast<std::size_t>(frames), [&](std::size_t f) {
+        double* column = m_values.data() + vertexCount * f;
+        for (std::size_t v = 0; v < vertexCount; ++v) column[v] = lightingAt(positions[f][v], normals[f][v], centres[f], radii);
+    }, threads);
 
     m_mean.assign(vertexCount, 0.0f);
     std::vector<double> deviations(m_values.size());

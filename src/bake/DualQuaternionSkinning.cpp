@@ -1,4 +1,4 @@
-#include "DualQuaternionSkinning.h"
+#include "bake/DualQuaternionSkinning.h"
 
 DualQuaternionSkinning::DualQuaternionSkinning(const std::vector<RigidTransform>& bones)
 {

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "AnimalMesh.h"
-#include "WalkCycle.h"
+#include "bake/BonePose.h"
 
 #include "foundation/DenseMatrix.h"
 #include "foundation/Vector3d.h"
+#include "skin/Skin.h"
 
 #include <vector>
 
 // Eigenskin corrections of one mesh for one animation. For every frame the reference pose is
 // dual-quaternion skinning with the mesh's own weights; linear-blend skinning (what the viewer
-// does) loses volume where bones with different rotations blend, at knees and along the
-// twisting neck and tail. With M the blended 3x3 of a vertex, the rest-space residual
+// does) loses volume where bones with different rotations blend, at knees and along a
+// twisting neck or tail. With M the blended 3x3 of a vertex, the rest-space residual
 // d = M^-1 (p_ref - p_lbs) moves the skinned vertex exactly onto the reference when added to
 // the rest position, and dn = M^-1 n_ref - n_rest does the same for the normal's direction.
 //
@@ -21,9 +21,14 @@
 // so that each coordinate column has a root mean square of one.
 class Eigenskin {
 public:
-    Eigenskin(const AnimalMesh& mesh, const WalkCycle& walk, int basisCount);
+    // Every vertex needs at least one influence, and poses[f] one pose per bone. Frames are
+    // skinned on `threads` threads (0: one per processor); the result does not depend on it.
+    Eigenskin(const std::vector<Vector3d>& positions, const std::vector<Vector3d>& normals,
+              const std::vector<std::vector<BoneInfluence>>& influences, const FramePoses& poses, int basisCount,
+              unsigned threads = 0);
 
     const std::vector<std::vector<Vector3d>>& referencePositions() const { return m_referencePositions; }
+    const std::vector<std::vector<Vector3d>>& referenceNormals() const { return m_referenceNormals; }
     const std::vector<Vector3d>& referencePositions(int f) const { return m_referencePositions[static_cast<std::size_t>(f)]; }
     const std::vector<Vector3d>& referenceNormals(int f) const { return m_referenceNormals[static_cast<std::size_t>(f)]; }
 

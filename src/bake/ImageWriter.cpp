@@ -1,4 +1,4 @@
-#include "ImageWriter.h"
+#include "bake/ImageWriter.h"
 
 #include "foundation/AtomicFile.h"
 

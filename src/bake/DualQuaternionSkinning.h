@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DualQuaternion.h"
-#include "RigidTransform.h"
+#include "bake/DualQuaternion.h"
+#include "bake/RigidTransform.h"
 
 #include "foundation/AffineTransform.h"
 #include "skin/Skin.h"

@@ -1,6 +1,6 @@
-#include "SkinReadBack.h"
+#include "bake/SkinReadBack.h"
 
-#include "DualQuaternionSkinning.h"
+#include "bake/DualQuaternionSkinning.h"
 
 #include <cmath>
 #include <sstream>

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "AnimalMesh.h"
-#include "Eigenskin.h"
-#include "WalkCycle.h"
+#include "bake/BonePose.h"
+#include "bake/ProxySphere.h"
 
 #include "foundation/DenseMatrix.h"
+#include "foundation/Vector3d.h"
 
 #include <vector>
 
 // Precomputed radiance transfer of one mesh for every animation frame: the light a vertex gets
-// from a bright sky and a dimmer ground under the animal's own shadowing. The posed animal is
+// from a bright sky (+y is up) and a dimmer ground under the body's own shadowing. The posed body is
 // stood in for by proxy balls inside its parts (skinned like the surface around them), and
 // each ball's share of the cosine-weighted hemisphere over a vertex is taken in closed form:
 // (r / d)^2 cos(angle) for a ball wholly above the vertex's tangent plane, eased to zero as it
@@ -26,8 +26,12 @@ public:
     static constexpr double kGround = 0.35;
     static constexpr double kBody = 0.12;
 
-    PrtLighting(const Eigenskin& reference, std::size_t vertexCount, const std::vector<ProxySphere>& proxies,
-                const WalkCycle& walk, int basisCount);
+    // positions[f][v] and unit normals[f][v] of the posed mesh in every frame; centres[f][i] of
+    // proxy ball i (radius radii[i]) in frame f. Frames are lit on `threads` threads (0: one
+    // per processor); the result does not depend on it.
+    PrtLighting(const std::vector<std::vector<Vector3d>>& positions, const std::vector<std::vector<Vector3d>>& normals,
+                const std::vector<std::vector<Vector3d>>& centres, const std::vector<double>& radii, int basisCount,
+                unsigned threads = 0);
 
     // The unreduced value of vertex v in frame f.
     double value(int f, std::size_t v) const
@@ -41,6 +45,9 @@ public:
     // Light reaching a point with unit normal n among posed balls (centre, radius).
     static double lightingAt(const Vector3d& p, const Vector3d& n, const std::vector<Vector3d>& centres,
                              const std::vector<double>& radii);
+
+    // The proxies' centres in every frame, posed by the reference blend of their influences.
+    static std::vector<std::vector<Vector3d>> posedCentres(const std::vector<ProxySphere>& proxies, const FramePoses& poses);
 
 private:
     std::size_t m_vertexCount;
