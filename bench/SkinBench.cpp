@@ -431,7 +431,7 @@ int main(int argc, char** argv)
 
     // The saxpy reference runs as the viewer used to run it, with OpenBLAS's own threading.
     std::printf("\nSummary, medians when repeated (%s kernel; OpenBLAS threads %d; file %.1f MB)\n",
-                skinningIsa() == SkinningIsa::Avx2Fma ? "AVX2+FMA" : "SSE2", openblas_get_num_threads(),
+                skinningIsa() == SkinningIsa::Avx2 ? "AVX2" : "SSE2", openblas_get_num_threads(),
                 double(loadFiles().full.bytes) / 1e6);
     for (const char* size : {"20k", "60k"}) {
         const std::string k0 = std::string(size) + "/K0", k8 = std::string(size) + "/K8";
