@@ -1,5 +1,7 @@
 #include "ShadowBlob.h"
 
+#include "PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -24,7 +26,7 @@ RigidTransform ShadowBlob::flattened(const RigidTransform& pose, const Vector3d&
     const Vector3d moved = pose.apply(pivot);
     const Vector3d forward = pose.applyToDirection({1, 0, 0});
     // A turn by yaw about +y takes +x to (cos yaw, 0, -sin yaw).
-    const double yaw = std::atan2(-forward.z, forward.x);
+    const double yaw = portable::atan2(-forward.z, forward.x);
     const Quaternion turn = Quaternion::fromAxisAngle({0, 1, 0}, yaw);
     const Vector3d from{pivot.x, 0.0, pivot.z};
     const Vector3d to{moved.x, 0.0, moved.z};
@@ -44,7 +46,7 @@ SkinRecord ShadowBlob::record() const
 
     auto addVertex = [&](double ring, double angle) {
         // Rings run from the rim (ring = 1) inwards, so vertex 0 is on the rim.
-        const double c = std::cos(angle), s = std::sin(angle);
+        const double c = portable::cos(angle), s = portable::sin(angle);
         const Vector3d p{centreX + radiusX * ring * c, kHeight, -radiusZ * ring * s};
         r.positions.push_back(p.toVector3f());
         r.normals.push_back({0, 1, 0});
