@@ -301,8 +301,10 @@ TEST(TextSkin, NonTriangleFacesAndBadCornersAreReportedOnTheMeshLine)
     // Numbers outside the mesh would index past its arrays.
     writeText(fixture.dir.file("mesh.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n");
     EXPECT_NE(fixture.error(kHeader).find("^ Face refers to vertex 4 but"), std::string::npos);
+    EXPECT_NE(fixture.error(kHeader).find("mesh.obj' has 3 vertices."), std::string::npos) << fixture.error(kHeader);
     writeText(fixture.dir.file("mesh.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1//1 2 3\n");
     EXPECT_NE(fixture.error(kHeader).find("^ Face refers to normal 1 but"), std::string::npos);
+    EXPECT_NE(fixture.error(kHeader).find("mesh.obj' has 0 normals."), std::string::npos) << fixture.error(kHeader);
 }
 
 TEST(TextSkin, FileLevelErrors)
