@@ -95,6 +95,8 @@ TEST(TextSkin, ReadsBonesWeightsAndSkinsEveryFrame)
     ASSERT_TRUE(skin->sourceMesh());
     EXPECT_EQ(skin->sourceMesh()->fileName(), fixture.meshPath());
 
+    // Integer positions, translations and weights of 1 and 0.5: every product and sum of the
+    // skinning is exact, so the frame is exactly these points on any processor.
     const auto& frame1 = skin->framePositions(1);
     EXPECT_EQ(frame1[0], Vector3f(0, 0, 0));
     EXPECT_EQ(frame1[1], Vector3f(2, 0, 0)); // halfway between 1 and 3
