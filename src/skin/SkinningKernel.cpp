@@ -76,8 +76,8 @@ __attribute__((always_inline)) inline void growBox(__m128 position, __m128& boxM
 // and three divisions serve four vertices without a trip through memory. A normal whose
 // squared length is not positive (zero: no influences, or a transform that collapses it; or
 // NaN) keeps its corrected rest value.
-__attribute__((always_inline)) inline void storeNormals(__m128 n0, __m128 n1, __m128 n2, __m128 n3, unsigned count, unsigned first,
-                         const BlockJob& job)
+__attribute__((always_inline)) inline void storeNormals(__m128 n0, __m128 n1, __m128 n2, __m128 n3, unsigned count,
+                                                        unsigned first, const BlockJob& job)
 {
     _MM_TRANSPOSE4_PS(n0, n1, n2, n3);
     const __m128 lengthSquared = _mm_add_ps(_mm_add_ps(_mm_mul_ps(n0, n0), _mm_mul_ps(n1, n1)), _mm_mul_ps(n2, n2));
@@ -218,8 +218,7 @@ FLEXHERD_AVX2 const InfluenceGroup* skinBlockAvx2(const BlockJob& job, BoxState&
         growBox(position, boxMin, boxMax);
 
         const __m128 n = _mm_loadu_ps(job.normalsIn + 3 * v);
-        const __m256 nxy = _mm256_permutevar_ps(_mm256_broadcast_ps(reinterpret_cast<const __m128*>(job.normalsIn + 3 * v)),
-                                                selectXy);
+        const __m256 nxy = _mm256_permutevar_ps(_mm256_set_m128(n, n), selectXy);
         const __m256 normalTerms = _mm256_mul_ps(columns01, nxy);
         const __m128 normal =
             _mm_add_ps(_mm256_castps256_ps128(normalTerms), _mm256_extractf128_ps(normalTerms, 1));

@@ -105,8 +105,9 @@ void orthogonaliseColumns(std::vector<double>& w, std::vector<double>& v, Index 
                 rotated = true;
                 // The rotation by the smaller angle that zeroes the pair's inner product.
                 const double zeta = (beta - alpha) / (2.0 * gamma);
-                const double t = std::fabs(zeta) > 1e150 ? 0.5 / zeta
-                                                         : std::copysign(1.0, zeta) / (std::fabs(zeta) + std::sqrt(1.0 + zeta * zeta));
+                const double t = std::fabs(zeta) > 1e150
+                                     ? 0.5 / zeta
+                                     : std::copysign(1.0, zeta) / (std::fabs(zeta) + std::sqrt(1.0 + zeta * zeta));
                 const double c = 1.0 / std::sqrt(1.0 + t * t);
                 const double s = c * t;
                 for (double* m : {w.data(), v.data()}) {
