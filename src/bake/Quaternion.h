@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/PortableMath.h"
+
 #include "foundation/Matrix3f.h"
 #include "foundation/Vector3d.h"
 
@@ -19,8 +21,8 @@ struct Quaternion {
     // Right-handed rotation by `angle` radians about the unit `axis`.
     static Quaternion fromAxisAngle(const Vector3d& axis, double angle)
     {
-        const double s = std::sin(0.5 * angle);
-        return {std::cos(0.5 * angle), axis.x * s, axis.y * s, axis.z * s};
+        const double s = portable::sin(0.5 * angle);
+        return {portable::cos(0.5 * angle), axis.x * s, axis.y * s, axis.z * s};
     }
 
     // The rotation of a 3x3 matrix that is a rotation up to rounding (Shepperd's method picks

@@ -1,5 +1,7 @@
 #include "bake/ShadowBlob.h"
 
+#include "foundation/PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -26,7 +28,7 @@ RigidTransform ShadowBlob::flattened(const RigidTransform& pose, const Vector3d&
     const Vector3d moved = pose.apply(pivot);
     const Vector3d forward = pose.applyToDirection({1, 0, 0});
     // A turn by yaw about +y takes +x to (cos yaw, 0, -sin yaw).
-    const double yaw = std::atan2(-forward.z, forward.x);
+    const double yaw = portable::atan2(-forward.z, forward.x);
     const Quaternion turn = Quaternion::fromAxisAngle({0, 1, 0}, yaw);
     const Vector3d from{pivot.x, 0.0, pivot.z};
     const Vector3d to{moved.x, 0.0, moved.z};
@@ -60,13 +62,13 @@ SkinRecord ShadowBlob::record() const
     const double pelvisX = m_bones.front().pivot.x;
     const double chestX = blended ? m_bones[1].pivot.x : pelvisX;
 
-    // The rim's directions: the library's cosines and sines, or steps of 15 degrees from the
-    // half-angle values of 30 degrees.
+    // The rim's directions: portable cosines and sines (the samples' rim), or steps of 15
+    // degrees from the half-angle values of 30 degrees.
     std::vector<double> cosines(kSegments), sines(kSegments);
     if (m_angles == Angles::Library) {
         for (int k = 0; k < kSegments; ++k) {
-            cosines[k] = std::cos(2.0 * std::numbers::pi * k / kSegments);
-            sines[k] = std::sin(2.0 * std::numbers::pi * k / kSegments);
+            cosines[k] = portable::cos(2.0 * std::numbers::pi * k / kSegments);
+            sines[k] = portable::sin(2.0 * std::numbers::pi * k / kSegments);
         }
     } else {
         static_assert(kSegments == 24, "the steps are 15 degrees");
