@@ -2,6 +2,8 @@
 // on standard output and standard error, and the files it writes. Usage errors need no
 // display; the actions draw, so the suite runs on an X display (Xvfb) and fails without one.
 
+#include "TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/image.h>
@@ -218,8 +220,8 @@ int main(int argc, char** argv)
     }
     wxInitAllImageHandlers();
 
-    g_directory = fs::temp_directory_path() / ("flexherd-test-batch-" + std::to_string(getpid()));
-    fs::remove_all(g_directory);
+    const TempDirectory scratch("batch");
+    g_directory = scratch.path();
     g_samples = g_directory / "samples";
     fs::create_directories(g_samples);
     const std::string generate = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + g_samples.string() + "' >/dev/null 2>&1";
@@ -227,7 +229,5 @@ int main(int argc, char** argv)
         std::cerr << "test_batch: FAILED: flexherd-mksample could not write the sample animals.\n";
         return 1;
     }
-    const int result = RUN_ALL_TESTS();
-    fs::remove_all(g_directory);
-    return result;
+    return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include "skin/BinarySkinWriter.h"
 
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 
 #include <wx/display.h>
 #include <wx/glcanvas.h>
@@ -412,9 +413,8 @@ int main(int argc, char** argv)
     }
 
     StartupState& state = startup();
-    state.dataDirectory = fs::temp_directory_path() / ("flexherd-test-app-gui-" + std::to_string(getpid()));
-    fs::remove_all(state.dataDirectory);
-    fs::create_directories(state.dataDirectory);
+    const TempDirectory scratch("app-gui");
+    state.dataDirectory = scratch.path();
     // The fixture records name the texture "coat.png"; a 2 x 2 binary PPM under that name serves,
     // since images are recognised by their content.
     std::ofstream(state.dataDirectory / "coat.png", std::ios::binary)
@@ -496,6 +496,5 @@ int main(int argc, char** argv)
 
     const int result = RUN_ALL_TESTS();
     wxEntryCleanup();
-    fs::remove_all(state.dataDirectory);
     return result;
 }

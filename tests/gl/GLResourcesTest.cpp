@@ -2,6 +2,7 @@
 // and undo, texture loading through the cache, and vertex programs with driver errors.
 
 #include "GLTest.h"
+#include "TempDirectory.h"
 
 #include "foundation/Exception.h"
 #include "render/gl/ARBVertexBufferObject.h"
@@ -53,20 +54,6 @@ public:
 private:
     GLboolean& m_flag;
     GLboolean m_saved;
-};
-
-// A directory of its own under the system temporary directory, removed afterwards.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() : m_path(fs::temp_directory_path() / ("flexherd-gl-" + std::to_string(::getpid())))
-    {
-        fs::create_directories(m_path);
-    }
-    ~TemporaryDirectory() { fs::remove_all(m_path); }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
 };
 
 // Writes a w x h PNG whose top row is red and every other row blue.
@@ -251,7 +238,7 @@ TEST_F(GLResourcesTest, CheckGLErrorNamesTheOperationAndDrainsTheErrors)
 
 TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
 {
-    TemporaryDirectory directory;
+    const TempDirectory directory("gl");
     const fs::path file = directory.path() / "sub" / "coat.png";
     fs::create_directories(file.parent_path());
     writeTwoToneImage(file, 4, 2);
@@ -296,7 +283,7 @@ TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
 
 TEST_F(GLResourcesTest, AnUnreadableImageThrowsAndLeavesNoCacheEntry)
 {
-    TemporaryDirectory directory;
+    const TempDirectory directory("gl");
     const std::string missing = (directory.path() / "missing.png").string();
     try {
         GLTextureCache::texture(missing);

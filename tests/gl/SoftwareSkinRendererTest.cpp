@@ -6,6 +6,7 @@
 #include "TestSkins.h"
 
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 #include "foundation/Exception.h"
 #include "herd/BoxRules.h"
 #include "herd/HerdOfOne.h"
@@ -391,8 +392,8 @@ TEST_F(SoftwareSkinRendererTest, DisplayListsRecordedWhileDrawingSplitAtBatchBou
 
 TEST_F(SoftwareSkinRendererTest, RenderersOfOneSkinShareOneTexture)
 {
-    const fs::path directory = fs::temp_directory_path() / ("flexherd-tex-" + std::to_string(::getpid()));
-    fs::create_directories(directory);
+    const TempDirectory scratch("tex");
+    const fs::path& directory = scratch.path();
     wxImage image(8, 8);
     image.SetRGB(wxRect(0, 0, 8, 8), 10, 200, 30);
     ASSERT_TRUE(image.SaveFile((directory / "coat.png").string(), wxBITMAP_TYPE_PNG));
@@ -421,7 +422,6 @@ TEST_F(SoftwareSkinRendererTest, RenderersOfOneSkinShareOneTexture)
     } catch (const IOException& e) {
         EXPECT_EQ(e.message(), "Unable to load image '" + (directory / "gone.png").string() + "'.");
     }
-    fs::remove_all(directory);
 }
 
 TEST_F(SoftwareSkinRendererTest, AnEmptyHerdDrawsNothingAndLeavesTheStateAsItFoundIt)

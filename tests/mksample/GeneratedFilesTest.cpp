@@ -8,6 +8,8 @@
 #include "ShadowBlob.h"
 #include "SkinReadBack.h"
 
+#include "TempDirectory.h"
+
 #include "skin/BinarySkinLoader.h"
 
 #include <gtest/gtest.h>
@@ -163,8 +165,8 @@ TEST(GeneratedAnimals, LightingVariesWithShapeAndPose)
 
 TEST(GeneratedFiles, SecondRunWritesTheSameBytes)
 {
-    const std::filesystem::path again =
-        std::filesystem::temp_directory_path() / ("flexherd-mksample-again-" + std::to_string(::getpid()));
+    const TempDirectory scratch("mksample-again");
+    const std::filesystem::path& again = scratch.path();
     SampleGenerator().generate(again);
     int compared = 0;
     for (const auto& entry : std::filesystem::directory_iterator(again)) {
@@ -172,7 +174,6 @@ TEST(GeneratedFiles, SecondRunWritesTheSameBytes)
         EXPECT_EQ(readFileBytes(entry.path()), readFileBytes(sampleDirectory() / name)) << name;
         ++compared;
     }
-    std::filesystem::remove_all(again);
     EXPECT_EQ(compared, 10);
 }
 

@@ -7,6 +7,8 @@
 
 #include "foundation/Exception.h"
 
+#include "TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -137,9 +139,8 @@ TEST(ShadowBlob, FlattenedBonesKeepTheDiscFlatAndFollowTheBody)
 
 TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure)
 {
-    const std::filesystem::path directory =
-        std::filesystem::temp_directory_path() / ("flexherd-atomic-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory);
+    const TempDirectory scratch("atomic");
+    const std::filesystem::path& directory = scratch.path();
     const std::filesystem::path path = directory / "file.bin";
     writeFileAtomically(path, "first version");
     writeFileAtomically(path, "second");
@@ -155,7 +156,6 @@ TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure)
     std::filesystem::create_directories(directory / "taken" / "inside");
     EXPECT_THROW(writeFileAtomically(directory / "taken", "x"), IOException);
     EXPECT_FALSE(std::filesystem::exists(directory / "taken.partial"));
-    std::filesystem::remove_all(directory);
 }
 
 } // namespace
