@@ -198,6 +198,7 @@ TEST_F(GuiTest, DroppingTwoFilesReplacesTheSceneWithTheirHerds)
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     EXPECT_EQ(herdNames(m_view), (std::vector<std::string>{"herd-fine", "second"})) << "in drop order, replacing";
     EXPECT_EQ(m_view->totalAnimalCount(), 10u) << "topped up to ten animals";
+    for (const auto& herd : m_view->scene().herds()) EXPECT_GT(herd->instanceCount(), 0u) << herd->skin()->name();
     // The count menus are rebuilt: "herd.bin" has two levels, so LOD offers two fixed levels.
     ASSERT_EQ(m_frame->lodMenu()->GetMenuItemCount(), 5u);
     EXPECT_EQ(m_frame->lodMenu()->FindItemByPosition(3)->GetItemLabel(), "0 (highest)");

@@ -94,6 +94,7 @@ protected:
         m_directory = startup().dataDirectory / "export";
         fs::create_directories(m_directory);
         m_originalSize = m_frame->GetSize();
+        m_originalViewSize = m_view->clientSize();
     }
 
     void TearDown() override
@@ -108,8 +109,8 @@ protected:
         if (size == wxSize()) {
             if (m_frame->GetSize() == m_originalSize) return;
             m_frame->SetSize(m_originalSize);
-            pumpUntil([&] { return m_frame->GetSize() == m_originalSize; });
-            pumpFor(std::chrono::milliseconds(100));
+            // The frame's size first, then the view's size event.
+            pumpUntil([&] { return m_frame->GetSize() == m_originalSize && m_view->clientSize() == m_originalViewSize; });
             return;
         }
         const wxSize extra = m_frame->GetClientSize() - m_view->clientSize();
@@ -131,6 +132,7 @@ protected:
 
     fs::path m_directory;
     wxSize m_originalSize;
+    wxSize m_originalViewSize;
 };
 
 TEST_F(ExportTest, WindowSizedExportIsOneTileShowingTheWindowUprightAndUnmirrored)

@@ -76,10 +76,15 @@ void GuiTest::SetUp()
     m_view->useCamera(GLView::CameraChoice::Perspective);
     m_view->setShowStatistics(true);
     m_view->applyRenderSettings();
+
+    m_seed = testSeed();
+    m_view->scene().reseed(m_seed);
+    m_seedTrace.emplace(__FILE__, __LINE__, seedTrace(m_seed));
 }
 
 void GuiTest::TearDown()
 {
+    m_seedTrace.reset();
     setErrorBoxHook(m_previousHook);
 }
 

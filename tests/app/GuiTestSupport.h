@@ -13,6 +13,8 @@
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/Skin.h"
 
+#include "TestSeed.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,7 +91,9 @@ private:
 };
 
 // Records error boxes instead of showing them, and puts the main frame's menus and view back
-// to their start-up choices with the animation stopped, so every test starts alike.
+// to their start-up choices with the animation stopped, so every test starts alike. The
+// view's scene is seeded (testSeed) for the length of the test: herds it makes lay their
+// animals out the same way on every run, and every failure names the seed.
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -113,7 +118,9 @@ protected:
     std::vector<ErrorReport> m_reports;
     MyFrame* m_frame = nullptr;
     GLView* m_view = nullptr;
+    std::int32_t m_seed = 0;
 
 private:
     ErrorBoxHook m_previousHook;
+    std::optional<::testing::ScopedTrace> m_seedTrace;
 };
