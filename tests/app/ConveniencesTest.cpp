@@ -43,26 +43,6 @@ protected:
     void Exit(wxDialog*) override {}
 };
 
-// Puts both cameras back as they were, so that later tests see the start-up view.
-class CameraRestorer {
-public:
-    explicit CameraRestorer(GLView* view)
-        : m_view(view), m_perspective(*view->perspectiveCamera()), m_ortho(*view->orthoCamera())
-    {
-    }
-    ~CameraRestorer()
-    {
-        *m_view->perspectiveCamera() = m_perspective;
-        *m_view->orthoCamera() = m_ortho;
-        m_view->useCamera(GLView::CameraChoice::Perspective);
-    }
-
-private:
-    GLView* m_view;
-    ProjectiveFixedYCamera m_perspective;
-    OrthoCamera m_ortho;
-};
-
 std::vector<std::string> herdNames(GLView* view)
 {
     std::vector<std::string> names;

@@ -128,6 +128,31 @@ void GuiTest::mouse(wxEventType type, int x, int y, bool leftDown)
     m_view->ProcessWindowEvent(event);
 }
 
+void GuiTest::drag(wxMouseButton button, wxPoint from, wxPoint to)
+{
+    const auto send = [&](wxEventType type, wxPoint at, bool held) {
+        wxMouseEvent event(type);
+        event.m_x = at.x;
+        event.m_y = at.y;
+        event.m_leftDown = held && button == wxMOUSE_BTN_LEFT;
+        event.m_middleDown = held && button == wxMOUSE_BTN_MIDDLE;
+        event.m_rightDown = held && button == wxMOUSE_BTN_RIGHT;
+        event.SetEventObject(m_view);
+        event.SetId(m_view->GetId());
+        m_view->ProcessWindowEvent(event);
+    };
+    const wxEventType down = button == wxMOUSE_BTN_LEFT     ? wxEVT_LEFT_DOWN
+                             : button == wxMOUSE_BTN_MIDDLE ? wxEVT_MIDDLE_DOWN
+                                                            : wxEVT_RIGHT_DOWN;
+    const wxEventType up = button == wxMOUSE_BTN_LEFT     ? wxEVT_LEFT_UP
+                           : button == wxMOUSE_BTN_MIDDLE ? wxEVT_MIDDLE_UP
+                                                          : wxEVT_RIGHT_UP;
+    send(down, from, true);
+    send(wxEVT_MOTION, (from + to) / 2, true);
+    send(wxEVT_MOTION, to, true);
+    send(up, to, false);
+}
+
 void GuiTest::renderView()
 {
     ASSERT_TRUE(pumpUntil([&] { return m_view->makeCurrent(); })) << "the view cannot take its GL context";

@@ -6,6 +6,8 @@
 
 #include "app/ErrorBox.h"
 #include "camera/AttributeWithKeys.h"
+#include "camera/OrthoCamera.h"
+#include "camera/ProjectiveFixedYCamera.h"
 #include "app/GLView.h"
 #include "app/MyFrame.h"
 #include "herd/HerdCollection.h"
@@ -90,6 +92,26 @@ private:
     std::vector<float> m_values;
 };
 
+// Puts both cameras back as they were, so that later tests see the start-up view.
+class CameraRestorer {
+public:
+    explicit CameraRestorer(GLView* view)
+        : m_view(view), m_perspective(*view->perspectiveCamera()), m_ortho(*view->orthoCamera())
+    {
+    }
+    ~CameraRestorer()
+    {
+        *m_view->perspectiveCamera() = m_perspective;
+        *m_view->orthoCamera() = m_ortho;
+        m_view->useCamera(GLView::CameraChoice::Perspective);
+    }
+
+private:
+    GLView* m_view;
+    ProjectiveFixedYCamera m_perspective;
+    OrthoCamera m_ortho;
+};
+
 // Records error boxes instead of showing them, and puts the main frame's menus and view back
 // to their start-up choices with the animation stopped, so every test starts alike. The
 // view's scene is seeded (testSeed) for the length of the test: herds it makes lay their
@@ -107,6 +129,9 @@ protected:
     void pressKey(int keyCode, bool control = false);
     // A mouse event of the given type on the view, with the left button held as said.
     void mouse(wxEventType type, int x, int y, bool leftDown);
+    // A drag with one button (wxMOUSE_BTN_LEFT, _MIDDLE or _RIGHT) from one point to another:
+    // the button goes down, the mouse moves half way and the rest, the button comes up.
+    void drag(wxMouseButton button, wxPoint from, wxPoint to);
 
     // Makes the view's context current and draws a frame into the back buffer.
     void renderView();

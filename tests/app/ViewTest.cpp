@@ -229,6 +229,69 @@ TEST_F(GuiTest, LeftDragOfNinetyPixelsTurnsTheAzimuthByOneRadian)
     camera->setAzimuth(before);
 }
 
+// Each button steers the camera its own way, judged by what the camera shows rather than by
+// its drag modes: the left button orbits (the look-at point stays, the eye keeps its distance),
+// the middle one pans (eye and look-at point move together, the line of sight stays), the right
+// one dollies (the eye moves along its line of sight, forwards when dragged up).
+TEST_F(GuiTest, LeftButtonOrbitsMiddlePansAndRightDollies)
+{
+    CameraRestorer restorer(m_view);
+    const ProjectiveFixedYCamera& camera = *m_view->perspectiveCamera();
+    struct Pose {
+        Vector3f eye, lookAt;
+        Vector3f sight() const { return lookAt - eye; }
+    };
+    const auto pose = [&] { return Pose{camera.eye(), camera.lookAtPoint()}; };
+    const auto expectSame = [](const Vector3f& a, const Vector3f& b, const char* what) {
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(a[i], b[i], 1e-4f * (1.0f + std::fabs(b[i]))) << what << " " << i;
+    };
+    {
+        const Pose before = pose();
+        drag(wxMOUSE_BTN_LEFT, {100, 100}, {160, 120});
+        const Pose after = pose();
+        expectSame(after.lookAt, before.lookAt, "left: look-at point");
+        EXPECT_NEAR(after.sight().length(), before.sight().length(), 1e-4f * before.sight().length()) << "left";
+        EXPECT_GT((after.eye - before.eye).length(), 0.1f * before.sight().length()) << "left: no orbit";
+    }
+    {
+        const Pose before = pose();
+        drag(wxMOUSE_BTN_MIDDLE, {100, 100}, {150, 130});
+        const Pose after = pose();
+        expectSame(after.sight(), before.sight(), "middle: line of sight");
+        EXPECT_GT((after.lookAt - before.lookAt).length(), 0.1f) << "middle: no pan";
+    }
+    {
+        const Pose before = pose();
+        drag(wxMOUSE_BTN_RIGHT, {100, 140}, {100, 100});
+        const Pose after = pose();
+        const Vector3f forward = before.sight().normalized();
+        const Vector3f moved = after.eye - before.eye;
+        expectSame(after.sight().normalized(), forward, "right: direction of sight");
+        EXPECT_GT(moved.dot(forward), 0.1f) << "right: the eye did not move forwards";
+        EXPECT_LT(moved.cross(forward).length(), 1e-3f * moved.length()) << "right: the eye left its line of sight";
+    }
+
+    // The orthographic camera: the left button turns it, the middle one moves the centre of
+    // the view, the right one zooms (changes the port) and nothing else.
+    choose(kOrthographicId);
+    const OrthoCamera& ortho = *m_view->orthoCamera();
+    struct View {
+        float azimuth, port;
+        Vector2f center;
+    };
+    const auto view = [&] { return View{ortho.azimuth(), ortho.port(), ortho.center()}; };
+    for (const wxMouseButton button : {wxMOUSE_BTN_LEFT, wxMOUSE_BTN_MIDDLE, wxMOUSE_BTN_RIGHT}) {
+        SCOPED_TRACE(button == wxMOUSE_BTN_LEFT ? "left" : button == wxMOUSE_BTN_MIDDLE ? "middle" : "right");
+        const View before = view();
+        drag(button, {100, 140}, {130, 100});
+        const View after = view();
+        EXPECT_EQ(after.azimuth != before.azimuth, button == wxMOUSE_BTN_LEFT);
+        EXPECT_EQ(after.center.x != before.center.x || after.center.y != before.center.y, button == wxMOUSE_BTN_MIDDLE);
+        EXPECT_EQ(after.port != before.port, button == wxMOUSE_BTN_RIGHT);
+    }
+    choose(kPerspectiveId);
+}
+
 TEST_F(GuiTest, PerspectiveCameraStartsWhereTheViewPutsIt)
 {
     auto* frame = new MyFrame(nullptr, "Camera test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE);
