@@ -15,33 +15,12 @@
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
-#include <wx/modalhook.h>
 
 #include <GL/glew.h>
 
 #include <cmath>
 
 namespace {
-
-// Answers every modal dialog with Cancel without showing it, remembering its title: which
-// dialog a command opens tells which command ran.
-class CancelDialogs : public wxModalDialogHook {
-public:
-    CancelDialogs() { Register(); }
-    ~CancelDialogs() override { Unregister(); }
-
-    std::vector<std::string> titles;
-
-protected:
-    int Enter(wxDialog* dialog) override
-    {
-        // GTK's native file chooser keeps its title as the wx message.
-        const auto* files = dynamic_cast<wxFileDialog*>(dialog);
-        titles.push_back((files ? files->GetMessage() : dialog->GetTitle()).ToStdString());
-        return wxID_CANCEL;
-    }
-    void Exit(wxDialog*) override {}
-};
 
 std::vector<std::string> herdNames(GLView* view)
 {
@@ -126,9 +105,11 @@ TEST_F(GuiTest, EveryCommandItemSendsItsIdAndReachesItsCommand)
         wxMenuItem* item = m_frame->GetMenuBar()->FindItem(id);
         ASSERT_NE(item, nullptr) << "no menu item for command " << id;
         EXPECT_TRUE(item->IsEnabled()) << id;
-        CancelDialogs hook;
+        // Cancelled at once: which dialog a command opens tells which command ran.
+        ScriptedDialogs hook({ScriptedDialogs::kCancel});
         choose(id);
-        EXPECT_EQ(hook.titles, std::vector<std::string>{title}) << "item " << id;
+        ASSERT_EQ(hook.shown.size(), 1u) << "item " << id;
+        EXPECT_EQ(hook.shown[0].title, title) << "item " << id;
     }
     // Cancelled dialogs change nothing.
     EXPECT_TRUE(m_reports.empty());

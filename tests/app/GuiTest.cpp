@@ -16,6 +16,7 @@
 #include <wx/display.h>
 #include <wx/glcanvas.h>
 #include <wx/init.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/utils.h>
@@ -486,6 +487,9 @@ int main(int argc, char** argv)
         ADD_FAILURE_AT(file.utf8_str().data(), line)
             << "wx assertion failed in " << function << ": " << condition << " " << message;
     });
+    // Messages the toolkit logs go to the standard error: a log window would open at exit
+    // and wait for a click.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new FlexherdApp);
     if (!wxEntryStart(wxArgc, wxArgv.data())) {
         std::cerr << "test_app_gui: FAILED: wxWidgets could not start on display '" << display << "'.\n";

@@ -3,6 +3,10 @@
 #include "app/MenuIds.h"
 
 #include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+#include <wx/stattext.h>
+#include <wx/textdlg.h>
 #include <wx/menu.h>
 #include <wx/utils.h>
 
@@ -50,6 +54,86 @@ std::string writeData(const std::string& name, const std::string& bytes)
     const std::filesystem::path path = startup().dataDirectory / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
+}
+
+ScriptedDialogs::ScriptedDialogs(std::vector<std::string> answers) : m_answers(std::move(answers))
+{
+    // Timer events reach the modal loop of a file dialog too.
+    m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { answerFileDialog(); });
+    Register();
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    m_timer.Stop();
+    Unregister();
+}
+
+void ScriptedDialogs::answerFileDialog()
+{
+    if (m_fileDialog == nullptr || !m_fileDialog->IsModal()) return;
+    if (m_fileDialog->GetPath().utf8_string() == m_path) {
+        m_fileDialog->EndModal(wxID_OK);
+    } else if (++m_ticks > 2000) {
+        // Guards against a hang only: the chooser takes its path within a few ticks.
+        ADD_FAILURE() << "the file dialog never took the path '" << m_path << "'; it shows '"
+                      << m_fileDialog->GetPath().utf8_string() << "'";
+        m_fileDialog->EndModal(wxID_CANCEL);
+    }
+}
+
+void ScriptedDialogs::Exit(wxDialog* dialog)
+{
+    if (dialog != m_fileDialog) return;
+    m_timer.Stop();
+    m_fileDialog = nullptr;
+}
+
+int ScriptedDialogs::Enter(wxDialog* dialog)
+{
+    // GTK's file dialog passes through the hook twice: its own ShowModal, then the dialog's.
+    if (dialog == m_fileDialog) return wxID_NONE;
+    std::string answer = kCancel;
+    if (m_answers.empty())
+        ++unexpected;
+    else {
+        answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+    }
+    const bool cancel = answer == kCancel;
+    if (auto* files = dynamic_cast<wxFileDialog*>(dialog)) {
+        // GTK's native file chooser keeps its title as the wx message.
+        shown.push_back({"file", files->GetMessage().ToStdString(), files->GetWildcard().ToStdString(),
+                         files->HasFlag(wxFD_SAVE) ? "save" : "open"});
+        if (cancel) return wxID_CANCEL;
+        files->SetPath(wxString::FromUTF8(answer));
+        m_fileDialog = files;
+        m_path = answer;
+        m_ticks = 0;
+        m_timer.Start(5);
+        return wxID_NONE;
+    }
+    if (auto* entry = dynamic_cast<wxTextEntryDialog*>(dialog)) {
+        std::string prompt;
+        for (wxWindow* child : entry->GetChildren())
+            if (auto* label = dynamic_cast<wxStaticText*>(child)) prompt += label->GetLabel().ToStdString();
+        shown.push_back({"text", entry->GetTitle().ToStdString(), prompt, entry->GetValue().ToStdString()});
+        if (cancel) return wxID_CANCEL;
+        entry->SetValue(wxString::FromUTF8(answer));
+        return wxID_OK;
+    }
+    if (auto* message = dynamic_cast<wxMessageDialog*>(dialog)) {
+        shown.push_back({"message", message->GetCaption().ToStdString(), message->GetMessage().ToStdString(),
+                         (message->GetMessageDialogStyle() & wxCANCEL) ? "ok/cancel" : "ok"});
+        return cancel ? wxID_CANCEL : wxID_OK;
+    }
+    shown.push_back({"other", dialog->GetTitle().ToStdString(), "", ""});
+    return wxID_CANCEL;
+}
+
+void PrintTo(const ScriptedDialogs::Shown& shown, std::ostream* out)
+{
+    *out << "{" << shown.kind << ", \"" << shown.title << "\", \"" << shown.text << "\", \"" << shown.detail << "\"}";
 }
 
 void GuiTest::SetUp()

@@ -18,6 +18,9 @@
 #include "TestSeed.h"
 
 #include <gtest/gtest.h>
+#include <wx/filedlg.h>
+#include <wx/modalhook.h>
+#include <wx/timer.h>
 
 #include <array>
 #include <functional>
@@ -111,6 +114,49 @@ private:
     ProjectiveFixedYCamera m_perspective;
     OrthoCamera m_ortho;
 };
+
+// Answers the modal dialogs a command shows, in order, and keeps what each one showed. A text
+// entry dialog gets the answer typed and confirmed and a message box OK, without being shown;
+// kCancel presses Cancel. A file dialog is shown with the answer as its path and confirmed
+// once the native chooser reports that path (GTK's chooser only knows a path once it is on
+// screen), which a timer watches for. A dialog beyond the answers is cancelled and counted in
+// `unexpected`.
+class ScriptedDialogs : public wxModalDialogHook {
+public:
+    static constexpr const char* kCancel = "<cancel>";
+    static constexpr const char* kOk = "<ok>";
+
+    // kind "file": title, wildcard, "save" or "open"; "text": caption, prompt, preset value;
+    // "message": caption, message, "ok/cancel" or "ok".
+    struct Shown {
+        std::string kind;
+        std::string title;
+        std::string text;
+        std::string detail;
+        bool operator==(const Shown&) const = default;
+    };
+
+    explicit ScriptedDialogs(std::vector<std::string> answers);
+    ~ScriptedDialogs() override;
+
+    std::vector<Shown> shown;
+    int unexpected = 0;
+
+protected:
+    int Enter(wxDialog* dialog) override;
+    void Exit(wxDialog* dialog) override;
+
+private:
+    void answerFileDialog();
+
+    std::vector<std::string> m_answers;
+    wxFileDialog* m_fileDialog = nullptr;
+    std::string m_path;
+    int m_ticks = 0;
+    wxTimer m_timer;
+};
+
+void PrintTo(const ScriptedDialogs::Shown& shown, std::ostream* out);
 
 // Records error boxes instead of showing them, and puts the main frame's menus and view back
 // to their start-up choices with the animation stopped, so every test starts alike. The
