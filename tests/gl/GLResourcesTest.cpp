@@ -1,7 +1,7 @@
 // The GL resource wrappers on a real context: what each owns and releases, what bindings do
 // and undo, texture loading through the cache, and vertex programs with driver errors.
 
-#include "GLTest.h"
+#include "GLSuite.h"
 #include "TempDirectory.h"
 
 #include "foundation/Exception.h"

@@ -2,7 +2,7 @@
 // it, corrections that bring the two closer, display lists shared by instances at different
 // frames, texture coordinates on a small card, the shadow overlay, and the geometry modes.
 
-#include "HardwareTest.h"
+#include "HardwareSuite.h"
 #include "SampleAnimals.h"
 #include "TempDirectory.h"
 #include "TestSkins.h"
@@ -60,7 +60,7 @@ const std::shared_ptr<Skin>& fittedQuadruped()
     return skin;
 }
 
-class HardwarePictureTest : public HardwareTest {
+class HardwarePictureTest : public GLTest {
 protected:
     // The finest quadruped from the front right and a little above.
     void lookAtQuadruped()
