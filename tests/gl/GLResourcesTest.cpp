@@ -242,6 +242,8 @@ TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
     const fs::path file = directory.path() / "sub" / "coat.png";
     fs::create_directories(file.parent_path());
     writeTwoToneImage(file, 4, 2);
+    // The caller's unpack alignment is not the loader's business: it comes back as it was.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
 
     const std::string forward = file.string();
     std::string backward = forward;
@@ -252,6 +254,8 @@ TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
     EXPECT_EQ(first, second) << "one texture object for both spellings";
     EXPECT_TRUE(GLTextureCache::contains(backward));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "the load's binding ends with it";
+    EXPECT_EQ(binding(GL_UNPACK_ALIGNMENT), 8);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
     // Level 0 bottom row first: the image's top (red) row must be the texture's last row.
     glBindTexture(GL_TEXTURE_2D, first->name());
@@ -279,6 +283,44 @@ TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
     first.reset();
     second.reset();
     EXPECT_FALSE(glIsTexture(name)) << "deleted with its last owner";
+}
+
+// Rows of one or two RGB pixels are no multiple of 4 bytes, GL's default unpack alignment: read
+// with it, every row after the first would start a byte or two late. (Widths stay powers of
+// two, which the mipmap builder keeps as they are.)
+TEST_F(GLResourcesTest, TexturesWhoseRowsAreNoMultipleOfFourBytesLoadEveryTexel)
+{
+    const TempDirectory directory("gl");
+    for (const int width : {1, 2}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        const int height = 4;
+        wxImage image(width, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image.SetRGB(x, y, static_cast<unsigned char>(40 * x + 1), static_cast<unsigned char>(70 * y + 2),
+                             static_cast<unsigned char>(10 * (x + y) + 3));
+        const fs::path file = directory.path() / ("odd" + std::to_string(width) + ".png");
+        ASSERT_TRUE(image.SaveFile(file.string(), wxBITMAP_TYPE_PNG));
+        ASSERT_EQ(binding(GL_UNPACK_ALIGNMENT), 4);
+        const auto texture = GLTextureCache::texture(file.string());
+        EXPECT_EQ(binding(GL_UNPACK_ALIGNMENT), 4);
+
+        glBindTexture(GL_TEXTURE_2D, texture->name());
+        std::vector<std::uint8_t> texels(static_cast<std::size_t>(width) * height * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        // Texture rows run bottom to top: texture row t is image row height - 1 - t.
+        for (int t = 0; t < height; ++t)
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* texel = &texels[(static_cast<std::size_t>(t) * width + x) * 3];
+                const int y = height - 1 - t;
+                EXPECT_EQ((Rgb{texel[0], texel[1], texel[2]}),
+                          (Rgb{image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)}))
+                    << "texel " << x << ", " << t;
+            }
+    }
+    GLTextureCache::releaseAll();
 }
 
 TEST_F(GLResourcesTest, AnUnreadableImageThrowsAndLeavesNoCacheEntry)

@@ -187,6 +187,8 @@ void GLTest::SetUp()
     glColor4f(1, 1, 1, 1);
     glPointSize(1);
     glLineWidth(1);
+    // GL's default, which texture loaders must change only for the length of an upload.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     // One white light from the right, front and top, given in eye space with unit length:
     // fixed-function lighting normalises a directional light's direction, the generated
     // program takes it as it stands. No ambient light, and light 1 at its defaults (black).
@@ -253,6 +255,8 @@ void GLTest::TearDown()
     EXPECT_EQ(destination, GL_ZERO) << "blend function changed";
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
     EXPECT_EQ(value, kTextureMode) << "texture environment mode changed";
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &value);
+    EXPECT_EQ(value, 4) << "unpack alignment left changed";
     GLint polygonMode[2] = {0, 0};
     glGetIntegerv(GL_POLYGON_MODE, polygonMode);
     EXPECT_EQ(polygonMode[0], GL_FILL) << "front polygon mode left changed";
