@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -185,17 +187,35 @@ TEST(BatchExportTest, SequenceWritesNumberedFrames)
 
 TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
 {
-    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", "flyby.keys"});
+    // A camera flight of 24 frames (the sample's 300 would take minutes on a software renderer):
+    // one "azimuth" record keyed at frames 0 and 24, in the keys file's little-endian layout.
+    std::string keys;
+    const auto appendI32 = [&](std::int32_t value) {
+        for (int b = 0; b < 4; ++b) keys += static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * b)) & 0xff);
+    };
+    const auto appendF32 = [&](float value) { appendI32(std::bit_cast<std::int32_t>(value)); };
+    appendI32(1);
+    appendI32(7);
+    keys += "azimuth";
+    appendI32(2);
+    appendI32(0);
+    appendF32(0.0f);
+    appendI32(24);
+    appendF32(1.5f);
+    const fs::path flight = g_directory / "short.keys";
+    std::ofstream(flight, std::ios::binary) << keys;
+
+    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    const std::regex report("timedemo complete\\.\n\tframes:\t300\n\ttotal time:\t([0-9.e+-]+)s\n"
+    const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
                             "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
     std::smatch match;
     ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
     const double seconds = std::stod(match[1]);
     EXPECT_GT(seconds, 0.0);
-    EXPECT_NEAR(std::stod(match[2]), seconds / 300, 1e-5 + seconds / 300 * 1e-4);
-    EXPECT_NEAR(std::stod(match[3]), 300 / seconds, 300 / seconds * 1e-4);
+    EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
+    EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
 
     const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);
