@@ -44,11 +44,6 @@ bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-void pumpFor(std::chrono::milliseconds duration)
-{
-    pumpUntil([] { return false; }, duration);
-}
-
 std::string writeData(const std::string& name, const std::string& bytes)
 {
     const std::filesystem::path path = startup().dataDirectory / name;

@@ -62,10 +62,10 @@ struct StartupState {
 StartupState& startup();
 MyFrame* mainFrame();
 
-// Runs the GTK event loop until done() holds or the time is up.
+// Runs the GTK event loop until done() holds; false if it still does not after the limit,
+// which only guards against a hang.
 bool pumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
-void pumpFor(std::chrono::milliseconds duration);
 
 // Writes bytes into the test data directory and returns the path.
 std::string writeData(const std::string& name, const std::string& bytes);
