@@ -2,6 +2,7 @@
 // on standard output and standard error, and the files it writes. Usage errors need no
 // display; the actions draw, so the suite runs on an X display (Xvfb) and fails without one.
 
+#include "TempDirectory.h"
 #include "WriterFaults.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -191,17 +194,35 @@ TEST(BatchExportTest, SequenceWritesNumberedFrames)
 
 TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
 {
-    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", "flyby.keys"});
+    // A camera flight of 24 frames (the sample's 300 would take minutes on a software renderer):
+    // one "azimuth" record keyed at frames 0 and 24, in the keys file's little-endian layout.
+    std::string keys;
+    const auto appendI32 = [&](std::int32_t value) {
+        for (int b = 0; b < 4; ++b) keys += static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * b)) & 0xff);
+    };
+    const auto appendF32 = [&](float value) { appendI32(std::bit_cast<std::int32_t>(value)); };
+    appendI32(1);
+    appendI32(7);
+    keys += "azimuth";
+    appendI32(2);
+    appendI32(0);
+    appendF32(0.0f);
+    appendI32(24);
+    appendF32(1.5f);
+    const fs::path flight = g_directory / "short.keys";
+    std::ofstream(flight, std::ios::binary) << keys;
+
+    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    const std::regex report("timedemo complete\\.\n\tframes:\t300\n\ttotal time:\t([0-9.e+-]+)s\n"
+    const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
                             "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
     std::smatch match;
     ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
     const double seconds = std::stod(match[1]);
     EXPECT_GT(seconds, 0.0);
-    EXPECT_NEAR(std::stod(match[2]), seconds / 300, 1e-5 + seconds / 300 * 1e-4);
-    EXPECT_NEAR(std::stod(match[3]), 300 / seconds, 300 / seconds * 1e-4);
+    EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
+    EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
 
     const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);
@@ -329,8 +350,8 @@ int main(int argc, char** argv)
     }
     wxInitAllImageHandlers();
 
-    g_directory = fs::temp_directory_path() / ("flexherd-test-batch-" + std::to_string(getpid()));
-    fs::remove_all(g_directory);
+    const TempDirectory scratch("batch");
+    g_directory = scratch.path();
     g_samples = g_directory / "samples";
     fs::create_directories(g_samples);
     const std::string generate = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + g_samples.string() + "' >/dev/null 2>&1";
@@ -338,7 +359,5 @@ int main(int argc, char** argv)
         std::cerr << "test_batch: FAILED: flexherd-mksample could not write the sample animals.\n";
         return 1;
     }
-    const int result = RUN_ALL_TESTS();
-    fs::remove_all(g_directory);
-    return result;
+    return RUN_ALL_TESTS();
 }

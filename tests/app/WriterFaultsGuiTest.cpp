@@ -74,7 +74,7 @@ protected:
             m_frame->saveHerdTo((directory / "scene.herd").string());
         }, "Error writing herd", expected::herdFile));
         writers.back().readBack = [this](const fs::path& directory) {
-            HerdScene loaded(RandomGenerator(3));
+            HerdScene loaded(3);
             EXPECT_FALSE(loaded.loadHerd((directory / "scene.herd").string(),
                                          [](const std::string& path) { return loadBinarySkinFile(path); }));
             EXPECT_EQ(loaded.herds().size(), m_view->scene().herds().size());

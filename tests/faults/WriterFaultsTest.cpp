@@ -231,7 +231,7 @@ HerdScene::SkinFileLoader binaryLoader()
 
 WriterUnderTest herdWriter(const Sources& sources)
 {
-    auto scene = std::make_shared<HerdScene>(RandomGenerator(7));
+    auto scene = std::make_shared<HerdScene>(7);
     for (const std::string& path : {sources.cows, sources.sheep}) {
         const BinarySkinFile file = loadBinarySkinFile(path);
         scene->addSkin(file.skins, file.directory);
@@ -247,7 +247,7 @@ WriterUnderTest herdWriter(const Sources& sources)
         EXPECT_EQ(error, expected::herdFile(path, failure));
     };
     writer.readBack = [scene](const fs::path& directory) {
-        HerdScene loaded(RandomGenerator(8));
+        HerdScene loaded(8);
         EXPECT_FALSE(loaded.loadHerd((directory / "scene.herd").string(), binaryLoader()));
         ASSERT_EQ(loaded.herds().size(), scene->herds().size());
         for (std::size_t h = 0; h < loaded.herds().size(); ++h) {

@@ -4,9 +4,12 @@
 #include "SampleDirectory.h"
 
 #include "AnimalBuilder.h"
+#include "BodyPlan.h"
 #include "SampleGenerator.h"
 #include "bake/ShadowBlob.h"
 #include "bake/SkinReadBack.h"
+
+#include "TempDirectory.h"
 
 #include "skin/BinarySkinLoader.h"
 #include "skin/SkinningKernel.h"
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <unistd.h>
 
@@ -100,6 +104,41 @@ TEST(GeneratedAnimals, FeetTouchTheGroundInEveryFrame)
     }
 }
 
+// The animals face +z, the way the viewer's moving herds walk them: a planted hoof slides back
+// under the body (towards -z, straight back) at the walk's ground speed, as on a treadmill.
+// Facing any other way, the hooves would slide along another axis or forwards.
+TEST(GeneratedAnimals, FaceAlongPlusZWhereTheHerdsWalkThem)
+{
+    const std::pair<const char*, BodyPlan> animals[] = {{"quadruped.bin", BodyPlan::quadruped()},
+                                                        {"longneck.bin", BodyPlan::longneck()}};
+    for (const auto& [name, plan] : animals) {
+        const BinarySkinFile file = load(name);
+        for (std::size_t level = 0; level < file.skins.size(); ++level) {
+            SCOPED_TRACE(std::string(name) + " level " + std::to_string(level));
+            const Skin& skin = *file.skins[level];
+            const unsigned frames = skin.frameCount();
+            ASSERT_GT(frames, 1u);
+            // A planted hoof covers the stride while the leg is down, a duty factor of the cycle.
+            const double groundSpeed = plan.stride / (plan.dutyFactor * frames);
+            double dx = 0.0, dz = 0.0;
+            std::size_t planted = 0;
+            for (unsigned f = 0; f < frames; ++f) {
+                const auto& now = skin.framePositions(f);
+                const auto& next = skin.framePositions((f + 1) % frames);
+                for (unsigned v = 0; v < skin.vertexCount(); ++v)
+                    if (now[v].y < 1e-3f && next[v].y < 1e-3f) {
+                        dx += next[v].x - now[v].x;
+                        dz += next[v].z - now[v].z;
+                        ++planted;
+                    }
+            }
+            ASSERT_GE(planted, frames) << "no hoof rests on the ground";
+            EXPECT_NEAR(dz / double(planted), -groundSpeed, 0.05 * groundSpeed);
+            EXPECT_LT(std::fabs(dx / double(planted)), 0.05 * groundSpeed);
+        }
+    }
+}
+
 TEST(GeneratedAnimals, ShadowDiscsLieUnderTheirAnimals)
 {
     for (const char* name : kAnimalFiles) {
@@ -168,8 +207,8 @@ TEST(GeneratedFiles, SecondRunWritesTheSameBytes)
     // change a byte.
     const SkinningIsa previous = skinningIsa();
     setSkinningIsa(SkinningIsa::Sse2);
-    const std::filesystem::path again =
-        std::filesystem::temp_directory_path() / ("flexherd-mksample-again-" + std::to_string(::getpid()));
+    const TempDirectory scratch("mksample-again");
+    const std::filesystem::path& again = scratch.path();
     SampleGenerator().generate(again);
     setSkinningIsa(previous);
     int compared = 0;
@@ -178,7 +217,6 @@ TEST(GeneratedFiles, SecondRunWritesTheSameBytes)
         EXPECT_EQ(readFileBytes(entry.path()), readFileBytes(sampleDirectory() / name)) << name;
         ++compared;
     }
-    std::filesystem::remove_all(again);
     EXPECT_EQ(compared, 10);
 }
 

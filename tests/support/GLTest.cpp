@@ -1,4 +1,4 @@
-#include "HardwareTest.h"
+#include "GLTest.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -50,9 +50,7 @@ Rgb Picture::at(int x, int y) const
 
 bool Picture::covered(int x, int y) const
 {
-    const Rgb c = at(x, y);
-    return !(c.r == HardwareTest::kBackground[0] && c.g == HardwareTest::kBackground[1] &&
-             c.b == HardwareTest::kBackground[2]);
+    return !GLTest::isBackground(at(x, y));
 }
 
 int Picture::coveredCount() const
@@ -153,17 +151,18 @@ std::ostream& operator<<(std::ostream& out, const PictureComparison& c)
                << c.largestChannelDifference << ", total difference " << c.totalDifference;
 }
 
-void HardwareTest::SetUp()
+void GLTest::SetUp()
 {
     while (glGetError() != GL_NO_ERROR) {
     }
-    glViewport(0, 0, kWidth, kHeight);
+    const int width = testWindow().width(), height = testWindow().height();
+    glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(40.0, double(kWidth) / kHeight, 0.1, 100.0);
+    gluPerspective(kFovy, double(width) / height, 0.1, 100.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(0, 0, 6, 0, 0, 0, 0, 1, 0);
+    gluLookAt(0, 0, kEyeDistance, 0, 0, 0, 0, 1, 0);
 
     for (const Capability& c : kWatched) {
         if (isClientArray(c.name))
@@ -188,6 +187,8 @@ void HardwareTest::SetUp()
     glColor4f(1, 1, 1, 1);
     glPointSize(1);
     glLineWidth(1);
+    // GL's default, which texture loaders must change only for the length of an upload.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     // One white light from the right, front and top, given in eye space with unit length:
     // fixed-function lighting normalises a directional light's direction, the generated
     // program takes it as it stands. No ambient light, and light 1 at its defaults (black).
@@ -203,14 +204,26 @@ void HardwareTest::SetUp()
     glLightfv(GL_LIGHT0, GL_SPECULAR, black);
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
     glEnable(GL_LIGHT0);
+    // Light 1 and the material at GL's defaults, whatever an earlier test set.
+    const GLfloat light1Position[4] = {0, 0, 1, 0};
+    glLightfv(GL_LIGHT1, GL_POSITION, light1Position);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, black);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, black);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, black);
     glDisable(GL_LIGHT1);
+    const GLfloat materialAmbient[4] = {0.2f, 0.2f, 0.2f, 1}, materialDiffuse[4] = {0.8f, 0.8f, 0.8f, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, materialAmbient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, materialDiffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0);
     glPopMatrix();
     glDisable(GL_LIGHTING);
     clear();
     expectNoGLError("SetUp");
 }
 
-void HardwareTest::TearDown()
+void GLTest::TearDown()
 {
     expectNoGLError("the end of the test");
     GLint value = 0;
@@ -242,6 +255,8 @@ void HardwareTest::TearDown()
     EXPECT_EQ(destination, GL_ZERO) << "blend function changed";
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
     EXPECT_EQ(value, kTextureMode) << "texture environment mode changed";
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &value);
+    EXPECT_EQ(value, 4) << "unpack alignment left changed";
     GLint polygonMode[2] = {0, 0};
     glGetIntegerv(GL_POLYGON_MODE, polygonMode);
     EXPECT_EQ(polygonMode[0], GL_FILL) << "front polygon mode left changed";
@@ -251,14 +266,14 @@ void HardwareTest::TearDown()
     glMatrixMode(GL_MODELVIEW);
 }
 
-void HardwareTest::clear()
+void GLTest::clear()
 {
     glClearColor(kBackground[0] / 255.0f, kBackground[1] / 255.0f, kBackground[2] / 255.0f, 0);
     glClearDepth(1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void HardwareTest::lookAt(const BoundingBox& box, const Vector3f& direction, float fill)
+void GLTest::lookAt(const BoundingBox& box, const Vector3f& direction, float fill)
 {
     const Vector3f centre = (box.minimum + box.maximum) * 0.5f;
     const float radius = 0.5f * (box.maximum - box.minimum).length();
@@ -267,32 +282,46 @@ void HardwareTest::lookAt(const BoundingBox& box, const Vector3f& direction, flo
     const Vector3f eye = centre + direction.normalized() * float(distance);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(fovy, double(kWidth) / kHeight, 0.05 * distance, 4.0 * distance);
+    gluPerspective(fovy, double(testWindow().width()) / testWindow().height(), 0.05 * distance, 4.0 * distance);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     gluLookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, 0, 1, 0);
 }
 
-Picture HardwareTest::picture() const
+Picture GLTest::picture() const
 {
-    return {kWidth, kHeight, testWindow().readPixels()};
+    return {testWindow().width(), testWindow().height(), testWindow().readPixels()};
 }
 
-std::vector<float> HardwareTest::depth() const
+std::vector<float> GLTest::depth() const
 {
-    std::vector<float> values(static_cast<std::size_t>(kWidth) * kHeight);
+    const int width = testWindow().width(), height = testWindow().height();
+    std::vector<float> values(static_cast<std::size_t>(width) * height);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_DEPTH_COMPONENT, GL_FLOAT, values.data());
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, values.data());
     return values;
 }
 
-void HardwareTest::expectNoGLError(const std::string& where)
+void GLTest::expectNoGLError(const std::string& where)
 {
     const GLenum error = glGetError();
     EXPECT_EQ(error, static_cast<GLenum>(GL_NO_ERROR)) << "GL error 0x" << std::hex << error << " at " << where;
 }
 
-void HardwareTest::save(const Picture& picture, const std::string& name)
+bool GLTest::isBackground(const Rgb& c)
+{
+    return c.r == kBackground[0] && c.g == kBackground[1] && c.b == kBackground[2];
+}
+
+double GLTest::sphereRadiusInPixels(double radius)
+{
+    // The silhouette's half-angle is asin(r / d); the projection maps tan of an angle to pixels.
+    const double pi = 3.14159265358979;
+    const double f = 1.0 / std::tan(kFovy * pi / 360.0);
+    return std::tan(std::asin(radius / kEyeDistance)) * f * testWindow().height() / 2.0;
+}
+
+void GLTest::save(const Picture& picture, const std::string& name)
 {
     GLTestWindow::savePng(name, picture.rgb, picture.width, picture.height);
 }
