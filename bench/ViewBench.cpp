@@ -11,6 +11,7 @@
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
+#include "viewer/ViewerCore.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -92,26 +93,26 @@ int main(int argc, char** argv)
                 "draw ms", "triangles");
 
     for (const unsigned animals : {100u, 1000u}) {
-        view->setAnimalCount(animals);
+        view->core().setAnimalCount(animals);
         for (const bool hardware : {true, false}) {
             useVertexProgram(frame, hardware);
             // The paint handler's work, frame after frame as the idle clock drives it.
             int frameNumber = 0;
             const auto paint = [&] {
-                view->setFrame(frameNumber++);
+                view->core().setFrame(frameNumber++);
                 view->render();
                 view->SwapBuffers();
             };
             for (int i = 0; i < 5; ++i) paint();
-            view->restartFrameRate();
+            view->core().frameMeasures().stamps.clear();
             const auto start = std::chrono::steady_clock::now();
             for (int i = 0; i < frames; ++i) paint();
             glFinish();
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            const StatisticsFigures figures = view->statisticsFigures();
-            std::printf("%8u  %-9s  %10.2f  %10.2f  %12.1f  %12llu\n", view->totalAnimalCount(),
-                        hardware ? "hardware" : "software", view->framesPerSecond(), frames / seconds,
-                        view->averageDrawTime() * 1000.0, figures.triangles);
+            const StatisticsFigures figures = view->core().statisticsFigures();
+            std::printf("%8u  %-9s  %10.2f  %10.2f  %12.1f  %12llu\n", view->core().totalAnimalCount(),
+                        hardware ? "hardware" : "software", view->core().framesPerSecond(), frames / seconds,
+                        view->core().frameMeasures().averageDrawTime * 1000.0, figures.triangles);
             std::fflush(stdout);
             if (view->rendererFailed()) std::printf("bench_view: a renderer failed; figures above are without herds\n");
         }

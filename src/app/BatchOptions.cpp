@@ -1,6 +1,6 @@
 #include "app/BatchOptions.h"
 
-#include "app/ExportNaming.h"
+#include "render/ExportNaming.h"
 #include "app/MenuIds.h"
 
 #include <cctype>
