@@ -14,8 +14,6 @@
 #include "viewer/Playback.h"
 #include "viewer/ViewerCore.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -124,7 +122,7 @@ private:
             const TimedemoResult result = runTimedemo(m_core, [&] {
                 m_renderer->drawFrame(frame, kHeadlessFrameWidth, kHeadlessFrameHeight);
                 // Each frame is finished before the next starts, as a window's buffer swap waits.
-                glFinish();
+                FrameRenderer::finishDrawing();
             });
             std::cout << timedemoReport(result.frames, result.seconds) << std::flush;
             break;
