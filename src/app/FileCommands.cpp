@@ -4,6 +4,7 @@
 #include "app/FileOpening.h"
 #include "app/GLView.h"
 #include "app/LoadFailureReport.h"
+#include "bake/ModelFiles.h"
 #include "foundation/Exception.h"
 #include "skin/FileDispatch.h"
 #include "viewer/ViewerCore.h"
@@ -53,6 +54,7 @@ void FileCommands::openSkinFiles(const std::vector<std::string>& paths)
             openFile(path);
         if (m_core.totalAnimalCount() < 10)
             m_core.setAnimalCount(10);
+        frameImportedAnimals();
         m_loaded();
     } catch (const IOException& e) {
         // A half-built scene would mix the old command's choices with the new files.
@@ -62,10 +64,21 @@ void FileCommands::openSkinFiles(const std::vector<std::string>& paths)
     }
 }
 
+void FileCommands::frameImportedAnimals()
+{
+    // The window's shape decides what is in view; the renderer sets it only when it paints.
+    const wxSize size = m_view.clientSize();
+    if (size.x > 0 && size.y > 0) m_core.currentCamera().setViewportAspect(double(size.x) / double(size.y));
+    if (m_core.frameAnimalsAfterImport()) m_view.Refresh(false);
+}
+
 void FileCommands::onOpenSkin()
 {
+    // The model formats come after the viewer's own, before "All files".
+    const std::string models = modelFilePattern();
     auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", "", "",
-        "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|All files(*.*)|*.*", wxFD_OPEN | wxFD_MULTIPLE);
+        "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|Model Files|" + models + "|All files(*.*)|*.*",
+        wxFD_OPEN | wxFD_MULTIPLE);
     std::vector<std::string> paths;
     if (dialog->ShowModal() == wxID_OK) {
         wxArrayString chosen;
@@ -85,6 +98,10 @@ void FileCommands::loadHerdFrom(const std::string& path)
     try {
         try {
             m_core.loadHerd(path);
+        } catch (const ModelImportCancelled&) {
+            m_view.prepareRenderers();
+            m_loaded();
+            return;
         } catch (const Exception& e) {
             const LoadFailureReport report = loadFailureReport(FileKind::Herd, e, "Error reading herd");
             if (!report.loadCompleted) throw;
@@ -95,6 +112,7 @@ void FileCommands::loadHerdFrom(const std::string& path)
             return;
         }
         m_view.prepareRenderers();
+        frameImportedAnimals();
         m_loaded();
     } catch (const Exception& e) {
         m_view.Refresh(false);

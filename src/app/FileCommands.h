@@ -28,8 +28,13 @@ public:
     // installed sample.
     void openFile(const std::string& path);
     // What the open command does with the chosen files: replaces the scene with them, loaded in
-    // order, and fills the herds up to ten animals.
+    // order, and fills the herds up to ten animals. Model files are imported (see
+    // ViewerCore::openFile) with the progress dialog; a failed import is shown under "Error
+    // importing model", a cancelled one leaves nothing of its model.
     void openSkinFiles(const std::vector<std::string>& paths);
+    // Once the files of a command are loaded and the animal count settled: frames the animals
+    // when an imported model left some out of view (ViewerCore::frameAnimalsAfterImport).
+    void frameImportedAnimals();
     // The herd file commands after their dialogs: "Error reading herd" and "Error writing herd"
     // for the herd file's own failures.
     void loadHerdFrom(const std::string& path);

@@ -4,6 +4,7 @@
 #include "app/LoadFailureReport.h"
 #include "foundation/Exception.h"
 #include "skin/FileDispatch.h"
+#include "viewer/ModelImportHooks.h"
 #include "viewer/ViewerCore.h"
 
 #include <filesystem>
@@ -17,6 +18,10 @@ bool openFileReporting(ViewerCore& core, const std::string& requested, const std
     try {
         try {
             core.openFile(path);
+        } catch (const ModelImportCancelled&) {
+            // The user's choice, not a failure: the herds before the cancelled model stay.
+            prepare();
+            return true;
         } catch (const Exception& e) {
             const LoadFailureReport failure = loadFailureReport(fileKindOf(path), e, "Error reading file");
             if (!failure.loadCompleted) throw;

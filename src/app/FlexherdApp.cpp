@@ -62,6 +62,8 @@ bool FlexherdApp::OnInit()
         frame->files().openFile(file);
     // The animal count (at least ten unless given), a fixed detail level, the start frame.
     applyLoadedChoices(*frame, options);
+    // A model far larger or smaller than the sample animals is brought into view.
+    frame->files().frameImportedAnimals();
 
     frame->Show(true);
     if (options.batch()) startBatchRun(*frame, options);

@@ -5,6 +5,7 @@
 #include "app/FileCommands.h"
 #include "app/GLView.h"
 #include "app/HerdDialog.h"
+#include "app/ImportProgressDialog.h"
 #include "app/VertexProgDialog.h"
 #include "herd/GaussianHerdCreator.h"
 #include "viewer/ViewerCore.h"
@@ -27,6 +28,8 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
     m_core->setHerdCreator(std::make_shared<GaussianHerdCreator>());
     m_files = std::make_unique<FileCommands>(*this, *m_core, *m_view, [this] { rebuildCountMenus(); });
     m_exports = std::make_unique<ExportCommands>(*this, *m_view);
+    m_importProgress = std::make_unique<ImportProgressDialog>(*this);
+    m_core->setImportProgressDisplay(m_importProgress.get());
 
     bindCommands();
     bindRenderCommands();
@@ -37,6 +40,7 @@ MyFrame::MyFrame(wxWindow* parent, const wxString& title, const wxPoint& positio
 MyFrame::~MyFrame()
 {
     // The canvas and the dialogs use the core; they go first.
+    m_core->setImportProgressDisplay(nullptr);
     DestroyChildren();
 }
 

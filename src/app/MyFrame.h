@@ -12,6 +12,7 @@ class FileCommands;
 class GLContextSource;
 class GLView;
 class HerdDialog;
+class ImportProgressDialog;
 class VertexProgDialog;
 class ViewerCore;
 
@@ -35,6 +36,7 @@ public:
     GLView* view() const { return m_view; }
     FileCommands& files() const { return *m_files; }
     ExportCommands& exports() const { return *m_exports; }
+    ImportProgressDialog& importProgress() const { return *m_importProgress; }
 
     // Remakes the count menus from the loaded herds (MenuSettings::rebuildCountMenus); done
     // after every load.
@@ -69,4 +71,5 @@ private:
     VertexProgDialog* m_vertexProgDialog = nullptr;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<ExportCommands> m_exports;
+    std::unique_ptr<ImportProgressDialog> m_importProgress;
 };

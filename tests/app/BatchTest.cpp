@@ -4,6 +4,7 @@
 // test runs it on the X display as well and checks that both draw the same picture, so the
 // suite itself runs on an X display (Xvfb) and fails without one.
 
+#include "BentCylinder.h"
 #include "TempDirectory.h"
 #include "WriterFaults.h"
 
@@ -198,6 +199,43 @@ TEST(BatchExportTest, FileNamesThatAreNotUtf8AndUpperCaseExtensionsWork)
     fs::copy_file(image, plain, fs::copy_options::overwrite_existing, error);
     EXPECT_FALSE(error) << error.message();
     EXPECT_EQ(imageSize(plain), std::make_pair(40, 30));
+}
+
+TEST(BatchExportTest, AModelFileIsImportedAndItsHerdDrawn)
+{
+    const fs::path model = g_directory / "cylinder.gltf";
+    writeGltf(model, BentCylinder().gltf());
+    const fs::path image = g_directory / "cylinders.png", empty = g_directory / "no-herd.png";
+    const std::vector<std::string> options{"--stopped", "--animals", "12", "--size", "160x120", "--export-image"};
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(), {image.string(), model.string()});
+    const ProgramRun run = flexherd(arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    arguments = options;
+    arguments.push_back(empty.string());
+    ASSERT_EQ(flexherd(arguments).status, 0);
+
+    // The herd covers a good part of what the empty scene shows as ground and sky.
+    wxImage herd, none;
+    ASSERT_TRUE(herd.LoadFile(image.string(), wxBITMAP_TYPE_PNG));
+    ASSERT_TRUE(none.LoadFile(empty.string(), wxBITMAP_TYPE_PNG));
+    ASSERT_EQ(herd.GetWidth(), 160);
+    ASSERT_EQ(none.GetWidth(), 160);
+    std::size_t differing = 0;
+    const unsigned char* a = herd.GetData();
+    const unsigned char* b = none.GetData();
+    for (std::size_t i = 0; i < std::size_t(160 * 120); ++i)
+        differing += a[3 * i] != b[3 * i] || a[3 * i + 1] != b[3 * i + 1] || a[3 * i + 2] != b[3 * i + 2];
+    EXPECT_GT(differing, std::size_t(160 * 120 / 50)) << differing << " pixels show animals";
+
+    // A model that cannot be imported fails the run, naming the file.
+    const fs::path broken = g_directory / "broken.fbx";
+    std::ofstream(broken) << "not a model";
+    const ProgramRun failed = flexherd({"--export-image", image.string(), "--size", "16x16", broken.string()});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err.rfind("Error importing model: ", 0), 0u) << failed.err;
+    EXPECT_NE(failed.err.find("'" + broken.string() + "'"), std::string::npos) << failed.err;
 }
 
 TEST(BatchExportTest, SequenceWritesNumberedFrames)
