@@ -4,6 +4,7 @@
 #include "app/ErrorBox.h"
 #include "app/GLView.h"
 #include "app/LoadFailureReport.h"
+#include "app/ViewerMemory.h"
 #include "foundation/Exception.h"
 #include "skin/FileDispatch.h"
 #include "viewer/ViewerCore.h"
@@ -27,9 +28,11 @@ FileCommands::FileCommands(wxWindow& parent, ViewerCore& core, GLView& view, std
 
 std::string FileCommands::choosePath(const char* title, const char* filter, long style)
 {
-    wxFileDialog dialog(&m_parent, title, "", "", filter, style);
+    wxFileDialog dialog(&m_parent, title, m_memory ? m_memory->lastDirectory(title) : "", "", filter, style);
     if (dialog.ShowModal() != wxID_OK) return {};
-    return std::string(dialog.GetPath().fn_str());
+    const std::string path(dialog.GetPath().fn_str());
+    if (m_memory) m_memory->rememberDirectory(title, path);
+    return path;
 }
 
 void FileCommands::openFile(const std::string& requested)
@@ -50,6 +53,7 @@ void FileCommands::openFile(const std::string& requested)
         }
         // An unreadable texture is this file's failure, reported as such.
         m_view.prepareRenderers();
+        if (m_memory) m_memory->addRecentFile(path);
         m_loaded();
     } catch (const std::filesystem::filesystem_error&) {
         showErrorBox("Error reading skin", "Invalid path: '" + path + "'.", &m_parent);
@@ -85,7 +89,7 @@ void FileCommands::openSkinFiles(const std::vector<std::string>& paths)
 
 void FileCommands::onOpenSkin()
 {
-    auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", "", "",
+    auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", m_memory ? m_memory->lastDirectory("Open a skin file") : "", "",
         "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|All files(*.*)|*.*", wxFD_OPEN | wxFD_MULTIPLE);
     std::vector<std::string> paths;
     if (dialog->ShowModal() == wxID_OK) {
@@ -93,6 +97,7 @@ void FileCommands::onOpenSkin()
         dialog->GetPaths(chosen);
         for (const wxString& path : chosen)
             paths.push_back(std::string(path.fn_str()));
+        if (m_memory && !paths.empty()) m_memory->rememberDirectory("Open a skin file", paths.front());
     }
     // Gone before loading starts, so it neither covers the view during a long load nor leaks
     // when an unexpected exception leaves this handler.
