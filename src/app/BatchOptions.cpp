@@ -167,6 +167,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 }
             } else if (option == "--animals") {
                 options.animals = static_cast<unsigned>(numberIn(option, value(), 1, 100000));
+            } else if (option == "--seed") {
+                options.seed = static_cast<std::int32_t>(numberIn(option, value(), 0, 999999999));
             } else if (option == "--frame") {
                 options.frame = static_cast<int>(numberIn(option, value(), 0, INT_MAX / 2));
             } else if (option == "--export-image") {
@@ -242,6 +244,8 @@ std::string usageText()
            "  --stopped                       uncheck \"&Running\"\n"
            "  --animals N                     show N animals (1 to 100000)\n"
            "  --frame N                       start at animation frame N\n"
+           "  --seed N                        lay herds out from seed N (0 to 999999999), the\n"
+           "                                  same on every run and machine, instead of at random\n"
            "\n"
            "Actions (run after loading the files, then exit):\n"
            "  --export-image PATH [--size WxH]    one image (default 1440x960)\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct BatchOptions {
     std::optional<unsigned> fixedDetailLevel;
     std::optional<unsigned> animals;
     std::optional<int> frame;
+    // "--seed N": herds are laid out from this seed instead of the operating system's random
+    // source, so runs on several machines draw the same animals in the same places.
+    std::optional<std::int32_t> seed;
 
     Action action = Action::None;
     // The image, the sequence's name before numbering, or the video.

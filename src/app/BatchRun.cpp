@@ -139,6 +139,7 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 {
+    if (options.seed) frame.core().scene().reseed(*options.seed);
     for (const MenuChoice& choice : options.menuChoices) {
         if (chooseMenuItem(frame, choice.id, choice.checked)) continue;
         const wxMenuItem* item = frame.GetMenuBar()->FindItem(choice.id);

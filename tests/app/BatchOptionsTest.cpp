@@ -118,6 +118,9 @@ TEST(CommandLineTest, ActionsTakeTheirPathsSizesAndFrames)
     EXPECT_EQ(line.options.action, BatchOptions::Action::ExportVideo);
     EXPECT_EQ(line.options.outputPath, "herd.webm");
     EXPECT_EQ(line.options.firstFrame, 100);
+    EXPECT_FALSE(line.options.seed);
+    EXPECT_EQ(parse({"--seed", "77", "--export-image", "a.png"}).options.seed, 77);
+    EXPECT_EQ(usageError({"--seed", "-1"}).rfind("invalid value '-1' for '--seed'", 0), 0u);
     EXPECT_EQ(line.options.frames, 50);
     EXPECT_EQ(line.options.framesPerSecond, 29.97);
     EXPECT_EQ(line.options.width, 640);
