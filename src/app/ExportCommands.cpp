@@ -138,12 +138,8 @@ ExportCommands::VideoExport ExportCommands::exportVideoTo(const std::string& pat
         result.cancelled = outcome.cancelled;
     } catch (const IOException& e) {
         result.failed = true;
-        std::string message = e.message();
         // The picture's own failures name it as an image; this export writes a video.
-        const std::string imagePrefix = "Unable to write to image '" + path + "'";
-        if (message.rfind(imagePrefix, 0) == 0)
-            message = "Unable to write video '" + path + "'" + message.substr(imagePrefix.size());
-        showErrorBox(kVideoErrorCaption, message, &m_parent);
+        showErrorBox(kVideoErrorCaption, videoFrameFailure(path, e.message()), &m_parent);
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "app/DataFiles.h"
 #include "app/ErrorBox.h"
+#include "app/FileOpening.h"
 #include "app/GLView.h"
 #include "app/LoadFailureReport.h"
 #include "app/ViewerMemory.h"
@@ -37,36 +38,15 @@ std::string FileCommands::choosePath(const char* title, const char* filter, long
 
 void FileCommands::openFile(const std::string& requested)
 {
-    // A bare sample name also finds the installed samples.
-    const std::string path = findDataFile(requested);
-    try {
-        try {
-            m_core.openFile(path);
-        } catch (const Exception& e) {
-            const LoadFailureReport report = loadFailureReport(fileKindOf(path), e, "Error reading file");
-            if (!report.loadCompleted) throw;
-            // The file's own failure: what was loaded before it stays and counts as loaded.
-            m_view.prepareRenderers();
-            showErrorBox(report.caption, e.message(), &m_parent);
-            m_loaded();
-            return;
-        }
-        // An unreadable texture is this file's failure, reported as such.
-        m_view.prepareRenderers();
-        if (m_memory) m_memory->addRecentFile(path);
+    const bool loaded = openFileReporting(
+        m_core, requested, [this] { m_view.prepareRenderers(); },
+        [this](const std::string& caption, const std::string& message) { showErrorBox(caption, message, &m_parent); });
+    if (loaded && m_memory) m_memory->addRecentFile(findDataFile(requested));
+    if (loaded)
         m_loaded();
-    } catch (const std::filesystem::filesystem_error&) {
-        showErrorBox("Error reading skin", "Invalid path: '" + path + "'.", &m_parent);
-    } catch (const Exception& e) {
-        // Not only IOException: a malformed OBJ mesh named by a text skin raises
-        // ParserException, which must not end the program. Keys read before a failure may
-        // have moved the camera.
+    else
+        // Keys read before a failure may have moved the camera.
         m_view.Refresh(false);
-        showErrorBox("Error reading file", e.message(), &m_parent);
-    } catch (const std::bad_alloc&) {
-        // A file too large for this machine is that file's failure, not the program's end.
-        showErrorBox("Error reading file", "Not enough memory to read '" + path + "'.", &m_parent);
-    }
 }
 
 void FileCommands::openSkinFiles(const std::vector<std::string>& paths)

@@ -1,12 +1,11 @@
 #include "app/MenuSettings.h"
 
 #include "herd/HerdScene.h"
-#include "skin/Skin.h"
+#include "viewer/CorrectionCounts.h"
 
 #include <wx/menu.h>
 
 #include <algorithm>
-#include <set>
 
 namespace {
 
@@ -175,20 +174,7 @@ void MenuSettings::rebuildCountMenus(const HerdScene& scene)
     destroyItemsAfter(m_vertexCorrections, 1);
     destroyItemsAfter(m_normalCorrections, 1);
 
-    // Every skin in use once: each herd's skin and the chain of next skins from it.
-    std::set<const Skin*> skins;
-    for (const auto& herd : scene.herds())
-        for (const Skin* skin = herd->skin().get(); skin != nullptr && skins.insert(skin).second;
-             skin = skin->nextSkin().get()) {
-        }
-    unsigned vertexVectors = 0;
-    unsigned normalVectors = 0;
-    unsigned lightingVectors = 0;
-    for (const Skin* skin : skins) {
-        vertexVectors = std::max(vertexVectors, skin->displacementBasisCount());
-        normalVectors = std::max(normalVectors, skin->normalBasisCount());
-        lightingVectors = std::max(lightingVectors, skin->lightingBasisCount());
-    }
+    const CorrectionCounts counts = correctionCountsInUse(scene);
 
     // Radio items: checking j moves the selection, so checking every j up to the default
     // leaves min(default, count) selected; the first item is checked first in case the
@@ -200,10 +186,10 @@ void MenuSettings::rebuildCountMenus(const HerdScene& scene)
             if (j <= selected) item->Check(true);
         }
     };
-    appendCounts(m_vertexCorrections, kFirstVertexCorrectionId, vertexVectors, 2);
-    appendCounts(m_normalCorrections, kFirstNormalCorrectionId, normalVectors, 2);
+    appendCounts(m_vertexCorrections, kFirstVertexCorrectionId, counts.vertex, kDefaultVertexCorrections);
+    appendCounts(m_normalCorrections, kFirstNormalCorrectionId, counts.normal, kDefaultNormalCorrections);
     destroyItemsAfter(m_prtCorrections, 1);
-    appendCounts(m_prtCorrections, kFirstPrtCorrectionId, lightingVectors, 7);
+    appendCounts(m_prtCorrections, kFirstPrtCorrectionId, counts.lighting, kDefaultPrtCorrections);
 
     const bool fixedWasChosen = detailMode() == DetailMode::Fixed;
     destroyItemsAfter(m_lod, 3);
