@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -58,11 +60,30 @@ void setAction(BatchOptions& options, BatchOptions::Action action, const std::st
 {
     if (options.action != BatchOptions::Action::None && options.action != action)
         throw UsageError{"'" + option + "' cannot be combined with another action; give one of '--export-image', "
-                         "'--export-sequence' and '--timedemo'"};
+                         "'--export-sequence', '--export-video' and '--timedemo'"};
     options.action = action;
 }
 
 } // namespace
+
+std::optional<double> parseFrameRate(const std::string& text)
+{
+    // Digits with at most one point: no sign, exponent, "inf" or white space, which strtod
+    // would also take.
+    bool digit = false, point = false;
+    for (char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c)))
+            digit = true;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            return std::nullopt;
+    }
+    if (!digit || text.size() > 12) return std::nullopt;
+    const double rate = std::strtod(text.c_str(), nullptr);
+    if (!(rate > 0.0) || rate > 1000.0) return std::nullopt;
+    return rate;
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -146,6 +167,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 }
             } else if (option == "--animals") {
                 options.animals = static_cast<unsigned>(numberIn(option, value(), 1, 100000));
+            } else if (option == "--seed") {
+                options.seed = static_cast<std::int32_t>(numberIn(option, value(), 0, 999999999));
             } else if (option == "--frame") {
                 options.frame = static_cast<int>(numberIn(option, value(), 0, INT_MAX / 2));
             } else if (option == "--export-image") {
@@ -154,6 +177,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             } else if (option == "--export-sequence") {
                 setAction(options, BatchOptions::Action::ExportSequence, option);
                 options.outputPath = value();
+            } else if (option == "--export-video") {
+                setAction(options, BatchOptions::Action::ExportVideo, option);
+                options.outputPath = value();
+            } else if (option == "--fps") {
+                const std::string rate = value();
+                const std::optional<double> parsed = parseFrameRate(rate);
+                if (!parsed)
+                    throw UsageError{"invalid value '" + rate + "' for '--fps' (expected a number of frames per "
+                                     "second above 0 and at most 1000, such as 30 or 29.97)"};
+                options.framesPerSecond = *parsed;
+            } else if (option == "--first-frame") {
+                options.firstFrame = static_cast<int>(numberIn(option, value(), 0, INT_MAX / 2));
             } else if (option == "--timedemo") {
                 flag();
                 setAction(options, BatchOptions::Action::Timedemo, option);
@@ -171,16 +206,22 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         }
         options.files.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
 
-        if (options.outputPath.empty() &&
-            (options.action == BatchOptions::Action::ExportImage || options.action == BatchOptions::Action::ExportSequence))
+        using Action = BatchOptions::Action;
+        const bool run = options.action == Action::ExportSequence || options.action == Action::ExportVideo;
+        if (options.outputPath.empty() && (options.action == Action::ExportImage || options.action == Action::ExportSequence))
             throw UsageError{"the image path must not be empty"};
-        if (sizeGiven && options.action != BatchOptions::Action::ExportImage &&
-            options.action != BatchOptions::Action::ExportSequence)
-            throw UsageError{"'--size' needs '--export-image' or '--export-sequence'"};
-        if (options.frames && options.action != BatchOptions::Action::ExportSequence)
-            throw UsageError{"'--frames' needs '--export-sequence'"};
+        if (options.outputPath.empty() && options.action == Action::ExportVideo)
+            throw UsageError{"the video path must not be empty"};
+        if (sizeGiven && options.action != Action::ExportImage && !run)
+            throw UsageError{"'--size' needs '--export-image', '--export-sequence' or '--export-video'"};
+        if (options.frames && !run) throw UsageError{"'--frames' needs '--export-sequence' or '--export-video'"};
+        if (options.firstFrame != 0 && !run)
+            throw UsageError{"'--first-frame' needs '--export-sequence' or '--export-video'"};
+        if (options.framesPerSecond && options.action != Action::ExportVideo)
+            throw UsageError{"'--fps' needs '--export-video'"};
         if (options.headless && !options.batch())
-            throw UsageError{"'--headless' needs '--export-image', '--export-sequence' or '--timedemo'"};
+            throw UsageError{"'--headless' needs '--export-image', '--export-sequence', '--export-video' or "
+                             "'--timedemo'"};
     } catch (const UsageError& error) {
         result = CommandLine{};
         result.kind = CommandLine::Kind::UsageError;
@@ -208,12 +249,18 @@ std::string usageText()
            "  --stopped                       uncheck \"&Running\"\n"
            "  --animals N                     show N animals (1 to 100000)\n"
            "  --frame N                       start at animation frame N\n"
+           "  --seed N                        lay herds out from seed N (0 to 999999999), the\n"
+           "                                  same on every run and machine, instead of at random\n"
            "\n"
            "Actions (run after loading the files, then exit):\n"
            "  --export-image PATH [--size WxH]    one image (default 1440x960)\n"
-           "  --export-sequence PATH [--size WxH] [--frames N]\n"
+           "  --export-sequence PATH [--size WxH] [--frames N] [--first-frame K]\n"
            "                                      numbered images (default 720x480, as many\n"
-           "                                      frames as the camera animation has)\n"
+           "                                      frames as the camera animation has, from\n"
+           "                                      frame 0; files carry their frame number)\n"
+           "  --export-video PATH [--size WxH] [--frames N] [--first-frame K] [--fps F]\n"
+           "                                      one video: H.264 in '.mp4' or '.mkv', VP9 in\n"
+           "                                      '.webm' (default 1280x720 at 30 frames a second)\n"
            "  --timedemo                          play the camera animation as fast as possible\n"
            "                                      and print the frame rate\n"
            "  --headless                          draw without a window system (EGL), as is done\n"

@@ -5,6 +5,7 @@
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
+#include "app/TerminalProgress.h"
 #include "render/ExportNaming.h"
 #include "render/FrameStamps.h"
 #include "viewer/Playback.h"
@@ -17,6 +18,8 @@
 #include <chrono>
 #include <iostream>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +48,13 @@ bool waitForDrawableView(GLView& view)
     return false;
 }
 
+// How far an export is, on standard error when that is a terminal; nothing otherwise.
+PlaybackProgress progressOnTerminal(const std::string& title)
+{
+    if (!::isatty(STDERR_FILENO)) return {};
+    return terminalProgress(std::cerr, title);
+}
+
 int runAction(MyFrame& frame, const BatchOptions& options)
 {
     GLView& view = *frame.view();
@@ -71,7 +81,25 @@ int runAction(MyFrame& frame, const BatchOptions& options)
             break;
         }
         frame.exports().exportImageSequenceTo(options.outputPath, options.width.value_or(720),
-                                              options.height.value_or(480), frames);
+                                              options.height.value_or(480), frames,
+                                              progressOnTerminal("Export image sequence"), options.firstFrame);
+        break;
+    }
+    case BatchOptions::Action::ExportVideo: {
+        const int frames = options.frames.value_or(core.keyFrameCount());
+        if (frames <= 0) {
+            showErrorBox("Export video",
+                         "There is no camera animation to take the number of frames from. Load a camera keys file "
+                         "or give '--frames N'.",
+                         &frame);
+            break;
+        }
+        const ExportCommands::VideoExport outcome = frame.exports().exportVideoTo(
+            options.outputPath, options.width.value_or(kDefaultVideoWidth), options.height.value_or(kDefaultVideoHeight),
+            frames, options.framesPerSecond.value_or(kDefaultVideoRate), progressOnTerminal("Export video"),
+            options.firstFrame);
+        // Not an error: the video was written, at the size the codec takes.
+        if (!outcome.failed && !outcome.sizeNote.empty()) std::cout << outcome.sizeNote << std::endl;
         break;
     }
     case BatchOptions::Action::Timedemo: {
@@ -111,6 +139,7 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 {
+    if (options.seed) frame.core().scene().reseed(*options.seed);
     for (const MenuChoice& choice : options.menuChoices) {
         if (chooseMenuItem(frame, choice.id, choice.checked)) continue;
         const wxMenuItem* item = frame.GetMenuBar()->FindItem(choice.id);

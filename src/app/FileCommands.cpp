@@ -1,9 +1,11 @@
 #include "app/FileCommands.h"
 
+#include "app/DataFiles.h"
 #include "app/ErrorBox.h"
 #include "app/FileOpening.h"
 #include "app/GLView.h"
 #include "app/LoadFailureReport.h"
+#include "app/ViewerMemory.h"
 #include "bake/ModelFiles.h"
 #include "foundation/Exception.h"
 #include "skin/FileDispatch.h"
@@ -28,9 +30,11 @@ FileCommands::FileCommands(wxWindow& parent, ViewerCore& core, GLView& view, std
 
 std::string FileCommands::choosePath(const char* title, const char* filter, long style)
 {
-    wxFileDialog dialog(&m_parent, title, "", "", filter, style);
+    wxFileDialog dialog(&m_parent, title, m_memory ? m_memory->lastDirectory(title) : "", "", filter, style);
     if (dialog.ShowModal() != wxID_OK) return {};
-    return std::string(dialog.GetPath().fn_str());
+    const std::string path(dialog.GetPath().fn_str());
+    if (m_memory) m_memory->rememberDirectory(title, path);
+    return path;
 }
 
 void FileCommands::openFile(const std::string& requested)
@@ -38,6 +42,7 @@ void FileCommands::openFile(const std::string& requested)
     const bool loaded = openFileReporting(
         m_core, requested, [this] { m_view.prepareRenderers(); },
         [this](const std::string& caption, const std::string& message) { showErrorBox(caption, message, &m_parent); });
+    if (loaded && m_memory) m_memory->addRecentFile(findDataFile(requested));
     if (loaded)
         m_loaded();
     else
@@ -76,7 +81,7 @@ void FileCommands::onOpenSkin()
 {
     // The model formats come after the viewer's own, before "All files".
     const std::string models = modelFilePattern();
-    auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", "", "",
+    auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", m_memory ? m_memory->lastDirectory("Open a skin file") : "", "",
         "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|Model Files|" + models + "|All files(*.*)|*.*",
         wxFD_OPEN | wxFD_MULTIPLE);
     std::vector<std::string> paths;
@@ -85,6 +90,7 @@ void FileCommands::onOpenSkin()
         dialog->GetPaths(chosen);
         for (const wxString& path : chosen)
             paths.push_back(std::string(path.fn_str()));
+        if (m_memory && !paths.empty()) m_memory->rememberDirectory("Open a skin file", paths.front());
     }
     // Gone before loading starts, so it neither covers the view during a long load nor leaks
     // when an unexpected exception leaves this handler.

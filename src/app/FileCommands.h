@@ -6,6 +6,7 @@
 
 class GLView;
 class ViewerCore;
+class ViewerMemory;
 class wxWindow;
 
 // The main frame's commands that read and write files: opening skin, herd and keys files
@@ -48,6 +49,10 @@ public:
     // mesh (see ObjExport.h); an Exception is shown under "Error exporting obj file".
     void exportObjTo(const std::string& path);
 
+    // With a memory, files opened join its recent files and file dialogs start in the
+    // directory they showed last. It must outlive its use; null forgets it.
+    void setMemory(ViewerMemory* memory) { m_memory = memory; }
+
     // The commands with their file dialogs.
     void onOpenSkin();
     void onLoadHerd();
@@ -64,4 +69,5 @@ private:
     ViewerCore& m_core;
     GLView& m_view;
     std::function<void()> m_loaded;
+    ViewerMemory* m_memory = nullptr;
 };

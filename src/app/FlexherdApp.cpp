@@ -5,12 +5,15 @@
 #include "app/FileCommands.h"
 #include "app/InitialFrameSize.h"
 #include "app/MyFrame.h"
+#include "app/SettingsPath.h"
+#include "app/ViewerMemory.h"
 
 #include <wx/display.h>
 #include <wx/glcanvas.h>
 #include <wx/image.h>
 #include <wx/settings.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -55,6 +58,11 @@ bool FlexherdApp::OnInit()
 
     // Batch errors go to standard error from the first file on.
     if (options.batch()) reportErrorsOnStandardError();
+    // The interactive viewer remembers recent files, dialog directories and its place; batch
+    // runs (many at once on a render farm) neither read nor write that file.
+    if (!options.batch())
+        frame->useMemory(std::make_unique<ViewerMemory>(
+            settingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))));
     applyStartupChoices(*frame, options);
 
     // Every file gets its chance: openFile reports a failing one and returns.

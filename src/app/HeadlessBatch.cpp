@@ -3,6 +3,7 @@
 #include "app/BatchSettings.h"
 #include "app/DataFiles.h"
 #include "app/FileOpening.h"
+#include "app/TerminalProgress.h"
 #include "foundation/Exception.h"
 #include "render/ExportNaming.h"
 #include "render/ImageFileSaving.h"
@@ -11,6 +12,7 @@
 #include "render/gl/GLText.h"
 #include "render/gl/HeadlessGLContext.h"
 #include "render/gl/SkySphere.h"
+#include "video/VideoEncoder.h"
 #include "viewer/Playback.h"
 #include "viewer/ViewerCore.h"
 
@@ -18,6 +20,8 @@
 #include <iostream>
 #include <memory>
 #include <new>
+
+#include <unistd.h>
 
 namespace {
 
@@ -38,6 +42,7 @@ public:
         m_renderer = std::make_unique<FrameRenderer>([] { return findDataFile(SkySphere::kImageFile); });
         m_renderer->setErrorHandler([this](const std::string& message) { report("Renderer error", message); });
 
+        if (m_options.seed) m_core.scene().reseed(*m_options.seed);
         m_settings.applyStartupChoices(m_options, m_core, reporter());
         for (const std::string& file : m_options.files)
             if (openFileReporting(m_core, file, [this] { m_renderer->syncRenderers(m_core.scene()); }, reporter()))
@@ -71,12 +76,46 @@ private:
         return frame;
     }
 
-    void exportImage(const std::string& path, int width, int height)
+    PixelImage renderImage(const std::string& path, int width, int height)
     {
         FrameRenderer::checkImageRequest(width, height, 1, 1, path);
-        const PixelImage image = m_renderer->renderImage(content(false), width, height, std::min(width, kHeadlessTileSide),
-                                                         std::min(height, kHeadlessTileSide), path);
-        saveImageFile(image, path);
+        return m_renderer->renderImage(content(false), width, height, std::min(width, kHeadlessTileSide),
+                                       std::min(height, kHeadlessTileSide), path);
+    }
+
+    void exportImage(const std::string& path, int width, int height)
+    {
+        saveImageFile(renderImage(path, width, height), path);
+    }
+
+    // How far an export is, on standard error when that is a terminal.
+    static PlaybackProgress progressOnTerminal(const std::string& title)
+    {
+        if (!::isatty(STDERR_FILENO)) return {};
+        return terminalProgress(std::cerr, title);
+    }
+
+    void exportVideo()
+    {
+        const int frames = m_options.frames.value_or(m_core.keyFrameCount());
+        if (frames <= 0) {
+            report("Export video", "There is no camera animation to take the number of frames from. "
+                                   "Load a camera keys file or give '--frames N'.");
+            return;
+        }
+        const std::string& path = m_options.outputPath;
+        try {
+            VideoEncoder encoder(path, m_options.width.value_or(kDefaultVideoWidth),
+                                 m_options.height.value_or(kDefaultVideoHeight),
+                                 m_options.framesPerSecond.value_or(kDefaultVideoRate));
+            ::exportVideo(
+                m_core, encoder, frames, [&] { return renderImage(path, encoder.width(), encoder.height()); }, [] {},
+                progressOnTerminal("Export video"), m_options.firstFrame);
+            // Not an error: the video was written, at the size the codec takes.
+            if (encoder.sizeAdjusted()) std::cout << encoder.sizeNote() << std::endl;
+        } catch (const IOException& e) {
+            report("Error writing video", videoFrameFailure(path, e.message()));
+        }
     }
 
     void runAction()
@@ -101,12 +140,14 @@ private:
             try {
                 exportImageSequence(
                     m_core, m_options.outputPath, frames,
-                    [&](const std::string& framePath) { exportImage(framePath, width, height); }, [] {});
+                    [&](const std::string& framePath) { exportImage(framePath, width, height); }, [] {},
+                    progressOnTerminal("Export image sequence"), m_options.firstFrame);
             } catch (const IOException& e) {
                 report("Error writing image", e.message());
             }
             break;
         }
+        case BatchOptions::Action::ExportVideo: exportVideo(); break;
         case BatchOptions::Action::Timedemo: {
             if (m_core.keyFrameCount() <= 0) {
                 report("Run timedemo", "There is no camera animation to play. Load a camera keys file first.");

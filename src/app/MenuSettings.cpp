@@ -51,6 +51,9 @@ wxMenuBar* MenuSettings::buildMenuBar()
 {
     auto* fileMenu = new wxMenu;
     remember(fileMenu->Append(kOpenSkinId, "Open skinned mesh..."));
+    // Filled with the recent files by the frame's ViewerMemory.
+    m_openRecent = new wxMenu;
+    remember(fileMenu->Append(kOpenRecentMenuId, "Open recent", m_openRecent));
     // Every command id gets an item, so nothing is reachable only by sending its number.
     remember(fileMenu->Append(kSaveCameraKeysId, "Save camera animation..."));
     remember(fileMenu->Append(kLoadCameraKeysId, "Load camera animation..."));
@@ -58,6 +61,7 @@ wxMenuBar* MenuSettings::buildMenuBar()
     remember(fileMenu->Append(kSaveHerdId, "Save herd..."));
     remember(fileMenu->Append(kExportImageId, "Export image..."));
     remember(fileMenu->Append(kExportImageSequenceId, "Export image sequence..."));
+    remember(fileMenu->Append(kExportVideoId, "Export video..."));
     remember(fileMenu->Append(kExportObjId, "Export OBJ..."));
     fileMenu->AppendSeparator();
     remember(fileMenu->Append(kExitId, "E&xit"));

@@ -6,6 +6,7 @@
 
 #include "BentCylinder.h"
 #include "TempDirectory.h"
+#include "VideoDecoding.h"
 #include "WriterFaults.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -140,7 +142,10 @@ TEST(BatchUsageTest, MistakesExitWithStatusTwoAndSayWhatIsWrong)
         {{"--method", "immediate", "quadruped.bin"}, "invalid value 'immediate' for '--method' (expected lists, vbo or arrays)"},
         {{"--export-image", "x.png", "--size", "20000x10"},
          "invalid value '20000x10' for '--size' (expected WIDTHxHEIGHT, each from 1 to 19999)"},
-        {{"--timedemo", "--frames", "3"}, "'--frames' needs '--export-sequence'"},
+        {{"--timedemo", "--frames", "3"}, "'--frames' needs '--export-sequence' or '--export-video'"},
+        {{"--export-video", "v.mp4", "--fps", "fast"},
+         "invalid value 'fast' for '--fps' (expected a number of frames per second above 0 and at most 1000, such as "
+         "30 or 29.97)"},
     };
     for (const auto& [arguments, error] : cases) {
         const ProgramRun run = flexherd(arguments);
@@ -315,7 +320,7 @@ TEST(BatchHeadlessTest, WithoutADisplayImagesAreWrittenInTheFormatsItKnows)
 
     const ProgramRun usage = flexherd({"--headless", "quadruped.bin"});
     EXPECT_EQ(usage.status, 2);
-    EXPECT_EQ(usage.err, usageHint("'--headless' needs '--export-image', '--export-sequence' or '--timedemo'"));
+    EXPECT_EQ(usage.err, usageHint("'--headless' needs '--export-image', '--export-sequence', '--export-video' or '--timedemo'"));
 }
 
 TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
@@ -449,6 +454,114 @@ TEST(BatchFaultTest, ExportsSurviveEveryFaultAtEveryCallAndRefuseUnwritablePaths
                       expectSoundUnderEveryFault(writers[1], sequenceDirectory, perFrame).total();
     expectSoundOnUnwritablePaths(writers[0], imageDirectory, false);
     std::cout << "[ faults   ] " << total << " faults injected into batch runs\n";
+}
+
+// The unit a render farm schedules: two processes each export half of a sequence
+// (--first-frame, --frames) and together write exactly the files of one whole run, byte for
+// byte, numbered by frame. The camera flight and the walk both move on from frame to frame,
+// and every process lays the herds out from the same seed.
+TEST(BatchFarmTest, TwoHalvesOfASequenceEqualOneWholeRun)
+{
+    const fs::path whole = g_directory / "farm-whole", split = g_directory / "farm-split";
+    fs::create_directories(whole);
+    fs::create_directories(split);
+    const auto exportRange = [](const fs::path& dir, std::vector<std::string> range) {
+        std::vector<std::string> arguments = {"--seed", "4242", "--animals", "12"};
+        arguments.insert(arguments.end(), range.begin(), range.end());
+        for (const std::string& argument : std::vector<std::string>{"--export-sequence", (dir / "f.png").string(), "--size", "64x48"})
+            arguments.push_back(argument);
+        for (const char* file : {"quadruped.bin", "longneck.bin", "flyby.keys"}) arguments.push_back(file);
+        const ProgramRun run = flexherd(arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "") << "no progress lines when standard error is no terminal";
+    };
+    exportRange(whole, {"--frames", "6"});
+    exportRange(split, {"--first-frame", "3", "--frames", "3"});
+    // A machine without a window system draws its half headless: the same pictures.
+    exportRange(split, {"--headless", "--frames", "3", "--first-frame", "0"});
+
+    const auto listing = [](const fs::path& dir) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> expected = {"f.0000.png", "f.0001.png", "f.0002.png",
+                                               "f.0003.png", "f.0004.png", "f.0005.png"};
+    ASSERT_EQ(listing(whole), expected);
+    ASSERT_EQ(listing(split), expected);
+    for (const std::string& name : expected)
+        EXPECT_TRUE(slurp(whole / name) == slurp(split / name)) << name << " differs between the whole run and its half";
+    // Frames differ from one another, so a half that drew the wrong frames could not pass.
+    EXPECT_FALSE(slurp(whole / "f.0000.png") == slurp(whole / "f.0003.png"));
+    EXPECT_FALSE(slurp(whole / "f.0002.png") == slurp(whole / "f.0003.png"));
+}
+
+// --export-video writes one video of the frames asked for at the rate asked for, says on
+// standard output when the codec needed another size, and fails like the other exports.
+TEST(BatchVideoTest, WritesTheFramesAskedForAndReportsFailures)
+{
+    const fs::path dir = g_directory / "video";
+    fs::create_directories(dir);
+    const fs::path video = dir / "walk.mp4";
+    const ProgramRun run = flexherd({"--seed", "7", "--export-video", video.string(), "--size", "161x121", "--frames", "5",
+                                     "--first-frame", "10", "--fps", "12", "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("160 x 120"), std::string::npos) << run.out;
+    const DecodedVideo decoded = decodeVideo(video.string());
+    EXPECT_EQ(decoded.frames.size(), 5u);
+    EXPECT_EQ(decoded.width, 160);
+    EXPECT_EQ(decoded.height, 120);
+    EXPECT_NEAR(decoded.averageFrameRate, 12.0, 1e-9);
+
+    // The same range as images, the herd laid out from the same seed: the video's frames are
+    // frames 10 to 14, in order.
+    const ProgramRun images = flexherd({"--seed", "7", "--export-sequence", (dir / "still.png").string(), "--size", "160x120",
+                                        "--frames", "5", "--first-frame", "10", "quadruped.bin", "flyby.keys"});
+    ASSERT_EQ(images.status, 0) << images.err;
+    const auto still = [&](int frame) {
+        wxImage image;
+        EXPECT_TRUE(image.LoadFile((dir / ("still.00" + std::to_string(frame) + ".png")).string(), wxBITMAP_TYPE_PNG));
+        return std::vector<unsigned char>(image.GetData(), image.GetData() + 160 * 120 * 3);
+    };
+    const auto first = still(10), last = still(14);
+    EXPECT_GT(psnr(decoded.frames[0], first), 35.0);
+    EXPECT_GT(psnr(decoded.frames[4], last), 35.0);
+    EXPECT_GT(psnr(decoded.frames[4], last), psnr(decoded.frames[4], first) + 2.0) << "frames out of place";
+    for (int frame = 10; frame < 15; ++frame) fs::remove(dir / ("still.00" + std::to_string(frame) + ".png"));
+
+    // Without a window system: the same frames, so the same bytes.
+    const fs::path headless = dir / "headless.mp4";
+    const ProgramRun offScreen = flexherd({"--headless", "--seed", "7", "--export-video", headless.string(), "--size",
+                                           "161x121", "--frames", "5", "--first-frame", "10", "--fps", "12",
+                                           "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(offScreen.status, 0) << offScreen.err;
+    EXPECT_EQ(offScreen.out, run.out);
+    EXPECT_TRUE(slurp(headless) == slurp(video)) << "the headless video differs from the window's";
+    fs::remove(headless);
+
+    const std::string missing = (dir / "missing" / "v.mp4").string();
+    const ProgramRun failed = flexherd({"--export-video", missing, "--frames", "2", "quadruped.bin"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "Error writing video: Unable to write video '" + missing +
+                              "': no file can be made beside it (No such file or directory).\n");
+    for (const bool offScreenToo : {false, true}) {
+        std::vector<std::string> arguments = {"--export-video", missing, "--frames", "2", "quadruped.bin"};
+        if (offScreenToo) arguments.insert(arguments.begin(), "--headless");
+        const ProgramRun failedRun = flexherd(arguments);
+        EXPECT_EQ(failedRun.status, 1);
+        EXPECT_EQ(failedRun.err, failed.err) << "headless: " << offScreenToo;
+        arguments = {"--export-video", (dir / "none.mp4").string(), "quadruped.bin"};
+        if (offScreenToo) arguments.insert(arguments.begin(), "--headless");
+        const ProgramRun noKeys = flexherd(arguments);
+        EXPECT_EQ(noKeys.status, 1);
+        EXPECT_EQ(noKeys.err.rfind("Export video: There is no camera animation", 0), 0u) << noKeys.err;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"walk.mp4"})) << "failed exports leave nothing";
 }
 
 int main(int argc, char** argv)
