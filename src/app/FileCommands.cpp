@@ -39,10 +39,15 @@ std::string FileCommands::choosePath(const char* title, const char* filter, long
 
 void FileCommands::openFile(const std::string& requested)
 {
+    bool failed = false;
     const bool loaded = openFileReporting(
         m_core, requested, [this] { m_view.prepareRenderers(); },
-        [this](const std::string& caption, const std::string& message) { showErrorBox(caption, message, &m_parent); });
-    if (loaded && m_memory) m_memory->addRecentFile(findDataFile(requested));
+        [this, &failed](const std::string& caption, const std::string& message) {
+            failed = true;
+            showErrorBox(caption, message, &m_parent);
+        });
+    // Only a file that opened without a complaint is worth opening again.
+    if (loaded && !failed && m_memory) m_memory->addRecentFile(findDataFile(requested));
     if (loaded)
         m_loaded();
     else

@@ -134,7 +134,8 @@ TEST_F(RememberTest, RecentFilesDirectoriesAndThePlaceSurviveARestart)
     fs::remove(m_home / "copy9.bin");
     wxCommandEvent gone(wxEVT_MENU, wxID_FILE1);
     frame->ProcessWindowEvent(gone);
-    EXPECT_EQ(menuLabels(frame->openRecentMenu()).size(), 8u);
+    const std::vector<std::string> eight = menuLabels(frame->openRecentMenu());
+    EXPECT_EQ(eight.size(), 8u) << ::testing::PrintToString(eight);
     EXPECT_EQ(m_reports.size(), 1u) << "opening it still says what happened";
     closeFrame(frame);
     EXPECT_EQ(ViewerMemory(m_settings).recentFiles().GetCount(), 8u);
