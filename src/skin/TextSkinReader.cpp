@@ -54,7 +54,9 @@ public:
 
     void parseLine(std::string_view line, std::string_view content);
     std::size_t column(std::string_view line) const { return static_cast<std::size_t>(m_position - line.data()); }
-    void finish(const std::string& lightingFileName);
+    // Reads the lighting from the stream, or from the named file when there is no stream;
+    // neither gives the default grey.
+    void finish(const std::string& lightingFileName, std::istream* lighting);
 
 private:
     struct Attribute {
@@ -71,7 +73,7 @@ private:
     void parseCoefficientRow(MatrixRows& coefficients, const MatrixRows& basis, const char* begin, const char* end);
     std::vector<float> readRow(const char* begin, const char* end);
     void buildMatrices();
-    void readLighting(const std::string& lightingFileName);
+    void readLighting(const std::string& lightingFileName, std::istream* lighting);
     void checkConsistency() const;
 
     [[noreturn]] static void fail(const std::string& message) { throw SkinParserException(message); }
@@ -406,12 +408,12 @@ void TextSkinParser::parseCoefficientRow(MatrixRows& coefficients, const MatrixR
     ++coefficients.rowCount;
 }
 
-void TextSkinParser::finish(const std::string& lightingFileName)
+void TextSkinParser::finish(const std::string& lightingFileName, std::istream* lighting)
 {
     // A skin without a rest pose has no bounding box to place, frame or draw animals by.
     if (m_skin.m_restPositions.empty())
         throw CreationException("The .skin file '" + m_path + "' names no .obj file with vertices.");
-    readLighting(lightingFileName);
+    readLighting(lightingFileName, lighting);
     m_skin.buildPrimitiveGroups(true);
 
     const auto& bones = m_skin.m_bones;
@@ -468,18 +470,23 @@ void TextSkinParser::buildMatrices()
         build("normal coordinates", m_normalCoords, coefficientRows(m_normalCoords), m_skin.m_normalCoordinates);
 }
 
-void TextSkinParser::readLighting(const std::string& lightingFileName)
+void TextSkinParser::readLighting(const std::string& lightingFileName, std::istream* lighting)
 {
     Skin& skin = m_skin;
     const std::size_t vertexCount = skin.m_restPositions.size();
-    if (lightingFileName.empty()) {
+    if (!lighting && lightingFileName.empty()) {
         skin.m_vertexColors.assign(vertexCount, Vector3f(0.5f, 0.5f, 0.5f));
         skin.m_meanLighting.assign(vertexCount, 0.5f);
         skin.m_maxMeanLighting = 0.5f;
         return;
     }
-    std::ifstream in(lightingFileName, std::ios::binary);
-    if (!in) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
+    std::ifstream file;
+    if (!lighting) {
+        file.open(lightingFileName, std::ios::binary);
+        if (!file) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
+        lighting = &file;
+    }
+    std::istream& in = *lighting;
     try {
         BinaryRecordReader reader(in);
         reader.readArray(skin.m_vertexColors, reader.readU32());
@@ -540,7 +547,7 @@ void TextSkinParser::checkConsistency() const
 }
 
 void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& path,
-                          const std::string& lightingFileName, const std::string& name)
+                          const std::string& lightingFileName, const std::string& name, std::istream* lighting)
 {
     skin.m_name = name;
     fs::path directory;
@@ -580,14 +587,15 @@ void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& 
             throw CreationException(message.str());
         }
     }
-    parser.finish(lightingFileName);
+    parser.finish(lightingFileName, lighting);
 }
 
 std::shared_ptr<Skin> TextSkinReader::parse(std::string_view text, const std::string& path,
-                                            const std::string& lightingFileName, const std::string& name)
+                                            const std::string& lightingFileName, const std::string& name,
+                                            std::istream* lighting)
 {
     std::shared_ptr<Skin> skin(new Skin());
-    read(*skin, text, path, lightingFileName, name);
+    read(*skin, text, path, lightingFileName, name, lighting);
     return skin;
 }
 
@@ -602,6 +610,12 @@ std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& pa
                                     const std::string& lightingFileName, const std::string& name)
 {
     return TextSkinReader::parse(text, path, lightingFileName, name);
+}
+
+std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& path, std::istream& lighting,
+                                    const std::string& lightingFileName, const std::string& name)
+{
+    return TextSkinReader::parse(text, path, lightingFileName, name, &lighting);
 }
 
 BinarySkinFile loadTextSkinFile(const std::string& path)
