@@ -2,8 +2,8 @@
 #include "skin/TextSkinReader.h"
 
 #include "foundation/Exception.h"
-#include "skin/BinaryRecordReader.h"
 #include "skin/FileBytes.h"
+#include "skin/LightingFile.h"
 #include "skin/ObjFile.h"
 #include "skin/TextScan.h"
 
@@ -486,40 +486,13 @@ void TextSkinParser::readLighting(const std::string& lightingFileName, std::istr
         if (!file) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
         lighting = &file;
     }
-    std::istream& in = *lighting;
-    try {
-        BinaryRecordReader reader(in);
-        reader.readArray(skin.m_vertexColors, reader.readU32());
-        reader.readArray(skin.m_meanLighting, reader.readU32());
-        const auto readMatrix = [&](DenseMatrix& matrix) {
-            const std::uint32_t rows = reader.readU32();
-            const std::uint32_t columns = reader.readU32();
-            std::vector<float> storage;
-            reader.readArray(storage, static_cast<std::uint64_t>(rows) * columns);
-            matrix.assign(rows, columns, std::move(storage));
-        };
-        readMatrix(skin.m_lightingBasis);
-        readMatrix(skin.m_lightingCoordinates);
-    } catch (const BinaryRecordReader::ShortRead&) {
-        throw CreationException("The lighting file '" + lightingFileName + "' ends before its data.");
-    }
-    float maxMean = 0.0f;
-    for (float value : skin.m_meanLighting) maxMean = std::max(maxMean, std::fabs(value));
-    skin.m_maxMeanLighting = maxMean;
-
-    // The renderers index these per vertex and per frame.
-    const auto mismatch = [&](const std::string& what) {
-        throw CreationException("The lighting file '" + lightingFileName + "' " + what);
-    };
-    if (skin.m_vertexColors.size() != vertexCount || skin.m_meanLighting.size() != vertexCount)
-        mismatch("has " + str(skin.m_vertexColors.size()) + " colours and " + str(skin.m_meanLighting.size()) +
-                 " mean lighting values but the mesh has " + str(vertexCount) + " vertices.");
-    const DenseMatrix& basis = skin.m_lightingBasis;
-    const DenseMatrix& coordinates = skin.m_lightingCoordinates;
-    if (basis.columns() > 0 && (basis.rows() != vertexCount || coordinates.rows() != basis.columns()))
-        mismatch("has a " + str(basis.rows()) + " x " + str(basis.columns()) + " lighting basis and " +
-                 str(coordinates.rows()) + " x " + str(coordinates.columns()) +
-                 " lighting coordinates, which do not fit a mesh of " + str(vertexCount) + " vertices.");
+    // The animation's frames are bone 0's; every other bone's count is checked afterwards.
+    LightingData data = readLightingFile(*lighting, lightingFileName, vertexCount, skin.frameCount());
+    skin.m_vertexColors = std::move(data.vertexColors);
+    skin.m_meanLighting = std::move(data.meanLighting);
+    skin.m_maxMeanLighting = data.maxMeanLighting;
+    skin.m_lightingBasis = std::move(data.basis);
+    skin.m_lightingCoordinates = std::move(data.coordinates);
 }
 
 void TextSkinParser::checkConsistency() const
@@ -540,10 +513,6 @@ void TextSkinParser::checkConsistency() const
     };
     checkCoefficients("displacement", skin.m_displacementBasis, skin.m_displacementCoordinates);
     checkCoefficients("normal", skin.m_normalBasis, skin.m_normalCoordinates);
-    const DenseMatrix& lighting = skin.m_lightingCoordinates;
-    if (skin.m_lightingBasis.columns() > 0 && frames > 0 && lighting.columns() < frames)
-        throw CreationException("The lighting file has " + str(lighting.columns()) +
-                                " frames but the animation has " + str(frames) + " frames.");
 }
 
 void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& path,
