@@ -10,12 +10,18 @@ const char* const kCaption = "Error reading skin";
 
 BinarySkinFile loadBinarySkinFile(const std::string& path)
 {
-    BinarySkinFile result;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
+        BinarySkinFile result;
         result.failure = LoadFailure{kCaption, "Unable to open file '" + path + "' for reading."};
         return result;
     }
+    return readBinarySkinFile(in, path);
+}
+
+BinarySkinFile readBinarySkinFile(std::istream& in, const std::string& path)
+{
+    BinarySkinFile result;
     in.seekg(0, std::ios::end);
     const std::streamoff length = in.tellg();
     in.seekg(0, std::ios::beg);

@@ -3,6 +3,7 @@
 #include "skin/Skin.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,3 +29,5 @@ struct BinarySkinFile {
 // file) is a failure; a bad later record ends the list silently with the records read so far.
 // Never throws for bad file content.
 BinarySkinFile loadBinarySkinFile(const std::string& path);
+// The same from an open stream that can tell its length; path names the file.
+BinarySkinFile readBinarySkinFile(std::istream& in, const std::string& path);
