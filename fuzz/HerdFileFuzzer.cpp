@@ -46,16 +46,21 @@ public:
     }
 };
 
-// The viewer's "Round" herds with a fixed seed, so that every run of an input is the same.
-class SeededGaussianCreator : public HerdCreator {
+// The viewer's "Round" herds; the seeded scene hands each its own generator, so that every
+// run of an input is the same.
+class BudgetedGaussianCreator : public HerdCreator {
 public:
     std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin) const override
     {
-        return std::make_shared<BudgetedGaussianHerd>(std::move(skin), RandomGenerator(7));
+        return create(std::move(skin), RandomGenerator(7));
+    }
+    std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin, RandomGenerator random) const override
+    {
+        return std::make_shared<BudgetedGaussianHerd>(std::move(skin), std::move(random));
     }
     bool equals(const HerdCreator& other) const override
     {
-        return dynamic_cast<const SeededGaussianCreator*>(&other) != nullptr;
+        return dynamic_cast<const BudgetedGaussianCreator*>(&other) != nullptr;
     }
 };
 
@@ -65,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const std::shared_ptr<Skin> skin = makeSkin();
     queriesLeft = kQueryBudget;
-    HerdScene scene(RandomGenerator(1));
-    scene.setHerdCreator(std::make_shared<SeededGaussianCreator>());
+    HerdScene scene(1);
+    scene.setHerdCreator(std::make_shared<BudgetedGaussianCreator>());
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     try {
         unsigned herds = 0;
