@@ -3,7 +3,6 @@
 #include "camera/KeyableAttribute.h"
 #include "camera/NaturalCubicSpline.h"
 
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,14 +36,6 @@ public:
     // Replaces the keys (sorted, equal times merged, NaN times dropped) and drops the spline.
     void setKeys(std::vector<Key> keys);
     const std::vector<Key>& keys() const { return m_keys; }
-
-    // The binary key list: int32 count, then per key the time truncated to int32 and the value
-    // as float32, little-endian.
-    void writeKeys(std::ostream& out) const;
-    // Replaces the keys by a binary key list. On a short read or a negative count the keys
-    // read so far stay (sorted) and the stream is left failed, or its failure exception
-    // passes when the stream throws. A huge count reads only what the stream holds.
-    void readKeys(std::istream& in);
 
     const std::string& name() const { return m_name; }
     const std::shared_ptr<KeyableAttribute<float>>& keyable() const { return m_keyable; }

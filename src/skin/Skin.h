@@ -6,6 +6,7 @@
 #include "foundation/Vector2f.h"
 #include "foundation/Vector3d.h"
 #include "foundation/Vector3f.h"
+#include "skin/BoneInfluence.h"
 #include "skin/SkinningKernel.h"
 
 #include <cstdint>
@@ -20,12 +21,6 @@ class ObjFile;
 class BinaryRecordReader;
 class TextSkinReader;
 class TextSkinParser;
-
-// One bone's pull on a vertex. The index is 0-based into the skin's bones.
-struct BoneInfluence {
-    std::int32_t bone = 0;
-    float weight = 0.0f;
-};
 
 // Three vertex indices in winding order.
 struct Triangle {
@@ -141,10 +136,11 @@ public:
 private:
     friend class TextSkinReader;
     friend class TextSkinParser;
-class TextSkinParser;
     Skin() = default;
     Skin(BinaryRecordReader& reader, int nestingDepth);
     void readRecord(BinaryRecordReader& reader, int nestingDepth);
+    // The consistency checks every reader's skin passes (SkinValidation.cpp); throws
+    // CreationException naming what does not fit.
     void validate() const;
     void finishInfluences(std::vector<std::uint32_t> counts);
 
