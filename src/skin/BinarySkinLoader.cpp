@@ -6,9 +6,14 @@
 
 SkinFile loadBinarySkinFile(const std::string& path)
 {
-    SkinFile result;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CreationException("Unable to open file '" + path + "' for reading.");
+    return readBinarySkinFile(in, path);
+}
+
+SkinFile readBinarySkinFile(std::istream& in, const std::string& path)
+{
+    SkinFile result;
     in.seekg(0, std::ios::end);
     const std::streamoff length = in.tellg();
     in.seekg(0, std::ios::beg);

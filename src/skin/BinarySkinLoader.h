@@ -3,6 +3,7 @@
 #include "skin/Skin.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,3 +21,6 @@ struct SkinFile {
 // ("Invalid path: 'PATH'."). A bad later record ends the list silently with the records read
 // so far.
 SkinFile loadBinarySkinFile(const std::string& path);
+// The same from an open stream that can tell its length; path names the file in messages and
+// gives the directory.
+SkinFile readBinarySkinFile(std::istream& in, const std::string& path);

@@ -2,8 +2,8 @@
 #include "skin/TextSkinReader.h"
 
 #include "foundation/Exception.h"
-#include "skin/BinaryRecordReader.h"
 #include "skin/FileBytes.h"
+#include "skin/LightingFile.h"
 #include "skin/ObjFile.h"
 #include "skin/TextScan.h"
 
@@ -54,7 +54,9 @@ public:
 
     void parseLine(std::string_view line, std::string_view content);
     std::size_t column(std::string_view line) const { return static_cast<std::size_t>(m_position - line.data()); }
-    void finish(const std::string& lightingFileName);
+    // Reads the lighting from the stream, or from the named file when there is no stream;
+    // neither gives the default grey.
+    void finish(const std::string& lightingFileName, std::istream* lighting);
 
 private:
     struct Attribute {
@@ -71,8 +73,7 @@ private:
     void parseCoefficientRow(MatrixRows& coefficients, const MatrixRows& basis, const char* begin, const char* end);
     std::vector<float> readRow(const char* begin, const char* end);
     void buildMatrices();
-    void readLighting(const std::string& lightingFileName);
-    void checkLightingFrames() const;
+    void readLighting(const std::string& lightingFileName, std::istream* lighting);
 
     [[noreturn]] static void fail(const std::string& message) { throw SkinParserException(message); }
 
@@ -407,12 +408,12 @@ void TextSkinParser::parseCoefficientRow(MatrixRows& coefficients, const MatrixR
     ++coefficients.rowCount;
 }
 
-void TextSkinParser::finish(const std::string& lightingFileName)
+void TextSkinParser::finish(const std::string& lightingFileName, std::istream* lighting)
 {
     // A skin without a rest pose has no bounding box to place, frame or draw animals by.
     if (m_skin.m_restPositions.empty())
         throw CreationException("The .skin file '" + m_path + "' names no .obj file with vertices.");
-    readLighting(lightingFileName);
+    readLighting(lightingFileName, lighting);
     m_skin.buildPrimitiveGroups(true);
 
     const auto& bones = m_skin.m_bones;
@@ -426,7 +427,6 @@ void TextSkinParser::finish(const std::string& lightingFileName)
     }
 
     buildMatrices();
-    checkLightingFrames();
 
     // Influences back to back, as the skinning kernel takes them.
     Skin& skin = m_skin;
@@ -472,66 +472,33 @@ void TextSkinParser::buildMatrices()
         build("normal coordinates", m_normalCoords, coefficientRows(m_normalCoords), m_skin.m_normalCoordinates);
 }
 
-void TextSkinParser::readLighting(const std::string& lightingFileName)
+void TextSkinParser::readLighting(const std::string& lightingFileName, std::istream* lighting)
 {
     Skin& skin = m_skin;
     const std::size_t vertexCount = skin.m_restPositions.size();
-    if (lightingFileName.empty()) {
+    if (!lighting && lightingFileName.empty()) {
         skin.m_vertexColors.assign(vertexCount, Vector3f(0.5f, 0.5f, 0.5f));
         skin.m_meanLighting.assign(vertexCount, 0.5f);
         skin.m_maxMeanLighting = 0.5f;
         return;
     }
-    std::ifstream in(lightingFileName, std::ios::binary);
-    if (!in) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
-    try {
-        BinaryRecordReader reader(in);
-        reader.readArray(skin.m_vertexColors, reader.readU32());
-        reader.readArray(skin.m_meanLighting, reader.readU32());
-        const auto readMatrix = [&](DenseMatrix& matrix) {
-            const std::uint32_t rows = reader.readU32();
-            const std::uint32_t columns = reader.readU32();
-            std::vector<float> storage;
-            reader.readArray(storage, static_cast<std::uint64_t>(rows) * columns);
-            matrix.assign(rows, columns, std::move(storage));
-        };
-        readMatrix(skin.m_lightingBasis);
-        readMatrix(skin.m_lightingCoordinates);
-    } catch (const BinaryRecordReader::ShortRead&) {
-        throw CreationException("The lighting file '" + lightingFileName + "' ends before its data.");
+    std::ifstream file;
+    if (!lighting) {
+        file.open(lightingFileName, std::ios::binary);
+        if (!file) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
+        lighting = &file;
     }
-    float maxMean = 0.0f;
-    for (float value : skin.m_meanLighting) maxMean = std::max(maxMean, std::fabs(value));
-    skin.m_maxMeanLighting = maxMean;
-
-    // The renderers index these per vertex and per frame.
-    const auto mismatch = [&](const std::string& what) {
-        throw CreationException("The lighting file '" + lightingFileName + "' " + what);
-    };
-    if (skin.m_vertexColors.size() != vertexCount || skin.m_meanLighting.size() != vertexCount)
-        mismatch("has " + str(skin.m_vertexColors.size()) + " colours and " + str(skin.m_meanLighting.size()) +
-                 " mean lighting values but the mesh has " + str(vertexCount) + " vertices.");
-    const DenseMatrix& basis = skin.m_lightingBasis;
-    const DenseMatrix& coordinates = skin.m_lightingCoordinates;
-    if (basis.columns() > 0 && (basis.rows() != vertexCount || coordinates.rows() != basis.columns()))
-        mismatch("has a " + str(basis.rows()) + " x " + str(basis.columns()) + " lighting basis and " +
-                 str(coordinates.rows()) + " x " + str(coordinates.columns()) +
-                 " lighting coordinates, which do not fit a mesh of " + str(vertexCount) + " vertices.");
-}
-
-void TextSkinParser::checkLightingFrames() const
-{
-    // The lighting file's own fault, named as such; the skin's other checks are Skin::validate's.
-    const Skin& skin = m_skin;
-    const unsigned frames = skin.frameCount();
-    const DenseMatrix& lighting = skin.m_lightingCoordinates;
-    if (skin.m_lightingBasis.columns() > 0 && frames > 0 && lighting.columns() < frames)
-        throw CreationException("The lighting file has " + str(lighting.columns()) +
-                                " frames but the animation has " + str(frames) + " frames.");
+    // The animation's frames are bone 0's; every other bone's count is checked afterwards.
+    LightingData data = readLightingFile(*lighting, lightingFileName, vertexCount, skin.frameCount());
+    skin.m_vertexColors = std::move(data.vertexColors);
+    skin.m_meanLighting = std::move(data.meanLighting);
+    skin.m_maxMeanLighting = data.maxMeanLighting;
+    skin.m_lightingBasis = std::move(data.basis);
+    skin.m_lightingCoordinates = std::move(data.coordinates);
 }
 
 void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& path,
-                          const std::string& lightingFileName, const std::string& name)
+                          const std::string& lightingFileName, const std::string& name, std::istream* lighting)
 {
     skin.m_name = name;
     fs::path directory;
@@ -571,14 +538,15 @@ void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& 
             throw CreationException(message.str());
         }
     }
-    parser.finish(lightingFileName);
+    parser.finish(lightingFileName, lighting);
 }
 
 std::shared_ptr<Skin> TextSkinReader::parse(std::string_view text, const std::string& path,
-                                            const std::string& lightingFileName, const std::string& name)
+                                            const std::string& lightingFileName, const std::string& name,
+                                            std::istream* lighting)
 {
     std::shared_ptr<Skin> skin(new Skin());
-    read(*skin, text, path, lightingFileName, name);
+    read(*skin, text, path, lightingFileName, name, lighting);
     return skin;
 }
 
@@ -593,6 +561,12 @@ std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& pa
                                     const std::string& lightingFileName, const std::string& name)
 {
     return TextSkinReader::parse(text, path, lightingFileName, name);
+}
+
+std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& path, std::istream& lighting,
+                                    const std::string& lightingFileName, const std::string& name)
+{
+    return TextSkinReader::parse(text, path, lightingFileName, name, &lighting);
 }
 
 SkinFile loadTextSkinFile(const std::string& path)
