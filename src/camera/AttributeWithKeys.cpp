@@ -111,7 +111,7 @@ void AttributeWithKeys::readKeys(std::istream& in)
 
     std::uint32_t count = 0;
     if (!readU32(in, count)) return;
-    if (static_cast<std::int32_t>(count) < 0) {
+    if (static_cast<std::int32_t>(count) < 0 || count > kMaxKeys) {
         in.setstate(std::ios::failbit);
         return;
     }

@@ -41,9 +41,14 @@ public:
     // The binary key list: int32 count, then per key the time truncated to int32 and the value
     // as float32, little-endian.
     void writeKeys(std::ostream& out) const;
+    // Most keys a key list may hold: at 30 frames a second, one key a frame for over two
+    // hours. With the spline made from them, about 10 MiB per attribute.
+    static constexpr std::uint32_t kMaxKeys = std::uint32_t(1) << 18;
+
     // Replaces the keys by a binary key list. On a short read or a negative count the keys
     // read so far stay (sorted) and the stream is left failed, or its failure exception
-    // passes when the stream throws. A huge count reads only what the stream holds.
+    // passes when the stream throws. A huge count reads only what the stream holds; a count
+    // above kMaxKeys reads nothing (no keys stay) and leaves the stream failed.
     void readKeys(std::istream& in);
 
     const std::string& name() const { return m_name; }

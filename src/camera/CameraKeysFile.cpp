@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* kSavingCaption = "Error saving camera keys";
 constexpr const char* kReadingCaption = "Error reading camera keys";
+// Longest attribute name read; the camera's names are a dozen characters.
+constexpr std::int32_t kMaxNameLength = 1024;
 
 // Ends the reading at one place, carrying the description shown after "Error reading file".
 struct ReadError {
@@ -112,6 +114,10 @@ void readRecords(FieldReader& reader, const std::vector<std::shared_ptr<Attribut
     for (std::int32_t r = 0; r < records; ++r) {
         const std::int32_t length = reader.readI32();
         if (length < 0) throw ReadError{"negative attribute name length " + std::to_string(length)};
+        // No attribute has a name this long; reading it would only cost memory.
+        if (length > kMaxNameLength)
+            throw ReadError{"attribute name length " + std::to_string(length) + " exceeds the " +
+                            std::to_string(kMaxNameLength) + " bytes a name may have"};
         if (static_cast<std::uint64_t>(length) > reader.left())
             throw ReadError{"attribute name length " + std::to_string(length) + " exceeds the " +
                             std::to_string(reader.left()) + " bytes left in the file"};
@@ -131,6 +137,9 @@ void readRecords(FieldReader& reader, const std::vector<std::shared_ptr<Attribut
         attribute->readKeys(reader.stream());
         if (keys < 0)
             throw ReadError{"negative key count " + std::to_string(keys) + " of attribute '" + name + "'"};
+        if (static_cast<std::uint32_t>(keys) > AttributeWithKeys::kMaxKeys)
+            throw ReadError{"key count " + std::to_string(keys) + " of attribute '" + name + "' exceeds the " +
+                            std::to_string(AttributeWithKeys::kMaxKeys) + " keys an attribute may have"};
         const std::uint64_t needed = static_cast<std::uint64_t>(keys) * 8;
         if (needed > available)
             throw ReadError{"key count " + std::to_string(keys) + " of attribute '" + name + "' needs " +

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <map>
 #include <sstream>
 #include <system_error>
 
@@ -203,6 +204,15 @@ std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, co
     } rebuildLoaded{scene};
 
     std::shared_ptr<GaussianRandomHerd> current;
+    // Skins already read, by the name their line gave: a file naming one skin many times
+    // reads and keeps it once.
+    std::map<std::string, BinarySkinFile> skinFiles;
+    unsigned herds = 0;
+    unsigned animals = 0;
+    const auto tooMany = [&](int lineNumber, const std::string& what, unsigned limit) {
+        return IOException(lineMessage(lineNumber, path) + ": a herd file may hold at most " + std::to_string(limit) +
+                           " " + what + ".");
+    };
     std::string line;
     int lineNumber = 0;
     while (in.good()) {
@@ -217,15 +227,22 @@ std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, co
         if (isDigit(line[0])) {
             const InstanceLine instance = parseInstanceLine(line, lineNumber, path);
             if (!current) throw IOException(lineMessage(lineNumber, path) + ": expected skin filename.");
+            if (++animals > kMaxAnimals) throw tooMany(lineNumber, "animals", kMaxAnimals);
             Matrix4f placement;
             for (int k = 0; k < 16; ++k) placement.m[k] = instance.transform[k];
             current->addInstance(instance.offset, placement);
         } else {
             const std::string skinPath = line.substr(0, last);
-            BinarySkinFile skins = loader(skinPath);
-            if (skins.failure) return skins.failure;
-            if (skins.skins.empty())
-                return LoadFailure{"Error reading skin", "The file '" + skinPath + "' holds no skin."};
+            if (++herds > kMaxHerds) throw tooMany(lineNumber, "herds", kMaxHerds);
+            auto known = skinFiles.find(skinPath);
+            if (known == skinFiles.end()) {
+                BinarySkinFile skins = loader(skinPath);
+                if (skins.failure) return skins.failure;
+                if (skins.skins.empty())
+                    return LoadFailure{"Error reading skin", "The file '" + skinPath + "' holds no skin."};
+                known = skinFiles.emplace(skinPath, std::move(skins)).first;
+            }
+            const BinarySkinFile& skins = known->second;
             const auto herd = scene.addSkin(skins.skins, skins.directory);
             current = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
         }

@@ -18,6 +18,11 @@ class HerdFile {
 public:
     // Longest line read; the rest of a longer line is ignored and reading stops after it.
     static constexpr std::size_t kMaxLineLength = 9999;
+    // Most herds and animals one file may make: ten times the animals the viewer's menus and
+    // options offer, and far more animal types than anyone tells apart. Each animal costs
+    // about 200 bytes, so a file of any size takes at most about 200 MiB besides its skins.
+    static constexpr unsigned kMaxHerds = 256;
+    static constexpr unsigned kMaxAnimals = 1000000;
 
     // One parsed instance line.
     struct InstanceLine {
@@ -31,10 +36,11 @@ public:
     // is replaced only once the new one is complete.
     static void write(const HerdScene& scene, const std::string& path);
 
-    // Reads herd records into the (already cleared) scene, loading skins through the loader.
-    // Throws IOException naming the line for a malformed line; returns the failure of a skin
-    // file that ended reading early. Herds made before either stay, and their animals become
-    // visible to collision checks.
+    // Reads herd records into the (already cleared) scene, loading skins through the loader,
+    // once per skin file named (herds of the same file share its skins). Throws IOException
+    // naming the line for a malformed line or one past kMaxHerds herds or kMaxAnimals animals;
+    // returns the failure of a skin file that ended reading early. Herds made before either
+    // stay, and their animals become visible to collision checks.
     static std::optional<LoadFailure> read(HerdScene& scene, std::istream& in, const std::string& path,
                                            const HerdScene::SkinFileLoader& loader);
 

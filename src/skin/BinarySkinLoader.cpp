@@ -1,6 +1,7 @@
 #include "skin/BinarySkinLoader.h"
 
 #include "foundation/Exception.h"
+#include "foundation/MemoryBudget.h"
 
 #include <fstream>
 
@@ -25,9 +26,12 @@ BinarySkinFile loadBinarySkinFile(const std::string& path)
         return result;
     }
 
+    // One budget for all levels of the file: many small records must not add up to more than
+    // one large one may take.
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, path);
     while (in.tellg() < length) {
         try {
-            auto skin = std::make_shared<Skin>(in);
+            auto skin = std::make_shared<Skin>(in, budget);
             skin->setFileName(path);
             result.skins.push_back(std::move(skin));
         } catch (const CreationException& e) {

@@ -26,5 +26,6 @@ struct BinarySkinFile {
 
 // Reads every record of a binary skin file. A bad first record (or an empty or unreadable
 // file) is a failure; a bad later record ends the list silently with the records read so far.
-// Never throws for bad file content.
+// The records together take at most MemoryBudget::kSkinFileBytes; a record that would take more
+// counts as bad. Never throws for bad file content.
 BinarySkinFile loadBinarySkinFile(const std::string& path);
