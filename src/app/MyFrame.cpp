@@ -137,8 +137,13 @@ void MyFrame::onSaveHerd(wxCommandEvent&)
     wxFileDialog dialog(this, "Save herd", "", "", "Herd Files(*.herd)|*.herd|All files(*.*)|*.*",
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return;
+    saveHerdTo(std::string(dialog.GetPath().fn_str()));
+}
+
+void MyFrame::saveHerdTo(const std::string& path)
+{
     try {
-        m_view->saveHerd(std::string(dialog.GetPath().fn_str()));
+        m_view->saveHerd(path);
     } catch (const Exception& e) {
         showErrorBox(HerdScene::kSaveHerdCaption, e.message(), this);
     }

@@ -52,6 +52,9 @@ public:
     // shown by the view itself.
     void saveCameraKeysTo(const std::string& path);
     void loadCameraKeysFrom(const std::string& path);
+    // The "Save herd" command after its dialog: an Exception is shown under "Error writing
+    // herd".
+    void saveHerdTo(const std::string& path);
     // The "Export obj file" command after its dialog: every animal of every herd as one OBJ
     // mesh (see ObjExport.h); an Exception is shown under "Error exporting obj file".
     void exportObjTo(const std::string& path);

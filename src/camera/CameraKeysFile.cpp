@@ -1,11 +1,11 @@
 #include "camera/CameraKeysFile.h"
 
 #include "camera/AttributeWithKeys.h"
+#include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <map>
@@ -155,31 +155,22 @@ void readRecords(FieldReader& reader, const std::vector<std::shared_ptr<Attribut
 std::optional<CameraKeysFailure> saveCameraKeys(const std::string& path,
                                                 const std::vector<std::shared_ptr<AttributeWithKeys>>& attributes)
 {
-    namespace fs = std::filesystem;
-    const fs::path temporary(path + ".tmp");
-    std::error_code ignored;
-    const auto failure = [&](const std::string& description) {
-        fs::remove(temporary, ignored);
-        return CameraKeysFailure{kSavingCaption, "Error writing file '" + path + "': " + description};
-    };
-
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) throw IOException("Error opening keys file '" + path + "' for writing.");
-    errno = 0;
-    writeI32(out, static_cast<std::int32_t>(attributes.size()));
-    for (const auto& attribute : attributes) {
-        if (!out) break;
-        const std::string& name = attribute->name();
-        writeI32(out, static_cast<std::int32_t>(name.size()));
-        out.write(name.data(), static_cast<std::streamsize>(name.size()));
-        attribute->writeKeys(out);
+    try {
+        writeFileAtomically(path, [&](std::ostream& out) {
+            writeI32(out, static_cast<std::int32_t>(attributes.size()));
+            for (const auto& attribute : attributes) {
+                if (!out) break;
+                const std::string& name = attribute->name();
+                writeI32(out, static_cast<std::int32_t>(name.size()));
+                out.write(name.data(), static_cast<std::streamsize>(name.size()));
+                attribute->writeKeys(out);
+            }
+        });
+    } catch (const FileWriteException& e) {
+        if (e.stage() == FileWriteException::Stage::Creating)
+            throw IOException("Error opening keys file '" + path + "' for writing.");
+        return CameraKeysFailure{kSavingCaption, "Error writing file '" + path + "': " + e.reason()};
     }
-    out.close();
-    if (!out) return failure(streamErrorDescription(errno, "the stream failed"));
-
-    std::error_code error;
-    fs::rename(temporary, fs::path(path), error);
-    if (error) return failure(error.message());
     return std::nullopt;
 }
 

@@ -27,7 +27,8 @@ class AttributeWithKeys;
 // Writes every attribute in list order into a temporary file next to path, then renames it
 // over path, so a failed save never leaves a half-written file in place of a good one.
 // Throws IOException "Error opening keys file 'PATH' for writing." when the file cannot be
-// created; a stream error afterwards is returned (caption "Error saving camera keys").
+// created; a failure afterwards (writing, flushing to the disk, replacing the old file) is
+// returned with the system's reason (caption "Error saving camera keys").
 std::optional<CameraKeysFailure> saveCameraKeys(const std::string& path,
                                                 const std::vector<std::shared_ptr<AttributeWithKeys>>& attributes);
 

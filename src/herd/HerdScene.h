@@ -4,6 +4,7 @@
 #include "herd/RandomGenerator.h"
 #include "skin/BinarySkinLoader.h"
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -23,6 +24,11 @@ class Skin;
 // removed). It answers the view's herd operations: changing the herd kind, counting and
 // setting the number of animals, and saving and loading herd files.
 //
+// An unseeded scene (the viewer's) seeds its generator and every herd's from the operating
+// system. A seeded scene draws everything from its seed: its picks, and each herd its creators
+// make gets a seed derived from the scene's seed and the herd's number, so the same calls lay
+// the same animals out on every run.
+//
 // The GL view derives from it (or wraps it) and overrides onHerdAdded to create renderers for
 // each level of a new herd and onCleared to drop them; nothing here touches GL. Owns the
 // collection and shares the herds and the creator with whoever else holds them.
@@ -36,10 +42,10 @@ public:
     // of the file, finest first, and its directory, or the failure to show.
     using SkinFileLoader = std::function<BinarySkinFile(const std::string& path)>;
 
-    // An empty scene with the start-up creator ("Round") and an OS-seeded generator.
+    // An empty scene with the start-up creator ("Round"), seeded from the operating system.
     HerdScene();
-    // The same with the given generator (reproducible picks in tests).
-    explicit HerdScene(RandomGenerator random);
+    // The same seeded: reproducible picks and herds (tests, benchmarks, fuzzing).
+    explicit HerdScene(std::int32_t seed);
     virtual ~HerdScene();
     HerdScene(const HerdScene&) = delete;
     HerdScene& operator=(const HerdScene&) = delete;
@@ -84,6 +90,13 @@ public:
     // The same from an open stream; path names the file in messages.
     std::optional<LoadFailure> loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
 
+    // From now on the scene draws from this seed as a scene made with it would: its picks
+    // restart from the seed and the next herd made is the first of the seed's herds. Herds
+    // made before keep their animals and generators.
+    void reseed(std::int32_t seed);
+    // The seed of a seeded scene; none when the operating system seeds it.
+    std::optional<std::int32_t> seed() const { return m_seed; }
+
     const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
     const std::shared_ptr<HerdCollection>& collection() const { return m_collection; }
     RandomGenerator& random() { return m_random; }
@@ -95,7 +108,13 @@ protected:
     virtual void onCleared();
 
 private:
+    // A new herd of the current creator's kind: OS-seeded, or seeded from the scene's seed.
+    std::shared_ptr<Herd> createHerd(const std::shared_ptr<Skin>& skin);
+
     RandomGenerator m_random;
+    std::optional<std::int32_t> m_seed;
+    // Herds made since the scene was seeded: the stream number of the next herd's seed.
+    std::uint32_t m_herdsMade = 0;
     std::shared_ptr<HerdCreator> m_creator;
     std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
     std::shared_ptr<HerdCollection> m_collection;

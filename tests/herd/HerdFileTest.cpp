@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 
@@ -31,6 +32,14 @@ std::string readFile(const std::string& path)
 void writeFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path) << text;
+}
+
+// The names in a directory: a writer leaves no temporary file beside its target.
+std::set<std::string> entries(const std::filesystem::path& directory)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 HerdScene::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
@@ -104,13 +113,13 @@ void expectSameInstances(const Herd& saved, const Herd& loaded)
 
 TEST_F(HerdFileTest, RoundTripAtTimeZero)
 {
-    HerdScene saved(RandomGenerator(1));
+    HerdScene saved(1);
     fill(saved, 60);
     const std::string path = m_dir.file("scene.herd");
     saved.saveHerd(path);
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "scene.herd"}));
 
-    HerdScene loaded(RandomGenerator(2));
+    HerdScene loaded(2);
     std::vector<std::string> opened;
     EXPECT_FALSE(loaded.loadHerd(path, binaryLoader(&opened)));
     EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
@@ -127,7 +136,7 @@ TEST_F(HerdFileTest, ASkinFileNamedAgainIsReadOnceAndItsSkinsShared)
     const std::string text = m_cows + "\n0 " + translationEntries(0, 0) + "\n" + m_sheep + "\n" + m_cows + "\n0 " +
                              translationEntries(9, 9) + "\n" + m_cows + "\n";
     std::istringstream in(text);
-    HerdScene scene(RandomGenerator(3));
+    HerdScene scene(3);
     std::vector<std::string> opened;
     EXPECT_FALSE(scene.loadHerd(in, "h.herd", binaryLoader(&opened)));
     EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
@@ -143,13 +152,13 @@ TEST_F(HerdFileTest, ASkinFileNamedAgainIsReadOnceAndItsSkinsShared)
 
 TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 {
-    HerdScene saved(RandomGenerator(3));
+    HerdScene saved(3);
     fill(saved, 40);
     saved.setFrame(37, true);
     const std::string path = m_dir.file("later.herd");
     saved.saveHerd(path);
 
-    HerdScene loaded(RandomGenerator(4));
+    HerdScene loaded(4);
     EXPECT_FALSE(loaded.loadHerd(path, binaryLoader()));
     ASSERT_EQ(loaded.herds().size(), 2u);
     // Loaded at time 0 and standing still, the animals show the saved frames and places.
@@ -166,7 +175,7 @@ TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 
 TEST_F(HerdFileTest, WritesOffsetTwoSpacesAndSixteenNumbersAtEightDigits)
 {
-    HerdScene scene(RandomGenerator(5));
+    HerdScene scene(5);
     const BinarySkinFile file = loadBinarySkinFile(m_cows);
     const auto herd = scene.addSkin(file.skins, file.directory);
     auto gaussian = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
@@ -184,13 +193,13 @@ TEST_F(HerdFileTest, SkinPathsStartingWithADigitReadBack)
     const std::filesystem::path oldDirectory = std::filesystem::current_path();
     std::filesystem::current_path(m_dir.path());
     std::filesystem::copy_file(m_cows, m_dir.path() / "2cows.bin");
-    HerdScene scene(RandomGenerator(6));
+    HerdScene scene(6);
     const BinarySkinFile file = loadBinarySkinFile("2cows.bin");
     scene.addSkin(file.skins, file.directory);
     scene.setAnimalCount(3);
     scene.saveHerd("digits.herd");
     const std::string text = readFile("digits.herd");
-    HerdScene loaded(RandomGenerator(7));
+    HerdScene loaded(7);
     std::optional<LoadFailure> failure;
     EXPECT_NO_THROW(failure = loaded.loadHerd("digits.herd", binaryLoader()));
     std::filesystem::current_path(oldDirectory);
@@ -205,7 +214,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
     const std::string path = m_dir.file("keep.herd");
     writeFile(path, "old contents\n");
     {
-        HerdScene scene(RandomGenerator(8));
+        HerdScene scene(8);
         scene.setHerdCreator(std::make_shared<LineHerdCreator>(3.0));
         fill(scene, 4);
         try {
@@ -218,7 +227,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
     }
     {
         // A skin made in memory has no file to name.
-        HerdScene scene(RandomGenerator(9));
+        HerdScene scene(9);
         scene.addSkin({herdtest::animalSkin("memory")}, "");
         try {
             scene.saveHerd(path);
@@ -233,7 +242,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
 
 TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
 {
-    HerdScene scene(RandomGenerator(10));
+    HerdScene scene(10);
     fill(scene, 5);
     {
         const std::string path = m_dir.file("missing/dir/out.herd");
@@ -256,7 +265,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
             EXPECT_EQ(e.message().rfind("Error writing file '" + path + "': ", 0), 0u) << e.message();
         }
         EXPECT_TRUE(std::filesystem::is_directory(path));
-        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+        EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "taken"}));
     }
     for (const std::string& path : {m_dir.file("missing.herd"), m_dir.path().string()}) {
         try {
@@ -271,7 +280,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
 
 TEST_F(HerdFileTest, ReaderMessagesNameTheLineAndTheFile)
 {
-    HerdScene scene(RandomGenerator(11));
+    HerdScene scene(11);
     const std::string entries = translationEntries(1, 2);
     auto error = [&](const std::string& text) { return loadError(text, scene, m_cows); };
     {
@@ -311,7 +320,7 @@ TEST_F(HerdFileTest, ReaderMessagesNameTheLineAndTheFile)
 
 TEST_F(HerdFileTest, InstanceLinesNeedARoundHerdAbove)
 {
-    HerdScene scene(RandomGenerator(12));
+    HerdScene scene(12);
     scene.setHerdCreator(std::make_shared<SingleHerdCreator>());
     EXPECT_EQ(loadError("cow.bin\n0 " + translationEntries(0, 0) + "\n", scene, m_cows),
               "Invalid line 2 in file 'h.herd': expected skin filename.");
@@ -320,7 +329,7 @@ TEST_F(HerdFileTest, InstanceLinesNeedARoundHerdAbove)
 
 TEST_F(HerdFileTest, NumbersTakeTheLineGrammarsForms)
 {
-    HerdScene scene(RandomGenerator(13));
+    HerdScene scene(13);
     std::istringstream in("cow.bin\r\n"
                           "12\t+1. 0 0 .5 -0 1 0 0 0 0 1e+0 -2.5E-1 0 0 0 1   trailing words are ignored\r\n");
     EXPECT_FALSE(scene.loadHerd(in, "h.herd", [&](const std::string& path) {
@@ -335,7 +344,7 @@ TEST_F(HerdFileTest, NumbersTakeTheLineGrammarsForms)
 
 TEST_F(HerdFileTest, LeadingWhiteSpaceMakesASkinLine)
 {
-    HerdScene scene(RandomGenerator(14));
+    HerdScene scene(14);
     std::istringstream in("cow.bin\n1 " + translationEntries(0, 0) + "\n  5 " + translationEntries(3, 0) +
                           "\n1 " + translationEntries(9, 0) + "\n");
     std::vector<std::string> asked;
@@ -355,7 +364,7 @@ TEST_F(HerdFileTest, LeadingWhiteSpaceMakesASkinLine)
 
 TEST_F(HerdFileTest, AnOverlongLineIsCutAndEndsReading)
 {
-    HerdScene scene(RandomGenerator(15));
+    HerdScene scene(15);
     std::string longLine = "3 " + translationEntries(4, 4);
     longLine.resize(HerdFile::kMaxLineLength + 50, ' ');
     std::istringstream in("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8) + "\n");
@@ -363,7 +372,7 @@ TEST_F(HerdFileTest, AnOverlongLineIsCutAndEndsReading)
     EXPECT_EQ(scene.totalAnimalCount(), 1u);
     {
         // Exactly the longest line is an ordinary line.
-        HerdScene exact(RandomGenerator(16));
+        HerdScene exact(16);
         longLine.resize(HerdFile::kMaxLineLength);
         std::istringstream in2("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8));
         EXPECT_FALSE(exact.loadHerd(in2, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
@@ -377,7 +386,7 @@ TEST_F(HerdFileTest, LoadedAnimalsAreAvoidedByNewOnes)
     std::string text = "cow.bin\n";
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j) text += "0 " + translationEntries(2.5f * (i - 2), 1.2f * (j - 2)) + "\n";
-    HerdScene scene(RandomGenerator(17));
+    HerdScene scene(17);
     std::istringstream in(text);
     EXPECT_FALSE(scene.loadHerd(in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
     const auto herd = scene.herds()[0];

@@ -7,6 +7,7 @@
 #include "ChildRun.h"
 #include "HerdTestSkins.h"
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 
 #include "camera/AttributeWithKeys.h"
 #include "camera/CameraKeysFile.h"
@@ -66,7 +67,7 @@ void expectOutcome(const char* what, const childrun::Outcome& outcome, const std
 class HugeInput : public ::testing::Test {
 protected:
     std::string path(const std::string& name) const { return (m_directory.path() / name).string(); }
-    fixtures::TempDirectory m_directory;
+    TempDirectory m_directory{"huge"};
 };
 
 std::string readBinarySkin(const std::string& path)
@@ -285,7 +286,7 @@ TEST_F(HugeInput, HerdFilesOfAGigabyteStopAtTheirLimits)
         return [header, next] {
             GeneratedStream generated(header, next, kGigabyte);
             std::istream in(&generated);
-            HerdScene scene(RandomGenerator(15));
+            HerdScene scene(15);
             const auto loader = [](const std::string& path) {
                 BinarySkinFile file;
                 file.skins.push_back(herdtest::animalSkin(path, 30));

@@ -1,6 +1,6 @@
 #include "CameraKeysWriter.h"
 
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 
 #include <cstdint>
 #include <cstring>
