@@ -111,15 +111,18 @@ void AttributeWithKeys::readKeys(std::istream& in)
 
     std::uint32_t count = 0;
     if (!readU32(in, count)) return;
-    if (static_cast<std::int32_t>(count) < 0 || count > kMaxKeys) {
+    if (static_cast<std::int32_t>(count) < 0) {
         in.setstate(std::ios::failbit);
         return;
     }
     // Never reserved from the count: a corrupt count must not allocate; the stream's end
-    // stops the loop instead.
-    for (std::uint32_t k = 0; k < count; ++k) {
+    // stops the loop instead, and past kMaxKeys keys the list is refused (those read stay), so
+    // that a stream of gigabytes cannot grow the list without end.
+    const std::uint32_t readable = std::min(count, kMaxKeys);
+    for (std::uint32_t k = 0; k < readable; ++k) {
         std::uint32_t frame = 0, value = 0;
         if (!readU32(in, frame) || !readU32(in, value)) return;
         m_keys.push_back({static_cast<float>(static_cast<std::int32_t>(frame)), std::bit_cast<float>(value)});
     }
+    if (count > kMaxKeys) in.setstate(std::ios::failbit);
 }

@@ -47,8 +47,8 @@ public:
 
     // Replaces the keys by a binary key list. On a short read or a negative count the keys
     // read so far stay (sorted) and the stream is left failed, or its failure exception
-    // passes when the stream throws. A huge count reads only what the stream holds; a count
-    // above kMaxKeys reads nothing (no keys stay) and leaves the stream failed.
+    // passes when the stream throws. A huge count reads only what the stream holds, and at
+    // most kMaxKeys keys: a count above it leaves the stream failed after them.
     void readKeys(std::istream& in);
 
     const std::string& name() const { return m_name; }

@@ -167,6 +167,21 @@ TEST(AttributeWithKeys, BrokenKeyListsKeepWhatWasRead)
         EXPECT_EQ(k.attribute.keys().size(), 2u);
     }
     {
+        // Past the most keys a list may hold, reading stops: the keys up to the limit stay and
+        // the stream fails, however much more it has. At the limit the list is whole.
+        for (const std::uint32_t count : {AttributeWithKeys::kMaxKeys, AttributeWithKeys::kMaxKeys + 1}) {
+            std::vector<std::pair<std::int32_t, float>> keys;
+            for (std::uint32_t i = 0; i < AttributeWithKeys::kMaxKeys + 2; ++i)
+                keys.emplace_back(static_cast<std::int32_t>(i), 1.0f);
+            Keyed k;
+            std::istringstream in(keyBytes(static_cast<std::int32_t>(count), keys));
+            k.attribute.readKeys(in);
+            EXPECT_EQ(in.fail(), count > AttributeWithKeys::kMaxKeys) << count;
+            EXPECT_EQ(k.attribute.keys().size(), AttributeWithKeys::kMaxKeys) << count;
+            EXPECT_EQ(k.attribute.keys().back().time, float(AttributeWithKeys::kMaxKeys - 1)) << count;
+        }
+    }
+    {
         Keyed k;
         k.attribute.setKeys({{1, 1}});
         std::istringstream in(keyBytes(-1, {{1, 1}}));
