@@ -22,6 +22,7 @@
 #include "GLTestWindow.h"
 #include "TestSkins.h"
 
+#include "foundation/Exception.h"
 #include "herd/SimpleHerd.h"
 #include "render/IndexBatches.h"
 #include "render/PrtColors.h"
@@ -110,8 +111,13 @@ Animal& animal()
 #ifdef FLEXHERD_MKSAMPLE
         const std::string command = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + directory.string() + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) == 0 && fs::exists(directory / "quadruped.bin")) {
-            BinarySkinFile file = loadBinarySkinFile((directory / "quadruped.bin").string());
-            if (!file.failure && !file.skins.empty() && file.skins[0]->frameCount() > 0) {
+            SkinFile file;
+            try {
+                file = loadBinarySkinFile((directory / "quadruped.bin").string());
+            } catch (const Exception&) {
+                // The fixture skin stands in.
+            }
+            if (!file.skins.empty() && file.skins[0]->frameCount() > 0) {
                 result.skin = file.skins[0];
                 result.directory = file.directory.string();
                 result.description = "sample quadruped";

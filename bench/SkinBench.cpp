@@ -442,7 +442,7 @@ void writeLoadFiles()
 void loadBenchmark(benchmark::State& state, const LoadFile* file)
 {
     for (auto _ : state) {
-        BinarySkinFile loaded = loadBinarySkinFile(file->path.string());
+        SkinFile loaded = loadBinarySkinFile(file->path.string());
         if (loaded.skins.size() != 3) state.SkipWithError("the file did not load");
         benchmark::DoNotOptimize(loaded.skins.data());
     }

@@ -14,8 +14,8 @@
 
 #include "BenchMeshes.h"
 
-#include "render/TriangleStripBuilder.h"
-#include "render/VertexCacheFifo.h"
+#include "mesh/TriangleStripBuilder.h"
+#include "mesh/VertexCacheFifo.h"
 
 #include <benchmark/benchmark.h>
 

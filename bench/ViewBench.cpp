@@ -1,16 +1,19 @@
 // Frames per second of the viewer's whole paint (lights, camera, ground, level of detail,
 // shadows, herds, overlay, buffer swap) with 100 and 1000 sample animals, hardware and software
 // skinning, as the view's own statistics measure them. Runs the real application object and
-// main frame on the X display (it needs one: run it under xvfb-run for llvmpipe figures).
+// main frame on the X display; without one it runs itself again under xvfb-run with software GL.
 //
 // Usage: bench_view [FRAMES]   (default 60 measured frames per case, after 5 warm-up frames)
 // Prints one line per case: animals, renderer, the view's fps over its last 30 stamps, the
 // fps over all measured frames, the view's average draw time and the triangles per frame.
 
+#include "BenchGL.h"
+
 #include "app/FlexherdApp.h"
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
+#include "viewer/ViewerCore.h"
 
 #include <wx/app.h>
 #include <wx/init.h>
@@ -53,10 +56,8 @@ void useVertexProgram(MyFrame* frame, bool use)
 int main(int argc, char** argv)
 {
     const int frames = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
-    if (std::getenv("DISPLAY") == nullptr) {
-        std::cerr << "bench_view: no X display; run it under xvfb-run.\n";
-        return 1;
-    }
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) return runUnderXvfb("bench_view", argc, argv);
     const fs::path samples = fs::temp_directory_path() / ("flexherd-bench-view-" + std::to_string(getpid()));
     fs::create_directories(samples);
     const std::string generate = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + samples.string() + "' >/dev/null 2>&1";
@@ -92,26 +93,26 @@ int main(int argc, char** argv)
                 "draw ms", "triangles");
 
     for (const unsigned animals : {100u, 1000u}) {
-        view->setAnimalCount(animals);
+        view->core().setAnimalCount(animals);
         for (const bool hardware : {true, false}) {
             useVertexProgram(frame, hardware);
             // The paint handler's work, frame after frame as the idle clock drives it.
             int frameNumber = 0;
             const auto paint = [&] {
-                view->setFrame(frameNumber++);
+                view->core().setFrame(frameNumber++);
                 view->render();
                 view->SwapBuffers();
             };
             for (int i = 0; i < 5; ++i) paint();
-            view->restartFrameRate();
+            view->core().frameMeasures().stamps.clear();
             const auto start = std::chrono::steady_clock::now();
             for (int i = 0; i < frames; ++i) paint();
             glFinish();
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            const StatisticsFigures figures = view->statisticsFigures();
-            std::printf("%8u  %-9s  %10.2f  %10.2f  %12.1f  %12llu\n", view->totalAnimalCount(),
-                        hardware ? "hardware" : "software", view->framesPerSecond(), frames / seconds,
-                        view->averageDrawTime() * 1000.0, figures.triangles);
+            const StatisticsFigures figures = view->core().statisticsFigures();
+            std::printf("%8u  %-9s  %10.2f  %10.2f  %12.1f  %12llu\n", view->core().totalAnimalCount(),
+                        hardware ? "hardware" : "software", view->core().framesPerSecond(), frames / seconds,
+                        view->core().frameMeasures().averageDrawTime * 1000.0, figures.triangles);
             std::fflush(stdout);
             if (view->rendererFailed()) std::printf("bench_view: a renderer failed; figures above are without herds\n");
         }

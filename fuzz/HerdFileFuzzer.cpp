@@ -5,6 +5,7 @@
 #include "HerdTestSkins.h"
 
 #include "foundation/Exception.h"
+#include "herd/HerdFile.h"
 #include "herd/HerdScene.h"
 #include "skin/BinarySkinWriter.h"
 #include "skin/Skin.h"
@@ -28,16 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HerdScene scene(1);
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     try {
-        scene.loadHerd(in, "fuzz.herd", [](const std::string& path) {
-            BinarySkinFile file;
+        HerdFile::load(scene, in, "fuzz.herd", [](const std::string& path) {
             // A name the viewer could not open ends reading as a failed skin would.
             if (path.find("missing") != std::string::npos)
-                file.failure = LoadFailure{"Error reading skin", "Unable to open file '" + path + "' for reading."};
-            else
-                file.skins = {skin, skin};
+                throw CreationException("Unable to open file '" + path + "' for reading.");
+            SkinFile file;
+            file.skins = {skin, skin};
             return file;
         });
-    } catch (const IOException&) {
+    } catch (const Exception&) {
         // Rejected with a message: the herds read before the bad line stay, as in the viewer.
     }
     scene.setFrame(9, true);

@@ -23,9 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     try {
-        readCameraKeys(in, size, "fuzz.keys", attributes);
+        loadCameraKeys(in, size, "fuzz.keys", attributes);
     } catch (const IOException&) {
-        // An empty or unknown name: the records before it stay, as in the viewer.
+        // A read error, an empty or an unknown name: the records before it stay, as in the
+        // viewer.
     }
     for (const auto& attribute : attributes) {
         const auto& keys = attribute->keys();
@@ -37,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const LinearAlgebraException&) {
             // Reported to the user by the frame step; never a crash.
         }
-        std::ostringstream out;
-        attribute->writeKeys(out);
     }
+    // What saving them again would write.
+    encodeCameraKeys(cameraKeysRecords(attributes));
     return 0;
 }

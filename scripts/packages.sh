@@ -11,7 +11,8 @@ FLEXHERD_PACKAGES=(
   desktop-file-utils man-db
   clang libclang-rt-14-dev
   libmeshoptimizer-dev libassimp-dev assimp-testmodels
-  libstb-dev
+  libstb-dev libjpeg-dev
+  libegl-dev libegl-mesa0
   libtinyobjloader-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )

@@ -1,12 +1,14 @@
 #include "HerdSummary.h"
 
-#include "app/SkinFileLoading.h"
 #include "foundation/Exception.h"
+#include "herd/HerdFile.h"
+#include "herd/HerdScene.h"
 #include "skin/Skin.h"
+#include "skin/SkinFileLoading.h"
 
 #include <ostream>
 
-HerdScene::SkinFileLoader viewerSkinLoader()
+HerdFile::SkinFileLoader viewerSkinLoader()
 {
     return loadSkinFileByName;
 }
@@ -16,12 +18,17 @@ nlohmann::ordered_json describeHerdFile(const std::string& path)
     auto errorReport = [&](const std::string& caption, const std::string& message) {
         return nlohmann::ordered_json{{"file", path}, {"error", {{"caption", caption}, {"message", message}}}};
     };
+    // The captions the viewer shows: the herd file's own faults under the "Load herd"
+    // command's, a skin file it names under the skin loader's.
     HerdScene scene;
     try {
-        if (const auto failure = scene.loadHerd(path, viewerSkinLoader()))
-            return errorReport(failure->caption, failure->message);
+        HerdFile::load(scene, path, viewerSkinLoader());
+    } catch (const HerdFileException& e) {
+        return errorReport("Error reading herd", e.message());
+    } catch (const CreationException& e) {
+        return errorReport("Error reading skin", e.message());
     } catch (const Exception& e) {
-        return errorReport(HerdScene::kLoadHerdCaption, e.message());
+        return errorReport("Error reading file", e.message());
     }
     nlohmann::ordered_json herds = nlohmann::ordered_json::array();
     for (const auto& herd : scene.herds())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "herd/HerdScene.h"
+#include "herd/HerdFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,7 +12,7 @@
 
 // The skin loader the viewer uses for skin lines: text skins by their ".txt" extension,
 // everything else as a binary skin file (loadSkinFileByName).
-HerdScene::SkinFileLoader viewerSkinLoader();
+HerdFile::SkinFileLoader viewerSkinLoader();
 
 // {"file":..., "herds":[{"skin":..., "levels":n, "instances":n}, ...]} or, when loading
 // stops with an error box in the viewer, {"file":..., "error":{"caption":..., "message":...}}

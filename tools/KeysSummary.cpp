@@ -6,15 +6,14 @@
 #include "camera/ProjectiveFixedYCamera.h"
 #include "foundation/Exception.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <fstream>
 #include <memory>
 #include <ostream>
 
 namespace {
 
-// The viewer's "Load camera animation" caption for exceptions the reader raises.
+// The captions the viewer shows: a read error inside the file under its own caption, any other
+// failure under the "Load camera animation" command's.
+constexpr const char* kReadCaption = "Error reading camera keys";
 constexpr const char* kLoadCaption = "Error loading camera keys";
 
 // The eleven attributes the viewer reads a keys file into: the perspective camera's, then the
@@ -31,36 +30,18 @@ std::vector<std::shared_ptr<AttributeWithKeys>> viewerAttributes()
     return attributes;
 }
 
-std::int32_t readInt32(std::istream& in)
-{
-    unsigned char bytes[4] = {};
-    in.read(reinterpret_cast<char*>(bytes), 4);
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-        (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24));
-}
-
-// Walks the records of a file the viewer's reader has accepted, so every field is there.
+// The records in file order, as the viewer's reader hands them over.
 nlohmann::ordered_json records(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
     nlohmann::ordered_json result = nlohmann::ordered_json::array();
-    const std::int32_t count = readInt32(in);
-    for (std::int32_t r = 0; r < count && in; ++r) {
-        const std::int32_t nameLength = readInt32(in);
-        std::string name(static_cast<std::size_t>(std::max(nameLength, 0)), '\0');
-        in.read(name.data(), static_cast<std::streamsize>(name.size()));
-        const std::int32_t keys = readInt32(in);
+    for (const CameraKeysRecord& record : readCameraKeysRecords(path)) {
         nlohmann::ordered_json first = nullptr;
         nlohmann::ordered_json last = nullptr;
-        for (std::int32_t k = 0; k < keys && in; ++k) {
-            const std::int32_t frame = readInt32(in);
-            readInt32(in); // the value
-            if (k == 0) first = frame;
-            last = frame;
+        if (!record.keys.empty()) {
+            first = record.keys.front().frame;
+            last = record.keys.back().frame;
         }
-        if (!in) break;
-        result.push_back({{"name", name}, {"keys", keys}, {"first", first}, {"last", last}});
+        result.push_back({{"name", record.name}, {"keys", record.keys.size()}, {"first", first}, {"last", last}});
     }
     return result;
 }
@@ -73,12 +54,13 @@ nlohmann::ordered_json describeKeysFile(const std::string& path)
         return nlohmann::ordered_json{{"file", path}, {"error", {{"caption", caption}, {"message", message}}}};
     };
     try {
-        if (const auto failure = loadCameraKeys(path, viewerAttributes()))
-            return errorReport(failure->caption, failure->message);
+        loadCameraKeys(path, viewerAttributes());
+        return {{"file", path}, {"records", records(path)}};
+    } catch (const CameraKeysReadError& e) {
+        return errorReport(kReadCaption, e.message());
     } catch (const Exception& e) {
         return errorReport(kLoadCaption, e.message());
     }
-    return {{"file", path}, {"records", records(path)}};
 }
 
 void printKeysReport(std::ostream& out, const nlohmann::ordered_json& report)

@@ -3,13 +3,13 @@
 #include "HerdSummary.h"
 #include "KeysSummary.h"
 
-#include "app/FileDispatch.h"
 #include "bake/ModelFiles.h"
 #include "bake/ModelImport.h"
 #include "foundation/Exception.h"
-#include "render/VertexCacheFifo.h"
+#include "mesh/VertexCacheFifo.h"
+#include "skin/FileDispatch.h"
 #include "skin/ObjFile.h"
-#include "skin/TextSkinReader.h"
+#include "skin/SkinFileLoading.h"
 
 #include <iomanip>
 #include <ostream>
@@ -114,18 +114,16 @@ nlohmann::ordered_json describeFile(const std::string& path)
     case FileKind::BinarySkin:
         break;
     }
-    BinarySkinFile file;
-    if (fileKindOf(path) == FileKind::TextSkin) {
-        try {
-            file = loadTextSkinFile(path);
-        } catch (const Exception& e) {
-            // What the open command shows for an error of the OBJ mesh.
-            return errorReport(path, "Error reading file", e.message());
-        }
-    } else {
-        file = loadBinarySkinFile(path);
+    SkinFile file;
+    try {
+        file = loadSkinFileByName(path);
+    } catch (const CreationException& e) {
+        // What the open command shows for a skin file it cannot use...
+        return errorReport(path, "Error reading skin", e.message());
+    } catch (const Exception& e) {
+        // ... and for an error of the OBJ mesh a text skin names.
+        return errorReport(path, "Error reading file", e.message());
     }
-    if (file.failure) return errorReport(path, file.failure->caption, file.failure->message);
     nlohmann::ordered_json skins = nlohmann::ordered_json::array();
     for (const auto& skin : file.skins) skins.push_back(describeSkin(*skin));
     return {{"file", path}, {"skins", skins}};

@@ -1,6 +1,6 @@
 #include "app/BatchOptions.h"
 
-#include "app/ExportNaming.h"
+#include "render/ExportNaming.h"
 #include "app/MenuIds.h"
 
 #include <cctype>
@@ -160,6 +160,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             } else if (option == "--size") {
                 parseSize(value(), options);
                 sizeGiven = true;
+            } else if (option == "--headless") {
+                flag();
+                options.headless = true;
             } else if (option == "--frames") {
                 options.frames = static_cast<int>(numberIn(option, value(), 1, kMaxSequenceFrames));
             } else {
@@ -176,6 +179,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             throw UsageError{"'--size' needs '--export-image' or '--export-sequence'"};
         if (options.frames && options.action != BatchOptions::Action::ExportSequence)
             throw UsageError{"'--frames' needs '--export-sequence'"};
+        if (options.headless && !options.batch())
+            throw UsageError{"'--headless' needs '--export-image', '--export-sequence' or '--timedemo'"};
     } catch (const UsageError& error) {
         result = CommandLine{};
         result.kind = CommandLine::Kind::UsageError;
@@ -211,12 +216,52 @@ std::string usageText()
            "                                      frames as the camera animation has)\n"
            "  --timedemo                          play the camera animation as fast as possible\n"
            "                                      and print the frame rate\n"
+           "  --headless                          draw without a window system (EGL), as is done\n"
+           "                                      anyway when DISPLAY is not set; images are then\n"
+           "                                      written as PNG, JPEG, BMP, TGA or PPM\n"
            "\n"
            "  --help                          show this text\n"
            "  --version                       show the version\n"
            "\n"
            "With an action, errors are written to standard error as \"caption: message\".\n"
            "Exit status: 0 success, 1 failure, 2 usage error.\n";
+}
+
+std::string optionItemLabel(int id)
+{
+    switch (id) {
+    case kUseVertexProgramId: return "Use vertex program";
+    case kShadowsId: return "Shadows";
+    case kGroundPlaneId: return "Ground plane";
+    case kRunningId: return "Running";
+    case kDisplayListsId: return "Display lists";
+    case kVertexBufferObjectsId: return "Vertex buffer objects";
+    case kVertexArraysId: return "Vertex arrays";
+    case kNoLightingId: return "No lighting";
+    case kOpenGLLightingId: return "OpenGL lighting";
+    case kPrtLightingId: return "Precomputed radiance transfer";
+    case kBoxesId: return "Boxes";
+    case kPolysId: return "Polys";
+    case kWireframeId: return "Wireframe";
+    case kPointsId: return "Points";
+    case kPerspectiveId: return "Perspective";
+    case kOrthographicId: return "Orthographic";
+    case kWhiteId: return "White";
+    case kLightGrayId: return "Light Gray";
+    case kDarkGrayId: return "Dark Gray";
+    case kBlueId: return "Blue";
+    case kBlackId: return "Black";
+    case kSkyId: return "Sky";
+    case kLodAggressiveId: return "View-dependent (aggressive)";
+    case kLodModerateId: return "View-dependent (moderate)";
+    case kLodConservativeId: return "View-dependent (conservative)";
+    default: return std::to_string(id);
+    }
+}
+
+bool runsHeadless(const BatchOptions& options, const char* display)
+{
+    return options.batch() && (options.headless || display == nullptr || *display == '\0');
 }
 
 std::string versionText()

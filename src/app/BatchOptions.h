@@ -42,6 +42,10 @@ struct BatchOptions {
 
     std::vector<std::string> files;
 
+    // "--headless": run the action without a window system even when an X display is there
+    // (it is run so anyway when DISPLAY is unset or empty).
+    bool headless = false;
+
     bool batch() const { return action != Action::None; }
 };
 
@@ -55,6 +59,14 @@ struct CommandLine {
 
 // Parses the arguments after the program name. Never throws for any input.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The label of the menu item an option sets (e.g. "Display lists"), as the menus show it;
+// the id itself for an item no option sets.
+std::string optionItemLabel(int id);
+
+// Whether a batch run with these options draws without a window system: "--headless", or no
+// X display named (display is the DISPLAY variable's value, null when unset).
+bool runsHeadless(const BatchOptions& options, const char* display);
 
 // The text "--help" prints.
 std::string usageText();

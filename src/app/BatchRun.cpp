@@ -1,11 +1,14 @@
 #include "app/BatchRun.h"
 
 #include "app/ErrorBox.h"
-#include "app/ExportNaming.h"
-#include "app/FrameStamps.h"
+#include "app/ExportCommands.h"
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
+#include "render/ExportNaming.h"
+#include "render/FrameStamps.h"
+#include "viewer/Playback.h"
+#include "viewer/ViewerCore.h"
 
 #include <wx/app.h>
 #include <wx/menu.h>
@@ -45,20 +48,21 @@ bool waitForDrawableView(GLView& view)
 int runAction(MyFrame& frame, const BatchOptions& options)
 {
     GLView& view = *frame.view();
+    ViewerCore& core = frame.core();
     if (!waitForDrawableView(view)) {
         showErrorBox("Batch mode", "The view could not get an OpenGL context to draw with.", &frame);
         return kExitFailure;
     }
     // Idle events may have moved the animation on while the window appeared.
-    view.setFrame(options.frame.value_or(0));
+    core.setFrame(options.frame.value_or(0));
 
     switch (options.action) {
     case BatchOptions::Action::None: break;
     case BatchOptions::Action::ExportImage:
-        frame.exportImageTo(options.outputPath, options.width.value_or(1440), options.height.value_or(960));
+        frame.exports().exportImageTo(options.outputPath, options.width.value_or(1440), options.height.value_or(960));
         break;
     case BatchOptions::Action::ExportSequence: {
-        const int frames = options.frames.value_or(view.keyFrameCount());
+        const int frames = options.frames.value_or(core.keyFrameCount());
         if (frames <= 0) {
             showErrorBox("Export image sequence",
                          "There is no camera animation to take the number of frames from. Load a camera keys file "
@@ -66,16 +70,16 @@ int runAction(MyFrame& frame, const BatchOptions& options)
                          &frame);
             break;
         }
-        frame.exportImageSequenceTo(options.outputPath, options.width.value_or(720), options.height.value_or(480),
-                                    frames);
+        frame.exports().exportImageSequenceTo(options.outputPath, options.width.value_or(720),
+                                              options.height.value_or(480), frames);
         break;
     }
     case BatchOptions::Action::Timedemo: {
-        if (view.keyFrameCount() <= 0) {
+        if (core.keyFrameCount() <= 0) {
             showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", &frame);
             break;
         }
-        const GLView::TimedemoResult result = view.runTimedemo();
+        const TimedemoResult result = runTimedemo(core, [&view] { view.paintNow(); });
         std::cout << timedemoReport(result.frames, result.seconds) << std::flush;
         break;
     }
@@ -118,12 +122,12 @@ void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 
 void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)
 {
-    GLView& view = *frame.view();
+    ViewerCore& core = frame.core();
     if (options.fixedDetailLevel) {
         const unsigned level = *options.fixedDetailLevel;
         if (!chooseMenuItem(frame, kFirstFixedLevelId + static_cast<int>(level), true))
         {
-            const std::size_t items = frame.lodMenu()->GetMenuItemCount();
+            const std::size_t items = frame.menuItem(kLodMenuId)->GetSubMenu()->GetMenuItemCount();
             // The first three items are the view-dependent modes.
             const std::size_t levels = items > 3 ? items - 3 : 0;
             showErrorBox("Invalid option", "There is no detail level " + std::to_string(level) +
@@ -132,11 +136,11 @@ void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)
         }
     }
     if (options.animals)
-        view.setAnimalCount(*options.animals);
-    else if (view.totalAnimalCount() < 10)
+        core.setAnimalCount(*options.animals);
+    else if (core.totalAnimalCount() < 10)
         // A herd of fewer than ten animals looks empty on a full-screen frame.
-        view.setAnimalCount(10);
-    if (options.frame) view.setFrame(*options.frame);
+        core.setAnimalCount(10);
+    if (options.frame) core.setFrame(*options.frame);
 }
 
 void reportErrorsOnStandardError()

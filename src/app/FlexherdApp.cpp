@@ -2,7 +2,7 @@
 
 #include "app/BatchOptions.h"
 #include "app/BatchRun.h"
-#include "app/GLView.h"
+#include "app/FileCommands.h"
 #include "app/InitialFrameSize.h"
 #include "app/MyFrame.h"
 
@@ -51,7 +51,7 @@ bool FlexherdApp::OnInit()
     const InitialFrameSize size = computeInitialFrameSize(workArea.width, workArea.height,
         wxSystemSettings::GetMetric(wxSYS_EDGE_X), wxSystemSettings::GetMetric(wxSYS_EDGE_Y));
     auto* frame = new MyFrame(nullptr, "Flexherd demo", wxPoint(0, 0), wxSize(size.width, size.height),
-        wxDEFAULT_FRAME_STYLE);
+        wxDEFAULT_FRAME_STYLE, *this);
 
     // Batch errors go to standard error from the first file on.
     if (options.batch()) reportErrorsOnStandardError();
@@ -59,7 +59,7 @@ bool FlexherdApp::OnInit()
 
     // Every file gets its chance: openFile reports a failing one and returns.
     for (const std::string& file : options.files)
-        frame->openFile(file);
+        frame->files().openFile(file);
     // The animal count (at least ten unless given), a fixed detail level, the start frame.
     applyLoadedChoices(*frame, options);
 
@@ -87,10 +87,4 @@ wxGLContext* FlexherdApp::glContext(wxGLCanvas* canvas)
         }
     }
     return m_glContext.get();
-}
-
-wxGLContext* FlexherdApp::glContextFor(wxGLCanvas* canvas)
-{
-    auto* app = dynamic_cast<FlexherdApp*>(wxTheApp);
-    return app ? app->glContext(canvas) : nullptr;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/GLContextSource.h"
+
 #include <wx/app.h>
 
 #include <memory>
@@ -7,13 +9,10 @@
 #include <string>
 #include <vector>
 
-class wxGLCanvas;
-class wxGLContext;
-
 // The viewer application: opens the main frame sized to the screen, loads the files named on
 // the command line in order, and owns the one OpenGL context every view draws with. Keeping
 // the context here rather than in a canvas lets it outlive canvases and be shared later.
-class FlexherdApp : public wxApp {
+class FlexherdApp : public wxApp, public GLContextSource {
 public:
     FlexherdApp();
     ~FlexherdApp() override;
@@ -27,13 +26,9 @@ public:
     // The event loop; a batch run's exit status replaces the loop's.
     int OnRun() override;
 
-    // The application's GL context, created for canvas on first use (a GLX context can only be
-    // made once a window with the wanted pixel format exists). Null when it cannot be created.
-    wxGLContext* glContext(wxGLCanvas* canvas);
-
-    // The running FlexherdApp's context for canvas; null when the running wxApp is some other
-    // application (a test harness) or no context can be made, in which case nothing is drawn.
-    static wxGLContext* glContextFor(wxGLCanvas* canvas);
+    // The application's GL context (GLContextSource); said once on standard error when it
+    // cannot be created.
+    wxGLContext* glContext(wxGLCanvas* canvas) override;
 
 private:
     static std::optional<std::vector<std::string>>& arguments();

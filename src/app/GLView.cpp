@@ -1,26 +1,17 @@
 #include "app/GLView.h"
 
+#include "app/DataFiles.h"
 #include "app/ErrorBox.h"
-#include "app/FileDispatch.h"
-#include "app/FlexherdApp.h"
-#include "app/SkinFileLoading.h"
-#include "app/ViewSettings.h"
-#include "camera/AttributeWithKeys.h"
-#include "camera/CameraKeysFile.h"
-#include "camera/OrthoCamera.h"
-#include "camera/ProjectiveFixedYCamera.h"
-#include "camera/TileRenderer.h"
+#include "app/GLContextSource.h"
+#include "app/ImageFileWriter.h"
 #include "foundation/Exception.h"
-#include "herd/HerdCreator.h"
-#include "render/gl/HardwareSkinRenderer.h"
-#include "render/gl/SoftwareSkinRenderer.h"
-#include "skin/BinarySkinLoader.h"
-#include "skin/TextSkinReader.h"
+#include "render/ViewNavigation.h"
+#include "render/ViewSettings.h"
+#include "render/gl/FrameRenderer.h"
+#include "render/gl/SkySphere.h"
+#include "viewer/ViewerCore.h"
 
-#include <GL/glew.h>
-
-#include <algorithm>
-#include <cmath>
+#include <wx/dcclient.h>
 
 namespace {
 
@@ -33,36 +24,15 @@ wxGLAttributes displayAttributes()
     return attributes;
 }
 
-// One keyed attribute per keyable of the camera, in the camera's order.
-std::vector<std::shared_ptr<AttributeWithKeys>> keyedAttributes(Camera& camera)
-{
-    std::vector<std::shared_ptr<AttributeWithKeys>> attributes;
-    for (const auto& keyable : camera.keyables()) attributes.push_back(std::make_shared<AttributeWithKeys>(keyable));
-    return attributes;
-}
-
 } // namespace
 
-GLView::GLView(wxWindow* parent, ViewSettings& settings)
+GLView::GLView(wxWindow* parent, ViewerCore& core, GLContextSource& contexts)
     : wxGLCanvas(parent, displayAttributes(), wxID_ANY, wxPoint(0, 0), wxSize(200, 200), wxSUNKEN_BORDER, "GLView"),
-      m_settings(settings), m_scene([this] { return makeCurrent(); }),
-      m_perspectiveCamera(std::make_shared<ProjectiveFixedYCamera>(false)),
-      m_orthoCamera(std::make_shared<OrthoCamera>())
+      m_core(core), m_contexts(contexts),
+      // The working directory's sky first, then the installed one, looked up when first drawn.
+      m_frameRenderer(std::make_unique<FrameRenderer>([] { return findDataFile(SkySphere::kImageFile); }))
 {
-    // Mouse motion pans and dollies the perspective camera ten times faster than the camera's
-    // default, which suits herds spread over tens of units; the start view looks at the herd
-    // from slightly above and to the side.
-    m_perspectiveCamera->setSpeed(10.0f);
-    m_perspectiveCamera->setElevation(0.2f);
-    m_perspectiveCamera->setAzimuth(1.75f);
-    m_perspectiveCamera->setLookAtPoint(Vector3f(-6.0f, 2.0f, 0.5f));
-    m_currentCamera = m_perspectiveCamera;
-
-    m_perspectiveAttributes = keyedAttributes(*m_perspectiveCamera);
-    m_orthoAttributes = keyedAttributes(*m_orthoCamera);
-    m_allAttributes = m_perspectiveAttributes;
-    m_allAttributes.insert(m_allAttributes.end(), m_orthoAttributes.begin(), m_orthoAttributes.end());
-    m_currentAttributes = m_perspectiveAttributes;
+    m_frameRenderer->setErrorHandler([this](const std::string& message) { showErrorBox("Renderer error", message, this); });
 
     Bind(wxEVT_PAINT, &GLView::onPaint, this);
     Bind(wxEVT_ERASE_BACKGROUND, &GLView::onEraseBackground, this);
@@ -80,12 +50,12 @@ GLView::GLView(wxWindow* parent, ViewSettings& settings)
 GLView::~GLView()
 {
     // Renderers delete GL names when destroyed; they must go while the context can be current.
-    if (makeCurrent()) m_scene.clear();
+    if (makeCurrent()) m_frameRenderer.reset();
 }
 
 bool GLView::makeCurrent()
 {
-    wxGLContext* context = FlexherdApp::glContextFor(this);
+    wxGLContext* context = m_contexts.glContext(this);
     if (context == nullptr || !IsShownOnScreen() || !SetCurrent(*context)) return false;
     // Once per process: the extension entry points exist only after a context is current.
     static bool glewStarted = false;
@@ -99,168 +69,167 @@ bool GLView::makeCurrent()
     return true;
 }
 
-void GLView::setFrame(int frame)
+void GLView::prepareRenderers()
 {
-    m_currentFrame = std::max(frame, 0);
-    m_scene.setFrame(m_currentFrame, m_settings.moving());
-    for (const auto& attribute : m_currentAttributes) attribute->apply(static_cast<float>(m_currentFrame));
-}
-
-unsigned GLView::totalAnimalCount() const
-{
-    return m_scene.totalAnimalCount();
-}
-
-void GLView::setAnimalCount(unsigned n)
-{
-    m_scene.setAnimalCount(n);
-}
-
-void GLView::setHerdCreator(std::shared_ptr<HerdCreator> creator)
-{
-    m_scene.setHerdCreator(std::move(creator));
-}
-
-std::shared_ptr<HerdCreator> GLView::currentHerdCreator() const
-{
-    return m_scene.herdCreator();
-}
-
-std::shared_ptr<HierarchicalHerd> GLView::addSkin(const std::vector<std::shared_ptr<Skin>>& skins,
-                                                  const std::filesystem::path& directory)
-{
-    std::shared_ptr<HierarchicalHerd> herd = m_scene.addSkin(skins, directory);
-    Refresh(false);
-    return herd;
-}
-
-void GLView::clear()
-{
-    // Renderers being dropped delete their GL names, which needs the context.
-    makeCurrent();
-    m_scene.clear();
+    if (makeCurrent()) m_frameRenderer->syncRenderers(m_core.scene());
     Refresh(false);
 }
 
 void GLView::applyRenderSettings()
 {
     makeCurrent();
-    m_scene.releaseGLResources();
-    Refresh(false);
-    m_rendererFailed = false;
-}
-
-void GLView::useCamera(CameraChoice which)
-{
-    if (which == CameraChoice::Perspective) {
-        m_currentCamera = m_perspectiveCamera;
-        m_currentAttributes = m_perspectiveAttributes;
-    } else {
-        m_currentCamera = m_orthoCamera;
-        m_currentAttributes = m_orthoAttributes;
-    }
+    m_frameRenderer->releaseGLResources();
     Refresh(false);
 }
 
 std::string GLView::vertexProgramText() const
 {
-    const auto& hardware = m_scene.hardwareRenderers();
-    if (hardware.empty()) return "No vertex program currently in use (1)";
-    return hardware.front()->programText();
+    return m_frameRenderer->vertexProgramText();
 }
 
-int GLView::keyFrameCount() const
+bool GLView::rendererFailed() const
 {
-    int frames = 0;
-    for (const auto& attribute : m_currentAttributes)
-        if (!attribute->keys().empty()) frames = std::max(frames, static_cast<int>(attribute->endTime()));
-    return frames;
+    return m_frameRenderer->rendererFailed();
 }
 
-std::shared_ptr<HierarchicalHerd> GLView::loadBinarySkin(const std::string& path)
+FrameContent GLView::frameContent() const
 {
-    BinarySkinFile file = loadBinarySkinFile(path);
-    if (file.failure) {
-        showErrorBox(file.failure->caption, file.failure->message, this);
-        return nullptr;
-    }
-    return addSkin(file.skins, file.directory);
+    FrameContent content{m_core.scene(), m_core.currentCamera(), m_core.settings(), m_core.frameMeasures(), {}, {}};
+    if (m_core.showStatistics()) content.statisticsRows = [this] { return m_core.statisticsRows(); };
+    if (m_core.showHelp()) content.helpRows = helpRows();
+    return content;
 }
 
-void GLView::loadHerd(const std::string& path)
+void GLView::render()
 {
-    makeCurrent();
-    const std::optional<LoadFailure> failure = m_scene.loadHerd(path, loadSkinFileByName);
+    m_frameRenderer->drawFrame(frameContent(), m_clientWidth, m_clientHeight);
+}
+
+bool GLView::paintNow()
+{
+    if (!makeCurrent()) return false;
+    render();
+    SwapBuffers();
+    return true;
+}
+
+void GLView::exportImage(int width, int height, const std::string& path)
+{
+    FrameRenderer::checkImageRequest(width, height, m_clientWidth, m_clientHeight, path);
+    if (!makeCurrent())
+        throw IOException("Unable to write to image '" + path + "': the view has no OpenGL context.");
+    writeImageFile(m_frameRenderer->renderImage(frameContent(), width, height, m_clientWidth, m_clientHeight, path),
+                   path);
+}
+
+void GLView::onPaint(wxPaintEvent&)
+{
+    // A paint DC must exist for the whole handler, even when nothing can be drawn, or GTK keeps
+    // asking for the paint.
+    wxPaintDC dc(this);
+    paintNow();
+}
+
+void GLView::onEraseBackground(wxEraseEvent&)
+{
+    // Left empty on purpose: erasing would flash the window background before each GL frame.
+}
+
+void GLView::onIdle(wxIdleEvent& event)
+{
+    if (!m_core.advance()) return;
     Refresh(false);
-    if (failure) showErrorBox(failure->caption, failure->message, this);
+    // One frame per idle cycle, as fast as painting allows.
+    event.RequestMore();
 }
 
-void GLView::loadCameraKeys(const std::string& path)
+void GLView::onSize(wxSizeEvent& event)
 {
-    // The records read before a failure stay in force, so the camera follows them either way.
-    const auto applyKeys = [this] {
-        for (const auto& attribute : m_currentAttributes) attribute->apply(static_cast<float>(m_currentFrame));
+    event.Skip();
+    // Pixels, not DIPs: what glViewport needs.
+    const wxSize size = GetClientSize() * GetContentScaleFactor();
+    m_clientWidth = size.x;
+    m_clientHeight = size.y;
+    if (makeCurrent()) Refresh(false);
+}
+
+void GLView::onMouse(wxMouseEvent& event)
+{
+    if (event.GetEventType() == wxEVT_MOUSEWHEEL) {
+        onWheel(event);
+        return;
+    }
+    // Pixels like the viewport, so drags move the same on screens of any density.
+    const double scale = GetContentScaleFactor();
+    const float x = static_cast<float>(event.GetX() * scale);
+    const float y = static_cast<float>(event.GetY() * scale);
+    Camera& camera = m_core.currentCamera();
+    if (event.ButtonDown()) {
+        SetFocus();
+        if (event.LeftIsDown())
+            camera.beginDrag(Camera::DragMode::Rotate, x, y);
+        else if (event.MiddleIsDown())
+            camera.beginDrag(Camera::DragMode::Pan, x, y);
+        else if (event.RightIsDown())
+            camera.beginDrag(Camera::DragMode::Dolly, x, y);
+    } else if (event.Dragging()) {
+        if (camera.isDragging()) camera.drag(x, y);
         Refresh(false);
-    };
-    std::optional<CameraKeysFailure> failure;
-    try {
-        failure = ::loadCameraKeys(path, m_allAttributes);
-    } catch (const IOException&) {
-        applyKeys();
-        throw;
+    } else if (event.ButtonUp()) {
+        SetFocus();
+        if (camera.isDragging()) camera.endDrag(x, y);
     }
-    applyKeys();
-    if (failure) showErrorBox(failure->caption, failure->message, this);
 }
 
-void GLView::saveCameraKeys(const std::string& path)
+void GLView::onWheel(wxMouseEvent& event)
 {
-    const std::optional<CameraKeysFailure> failure = ::saveCameraKeys(path, m_allAttributes);
-    if (failure) showErrorBox(failure->caption, failure->message, this);
+    Camera& camera = m_core.currentCamera();
+    // A wheel turn during a button drag would restart that drag in another mode.
+    if (event.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL || camera.isDragging()) return;
+    const float pixels = wheelDragPixels(event.GetWheelRotation(), event.GetWheelDelta());
+    if (pixels == 0.0f) return;
+    // The right-button drag's dolly (perspective) or zoom (orthographic), over the same motion.
+    camera.beginDrag(Camera::DragMode::Dolly, 0.0f, 0.0f);
+    camera.drag(0.0f, pixels);
+    camera.endDrag(0.0f, pixels);
+    Refresh(false);
 }
 
-std::shared_ptr<HierarchicalHerd> GLView::loadTextSkin(const std::string& path)
+void GLView::onKeyDown(wxKeyEvent& event)
 {
-    BinarySkinFile file = loadTextSkinFile(path);
-    if (file.failure) {
-        showErrorBox(file.failure->caption, file.failure->message, this);
-        return nullptr;
+    if (handleNavigationKey(event)) return;
+    const int code = event.GetKeyCode();
+    if (event.ControlDown() && (code == 'R' || code == 'r'))
+        m_core.toggleRunning();
+    else if (code == '[')
+        m_core.setFrame(m_core.currentFrame() - 1);
+    else if (code == ']')
+        m_core.setFrame(m_core.currentFrame() + 1);
+    else if (code == WXK_NUMPAD_ADD)
+        m_core.scene().addRandomAnimal();
+    else if (code == WXK_NUMPAD_SUBTRACT)
+        m_core.scene().removeRandomAnimal();
+    else {
+        event.Skip();
+        return;
     }
-    return addSkin(file.skins, file.directory);
+    Refresh(false);
 }
 
-void GLView::saveHerd(const std::string& path) const
+bool GLView::handleNavigationKey(const wxKeyEvent& event)
 {
-    m_scene.saveHerd(path);
-}
-
-StatisticsFigures GLView::statisticsFigures() const
-{
-    StatisticsFigures figures;
-    figures.framesPerSecond = framesPerSecond();
-    figures.averageDrawTime = m_averageDrawTime;
-    figures.totalAnimals = totalAnimalCount();
-    for (const auto& herd : m_scene.herds()) figures.herds.push_back({herd->instanceCount(), herd->skin()->name()});
-    for (const auto& renderer : chosenRenderers()) {
-        const unsigned animals = renderer->herd()->instanceCount();
-        const Skin& skin = *renderer->herd()->skin();
-        figures.triangles += static_cast<unsigned long long>(skin.triangleCount()) * animals;
-        figures.vertices += static_cast<unsigned long long>(skin.vertexCount()) * animals;
+    // With a modifier these keys belong to someone else (Ctrl+H, Alt+Left, ...).
+    if (event.HasAnyModifiers()) return false;
+    switch (event.GetKeyCode()) {
+    case WXK_SPACE: m_core.toggleRunning(); break;
+    case WXK_LEFT: m_core.setFrame(m_core.currentFrame() - 1); break;
+    case WXK_RIGHT: m_core.setFrame(m_core.currentFrame() + 1); break;
+    case WXK_HOME: m_core.frameAllAnimals(); break;
+    case WXK_F1:
+    case 'H':
+    case 'h': m_core.setShowHelp(!m_core.showHelp()); break;
+    default: return false;
     }
-    return figures;
-}
-
-std::vector<std::pair<std::string, std::string>> GLView::statisticsRows() const
-{
-    return ::statisticsRows(statisticsFigures());
-}
-
-std::vector<std::shared_ptr<SkinRenderer>> GLView::chosenRenderers() const
-{
-    std::vector<std::shared_ptr<SkinRenderer>> renderers;
-    if (m_settings.useVertexProgram())
-        renderers.assign(m_scene.hardwareRenderers().begin(), m_scene.hardwareRenderers().end());
-    else
-        renderers.assign(m_scene.softwareRenderers().begin(), m_scene.softwareRenderers().end());
-    return renderers;
+    Refresh(false);
+    return true;
 }

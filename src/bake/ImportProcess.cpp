@@ -270,26 +270,28 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
                           "' ended with status " + std::to_string(code) + (said.empty() ? "." : ": " + said));
     }
 
-    BinarySkinFile file = loadBinarySkinFile(run.skinFile.string());
-    if (file.failure) {
+    SkinFile file;
+    try {
+        file = loadBinarySkinFile(run.skinFile.string());
+    } catch (const Exception& e) {
         removeOutputs(run.skinFile);
-        throw IOException("Importing model '" + modelPath + "' failed: " + file.failure->message);
+        throw IOException("Importing model '" + modelPath + "' failed: " + e.message());
     }
     for (const auto& skin : file.skins) skin->setFileName(modelPath);
     run.skins = std::move(file.skins);
     return run;
 }
 
-BinarySkinFile importModelFile(const std::string& modelPath, const std::filesystem::path& outputDirectory,
-                               const ImportRunProgress& progress)
+SkinFile importModelFile(const std::string& modelPath, const std::filesystem::path& outputDirectory,
+                         const ImportRunProgress& progress)
 {
-    BinarySkinFile file;
+    SkinFile file;
     try {
         ImportRun run = runImportProcess(modelPath, ImportOptions{}, outputDirectory, progress);
         file.skins = std::move(run.skins);
         file.directory = run.directory;
     } catch (const Exception& e) {
-        file.failure = LoadFailure{kImportErrorCaption, e.message()};
+        throw ModelImportException(e.message());
     }
     return file;
 }

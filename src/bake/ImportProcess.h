@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bake/ImportOptions.h"
+#include "foundation/Exception.h"
 
 #include "skin/BinarySkinLoader.h"
 #include "skin/Skin.h"
@@ -52,16 +53,20 @@ ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& op
 ImportRun runImportProcess(const std::string& modelPath, const ImportOptions& options,
                            const std::filesystem::path& outputDirectory, const ImportRunProgress& progress);
 
-// The caption under which the viewer shows a failed import.
-inline constexpr const char* kImportErrorCaption = "Error importing model";
+// A model the import could not turn into skins: what runImportProcess throws, with its
+// message. Told apart from the failures of skin files so that the viewer shows it under
+// "Error importing model".
+class ModelImportException : public IOException {
+public:
+    using IOException::IOException;
+};
 
 // The import as the viewer's file loading takes a skin file (BinarySkinLoader.h), with the
 // default options, findImportProgram and defaultImportMemoryLimit: the skins and the directory
-// their texture names are relative to; never throws for a bad model, whose failure comes back
-// with caption kImportErrorCaption and the message runImportProcess would throw. A cancelled
-// import gives neither skins nor a failure.
-BinarySkinFile importModelFile(const std::string& modelPath, const std::filesystem::path& outputDirectory,
-                               const ImportRunProgress& progress);
+// their texture names are relative to. Throws ModelImportException for a model that cannot be
+// imported, with the message runImportProcess would throw. A cancelled import gives no skins.
+SkinFile importModelFile(const std::string& modelPath, const std::filesystem::path& outputDirectory,
+                         const ImportRunProgress& progress);
 
 // flexherd-import beside the running program (the installed layout), else the one this build
 // made, else the bare name, looked up in PATH when it is run.

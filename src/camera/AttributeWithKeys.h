@@ -3,7 +3,7 @@
 #include "camera/KeyableAttribute.h"
 #include "camera/NaturalCubicSpline.h"
 
-#include <iosfwd>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,18 +38,9 @@ public:
     void setKeys(std::vector<Key> keys);
     const std::vector<Key>& keys() const { return m_keys; }
 
-    // The binary key list: int32 count, then per key the time truncated to int32 and the value
-    // as float32, little-endian.
-    void writeKeys(std::ostream& out) const;
     // Most keys a key list may hold: at 30 frames a second, one key a frame for over two
     // hours. With the spline made from them, about 10 MiB per attribute.
     static constexpr std::uint32_t kMaxKeys = std::uint32_t(1) << 18;
-
-    // Replaces the keys by a binary key list. On a short read or a negative count the keys
-    // read so far stay (sorted) and the stream is left failed, or its failure exception
-    // passes when the stream throws. A huge count reads only what the stream holds, and at
-    // most kMaxKeys keys: a count above it leaves the stream failed after them.
-    void readKeys(std::istream& in);
 
     const std::string& name() const { return m_name; }
     const std::shared_ptr<KeyableAttribute<float>>& keyable() const { return m_keyable; }

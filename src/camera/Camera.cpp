@@ -6,7 +6,7 @@ Camera::Camera() = default;
 
 Camera::~Camera() = default;
 
-void Camera::beginDrag(int mode, float x, float y)
+void Camera::beginDrag(DragMode mode, float x, float y)
 {
     m_dragMode = mode;
     m_lastX = x;
@@ -15,7 +15,7 @@ void Camera::beginDrag(int mode, float x, float y)
 
 void Camera::endDrag(float, float)
 {
-    m_dragMode = 0;
+    m_dragMode = DragMode::None;
 }
 
 void Camera::setNearFar(double zNear, double zFar)

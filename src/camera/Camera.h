@@ -20,16 +20,20 @@
 // keyables they hand out (which keep them alive).
 class Camera : public HasKeyable<float>, public std::enable_shared_from_this<Camera> {
 public:
+    // What a mouse drag does to the camera (the left button rotates, the middle one pans, the
+    // right one dollies, or zooms in the orthographic plan view).
+    enum class DragMode { None = 0, Pan = 1, Rotate = 2, Dolly = 3 };
+
     Camera();
     ~Camera() override;
 
-    // Starts a drag of the given kind (1 pan, 2 rotate, 3 dolly or zoom) at window (x, y).
-    virtual void beginDrag(int mode, float x, float y);
+    // Starts a drag of the given kind at window (x, y).
+    virtual void beginDrag(DragMode mode, float x, float y);
     // Changes the parameters by the motion since the last position.
     virtual void drag(float x, float y) = 0;
     // Ends the drag.
     virtual void endDrag(float x, float y);
-    virtual bool isDragging() const { return m_dragMode != 0; }
+    virtual bool isDragging() const { return m_dragMode != DragMode::None; }
 
     // The projection matrix for the current aspect ratio, near and far planes.
     virtual Matrix4f projection() const = 0;
@@ -81,7 +85,7 @@ protected:
     std::shared_ptr<const void> keepAlive() const { return weak_from_this().lock(); }
     // Stores (x, y) as the last drag position and returns the motion since the previous one.
     void dragDelta(float x, float y, float& dx, float& dy);
-    int dragMode() const { return m_dragMode; }
+    DragMode dragMode() const { return m_dragMode; }
 
     double m_near = 0.1;
     double m_far = 3000.0;
@@ -94,5 +98,5 @@ protected:
 private:
     float m_lastX = 0.0f;
     float m_lastY = 0.0f;
-    int m_dragMode = 0;
+    DragMode m_dragMode = DragMode::None;
 };

@@ -80,16 +80,16 @@ void OrthoCamera::drag(float x, float y)
     float dx = 0.0f, dy = 0.0f;
     dragDelta(x, y, dx, dy);
     switch (dragMode()) {
-    case 1: {
+    case DragMode::Pan: {
         const float h = m_port * m_speed;
         m_center.x += -0.01f * h * dx;
         m_center.y += 0.01f * h * dy;
         break;
     }
-    case 2:
+    case DragMode::Rotate:
         m_azimuth -= dx / 90.0f;
         break;
-    case 3:
+    case DragMode::Dolly:
         m_port = static_cast<float>(m_port * std::exp(0.06 * m_speed * dy));
         break;
     default:

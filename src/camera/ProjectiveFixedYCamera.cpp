@@ -111,7 +111,7 @@ void ProjectiveFixedYCamera::drag(float x, float y)
     float dx = 0.0f, dy = 0.0f;
     dragDelta(x, y, dx, dy);
     switch (dragMode()) {
-    case 1: {
+    case DragMode::Pan: {
         const double a = -0.01 * m_speed * dx;
         const double b = 0.01 * m_speed * dy;
         const Vector3d back = toDouble(eye()) - toDouble(m_lookAt);
@@ -123,12 +123,12 @@ void ProjectiveFixedYCamera::drag(float x, float y)
         m_lookAt = (toDouble(m_lookAt) + r * a + v * b).toVector3f();
         break;
     }
-    case 2:
+    case DragMode::Rotate:
         m_azimuth -= dx / 90.0f;
         m_elevation += dy / 90.0f;
         if (m_elevation < 0.0f) m_elevation += 2.0f * std::numbers::pi_v<float>;
         break;
-    case 3: {
+    case DragMode::Dolly: {
         const double g = -0.06 * m_speed * dy;
         if (m_dollyChangesDistance) {
             m_dolly = static_cast<float>(m_dolly + g);

@@ -3,12 +3,14 @@
 #include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
 #include "herd/GaussianRandomHerd.h"
+#include "herd/HerdScene.h"
 #include "skin/Skin.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <istream>
 #include <map>
 #include <ostream>
@@ -170,25 +172,40 @@ HerdFile::InstanceLine HerdFile::parseInstanceLine(const std::string& line, int 
             pos = end;
         }
     }
-    if (count == 0) throw IOException(lineMessage(lineNumber, path) + ".");
+    if (count == 0) throw HerdFileException(lineMessage(lineNumber, path) + ".");
     if (count != 16) {
         std::ostringstream message;
         message << lineMessage(lineNumber, path) << ": expected 16 entries and found " << count;
-        throw IOException(message.str());
+        throw HerdFileException(message.str());
     }
     if (badEntry != 0) {
         // A transform beyond float range would turn the animal's box into infinities and NaNs.
         std::ostringstream message;
         message << lineMessage(lineNumber, path) << ": entry " << badEntry
                 << " is too large for a single-precision number.";
-        throw IOException(message.str());
+        throw HerdFileException(message.str());
     }
     result.offset = static_cast<std::uint32_t>(offset);
     return result;
 }
 
-std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path,
-                                          const HerdScene::SkinFileLoader& loader)
+void HerdFile::load(HerdScene& scene, const std::string& path, const SkinFileLoader& loader)
+{
+    std::ifstream in;
+    std::error_code error;
+    // A directory opens on Linux and then reads nothing, which would pass for an empty herd.
+    if (!std::filesystem::is_directory(path, error)) in.open(path);
+    if (!in.is_open()) throw HerdFileException("Unable to open file '" + path + "' for reading.\n");
+    load(scene, in, path, loader);
+}
+
+void HerdFile::load(HerdScene& scene, std::istream& in, const std::string& path, const SkinFileLoader& loader)
+{
+    scene.clear();
+    read(scene, in, path, loader);
+}
+
+void HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path, const SkinFileLoader& loader)
 {
     // Animals read from the file are filed in their herds' grids once reading ends, however
     // it ends; otherwise the next animal placed would not see them and could land on them.
@@ -205,11 +222,11 @@ std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, co
     std::shared_ptr<GaussianRandomHerd> current;
     // Skins already read, by the name their line gave: a file naming one skin many times
     // reads and keeps it once.
-    std::map<std::string, BinarySkinFile> skinFiles;
+    std::map<std::string, SkinFile> skinFiles;
     unsigned herds = 0;
     unsigned animals = 0;
     const auto tooMany = [&](int lineNumber, const std::string& what, unsigned limit) {
-        return IOException(lineMessage(lineNumber, path) + ": a herd file may hold at most " + std::to_string(limit) +
+        return HerdFileException(lineMessage(lineNumber, path) + ": a herd file may hold at most " + std::to_string(limit) +
                            " " + what + ".");
     };
     std::string line;
@@ -225,7 +242,7 @@ std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, co
         }
         if (isDigit(line[0])) {
             const InstanceLine instance = parseInstanceLine(line, lineNumber, path);
-            if (!current) throw IOException(lineMessage(lineNumber, path) + ": expected skin filename.");
+            if (!current) throw HerdFileException(lineMessage(lineNumber, path) + ": expected skin filename.");
             if (++animals > kMaxAnimals) throw tooMany(lineNumber, "animals", kMaxAnimals);
             Matrix4f placement;
             for (int k = 0; k < 16; ++k) placement.m[k] = instance.transform[k];
@@ -235,19 +252,16 @@ std::optional<LoadFailure> HerdFile::read(HerdScene& scene, std::istream& in, co
             if (++herds > kMaxHerds) throw tooMany(lineNumber, "herds", kMaxHerds);
             auto known = skinFiles.find(skinPath);
             if (known == skinFiles.end()) {
-                BinarySkinFile skins = loader(skinPath);
-                if (skins.failure) return skins.failure;
-                if (skins.skins.empty())
-                    return LoadFailure{"Error reading skin", "The file '" + skinPath + "' holds no skin."};
+                SkinFile skins = loader(skinPath);
+                if (skins.skins.empty()) throw CreationException("The file '" + skinPath + "' holds no skin.");
                 known = skinFiles.emplace(skinPath, std::move(skins)).first;
             }
-            const BinarySkinFile& skins = known->second;
+            const SkinFile& skins = known->second;
             const auto herd = scene.addSkin(skins.skins, skins.directory);
             current = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
         }
         if (!complete) break;
     }
-    return std::nullopt;
 }
 
 void HerdFile::write(const HerdScene& scene, const std::string& path)

@@ -4,10 +4,8 @@
 #include "herd/GaussianHerdCreator.h"
 #include "herd/HerdCollection.h"
 #include "herd/HerdCreator.h"
-#include "herd/HerdFile.h"
 
 #include <algorithm>
-#include <fstream>
 
 HerdScene::HerdScene()
     : m_creator(std::make_shared<GaussianHerdCreator>()), m_collection(std::make_shared<HerdCollection>())
@@ -35,19 +33,14 @@ std::shared_ptr<Herd> HerdScene::createHerd(const std::shared_ptr<Skin>& skin)
 
 HerdScene::~HerdScene() = default;
 
-void HerdScene::onHerdAdded(const std::shared_ptr<HierarchicalHerd>&, const std::filesystem::path&) {}
-
-void HerdScene::onCleared() {}
-
 std::shared_ptr<HierarchicalHerd> HerdScene::addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
                                                      const std::filesystem::path& directory)
 {
     if (levelSkins.empty()) return nullptr;
     auto herd = std::make_shared<HierarchicalHerd>(levelSkins, createHerd(levelSkins.front()));
-    if (m_converterFactory) herd->setConverterFactory(m_converterFactory);
     m_collection->add(herd);
     m_herds.push_back(herd);
-    onHerdAdded(herd, directory);
+    m_directories.push_back(directory);
     return herd;
 }
 
@@ -55,7 +48,7 @@ void HerdScene::clear()
 {
     m_collection = std::make_shared<HerdCollection>();
     m_herds.clear();
-    onCleared();
+    m_directories.clear();
 }
 
 void HerdScene::setHerdCreator(std::shared_ptr<HerdCreator> creator)
@@ -122,31 +115,4 @@ void HerdScene::removeRandomAnimal()
 void HerdScene::setFrame(int frame, bool moving)
 {
     for (const auto& herd : m_herds) herd->setFrame(frame, moving);
-}
-
-void HerdScene::setConverterFactory(HierarchicalHerd::ConverterFactory factory)
-{
-    m_converterFactory = std::move(factory);
-    for (const auto& herd : m_herds) herd->setConverterFactory(m_converterFactory);
-}
-
-void HerdScene::saveHerd(const std::string& path) const
-{
-    HerdFile::write(*this, path);
-}
-
-std::optional<LoadFailure> HerdScene::loadHerd(const std::string& path, const SkinFileLoader& loader)
-{
-    std::ifstream in;
-    std::error_code error;
-    // A directory opens on Linux and then reads nothing, which would pass for an empty herd.
-    if (!std::filesystem::is_directory(path, error)) in.open(path);
-    if (!in.is_open()) throw IOException("Unable to open file '" + path + "' for reading.\n");
-    return loadHerd(in, path, loader);
-}
-
-std::optional<LoadFailure> HerdScene::loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader)
-{
-    clear();
-    return HerdFile::read(*this, in, path, loader);
 }

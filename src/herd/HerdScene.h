@@ -2,15 +2,14 @@
 
 #include "herd/HierarchicalHerd.h"
 #include "herd/RandomGenerator.h"
-#include "skin/BinarySkinLoader.h"
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,41 +20,33 @@ class Skin;
 // The herds of the view's scene without the drawing: the current herd creator, one
 // HierarchicalHerd per animal type in load order, the collection they avoid each other
 // through, and the scene's own random generator (which picks herds when animals are added or
-// removed). It answers the view's herd operations: changing the herd kind, counting and
-// setting the number of animals, and saving and loading herd files.
+// removed). It answers the view's herd operations: changing the herd kind and counting and
+// setting the number of animals; HerdFile saves and loads it.
 //
 // An unseeded scene (the viewer's) seeds its generator and every herd's from the operating
 // system. A seeded scene draws everything from its seed: its picks, and each herd its creators
 // make gets a seed derived from the scene's seed and the herd's number, so the same calls lay
 // the same animals out on every run.
 //
-// The GL view derives from it (or wraps it) and overrides onHerdAdded to create renderers for
-// each level of a new herd and onCleared to drop them; nothing here touches GL. Owns the
-// collection and shares the herds and the creator with whoever else holds them.
+// The viewer core holds one; the frame renderer makes the renderers of its herds. Nothing here
+// touches GL. Owns the collection and shares the herds and the creator with whoever else holds
+// them.
 class HerdScene {
 public:
-    // Captions of the error boxes of the "Save herd" and "Load herd" commands.
-    static constexpr const char* kSaveHerdCaption = "Error writing herd";
-    static constexpr const char* kLoadHerdCaption = "Error reading herd";
-
-    // Reads a skin file for the herd file reader, as the view opens any skin file: every skin
-    // of the file, finest first, and its directory, or the failure to show.
-    using SkinFileLoader = std::function<BinarySkinFile(const std::string& path)>;
-
     // An empty scene with the start-up creator ("Round"), seeded from the operating system.
     HerdScene();
     // The same seeded: reproducible picks and herds (tests, benchmarks, fuzzing).
     explicit HerdScene(std::int32_t seed);
-    virtual ~HerdScene();
+    ~HerdScene();
     HerdScene(const HerdScene&) = delete;
     HerdScene& operator=(const HerdScene&) = delete;
 
     // Makes a herd for the first skin with the current creator, wraps it with all the level
-    // skins in a HierarchicalHerd, adds that to the collection and the herd list and calls
-    // onHerdAdded. Returns the new herd, or null when no skins are given.
+    // skins in a HierarchicalHerd, and adds that to the collection and the herd list. Returns
+    // the new herd, or null when no skins are given.
     std::shared_ptr<HierarchicalHerd> addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
                                               const std::filesystem::path& directory);
-    // Drops every herd and starts a new, empty collection; calls onCleared.
+    // Drops every herd and starts a new, empty collection.
     void clear();
 
     // Installs a creator unless it equals the current one; then every herd gets a new herd
@@ -76,19 +67,6 @@ public:
     void removeRandomAnimal();
     // Passes the time to every herd.
     void setFrame(int frame, bool moving);
-    // The converter factory every present and future herd uses for its level of detail.
-    void setConverterFactory(HierarchicalHerd::ConverterFactory factory);
-
-    // Writes the herd file. Throws IOException when a herd cannot be stored in the format or
-    // the file cannot be written; an existing file is replaced only by a complete new one.
-    void saveHerd(const std::string& path) const;
-    // Replaces the scene by the herd file's herds, reading skins through the loader. Throws
-    // IOException for an unreadable or malformed herd file, keeping the herds made before the
-    // bad line. Returns the failure of a skin file that ended reading early (for the caller
-    // to show); the herds before it stay.
-    std::optional<LoadFailure> loadHerd(const std::string& path, const SkinFileLoader& loader);
-    // The same from an open stream; path names the file in messages.
-    std::optional<LoadFailure> loadHerd(std::istream& in, const std::string& path, const SkinFileLoader& loader);
 
     // From now on the scene draws from this seed as a scene made with it would: its picks
     // restart from the seed and the next herd made is the first of the seed's herds. Herds
@@ -98,14 +76,11 @@ public:
     std::optional<std::int32_t> seed() const { return m_seed; }
 
     const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
+    // The directory of the skin file the index-th herd was made from (its textures are named
+    // relative to it); index must be below herds().size().
+    const std::filesystem::path& directoryOf(std::size_t index) const { return m_directories[index]; }
     const std::shared_ptr<HerdCollection>& collection() const { return m_collection; }
     RandomGenerator& random() { return m_random; }
-
-protected:
-    // A herd was added (by addSkin or while loading): the view makes its renderers here.
-    virtual void onHerdAdded(const std::shared_ptr<HierarchicalHerd>& herd, const std::filesystem::path& directory);
-    // The scene was emptied: the view drops its renderers here.
-    virtual void onCleared();
 
 private:
     // A new herd of the current creator's kind: OS-seeded, or seeded from the scene's seed.
@@ -117,6 +92,6 @@ private:
     std::uint32_t m_herdsMade = 0;
     std::shared_ptr<HerdCreator> m_creator;
     std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
+    std::deque<std::filesystem::path> m_directories;
     std::shared_ptr<HerdCollection> m_collection;
-    HierarchicalHerd::ConverterFactory m_converterFactory;
 };

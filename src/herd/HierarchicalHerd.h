@@ -1,8 +1,8 @@
 #pragma once
 
 #include "herd/Herd.h"
+#include "herd/ScreenSpaceConverter.h"
 #include "herd/SimpleHerd.h"
-#include "render/ScreenSpaceConverter.h"
 
 #include <functional>
 #include <memory>

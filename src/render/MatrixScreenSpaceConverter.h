@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/Matrix4f.h"
-#include "render/ScreenSpaceConverter.h"
+#include "herd/ScreenSpaceConverter.h"
 
 #include <array>
 

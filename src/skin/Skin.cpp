@@ -1,6 +1,6 @@
 #include "skin/Skin.h"
 
-#include "render/TriangleStripBuilder.h"
+#include "mesh/TriangleStripBuilder.h"
 
 #include <cassert>
 #include <cstring>

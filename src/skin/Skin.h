@@ -6,6 +6,7 @@
 #include "foundation/Vector2f.h"
 #include "foundation/Vector3d.h"
 #include "foundation/Vector3f.h"
+#include "skin/BoneInfluence.h"
 #include "skin/SkinningKernel.h"
 
 #include <cstdint>
@@ -21,12 +22,6 @@ class BinaryRecordReader;
 class MemoryBudget;
 class TextSkinReader;
 class TextSkinParser;
-
-// One bone's pull on a vertex. The index is 0-based into the skin's bones.
-struct BoneInfluence {
-    std::int32_t bone = 0;
-    float weight = 0.0f;
-};
 
 // Three vertex indices in winding order.
 struct Triangle {
@@ -151,10 +146,11 @@ public:
 private:
     friend class TextSkinReader;
     friend class TextSkinParser;
-class TextSkinParser;
     Skin() = default;
     Skin(BinaryRecordReader& reader, int nestingDepth);
     void readRecord(BinaryRecordReader& reader, int nestingDepth);
+    // The consistency checks every reader's skin passes (SkinValidation.cpp); throws
+    // CreationException naming what does not fit.
     void validate() const;
     // Skins frame f into the given arrays (resized to the vertex count) and returns its box.
     BoundingBox skinFrame(unsigned f, std::vector<Vector3f>& positions, std::vector<Vector3f>& normals) const;

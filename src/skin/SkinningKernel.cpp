@@ -1,6 +1,6 @@
 #include "skin/SkinningKernel.h"
 
-#include "skin/Skin.h"
+#include "skin/BoneInfluence.h"
 
 #include <algorithm>
 #include <cassert>

@@ -74,7 +74,7 @@ private:
     std::vector<float> readRow(const char* begin, const char* end);
     void buildMatrices();
     void readLighting(const std::string& lightingFileName);
-    void checkConsistency() const;
+    void checkLightingFrames() const;
 
     [[noreturn]] static void fail(const std::string& message) { throw SkinParserException(message); }
 
@@ -442,7 +442,7 @@ void TextSkinParser::finish(const std::string& lightingFileName)
     }
 
     buildMatrices();
-    checkConsistency();
+    checkLightingFrames();
 
     // Influences back to back, as the skinning kernel takes them (which packs them once more).
     Skin& skin = m_skin;
@@ -457,6 +457,9 @@ void TextSkinParser::finish(const std::string& lightingFileName)
         skin.m_influenceStart.push_back(static_cast<std::uint32_t>(skin.m_influences.size()));
         skin.m_maxInfluenceCount = std::max(skin.m_maxInfluenceCount, static_cast<unsigned>(list.size()));
     }
+    // The checks every skin passes, whichever file it came from; the kernel packs only
+    // influences whose bones exist.
+    skin.validate();
     skin.m_skinningKernel = SkinningKernel(skin.m_influences, skin.m_influenceStart, skin.boneCount());
 
     const unsigned frames = skin.frameCount();
@@ -539,24 +542,11 @@ void TextSkinParser::readLighting(const std::string& lightingFileName)
                  " lighting coordinates, which do not fit a mesh of " + str(vertexCount) + " vertices.");
 }
 
-void TextSkinParser::checkConsistency() const
+void TextSkinParser::checkLightingFrames() const
 {
-    // Checks that keep skinning and drawing within the skin's arrays.
+    // The lighting file's own fault, named as such; the skin's other checks are Skin::validate's.
     const Skin& skin = m_skin;
     const unsigned frames = skin.frameCount();
-    for (std::size_t v = 0; v < m_influences.size(); ++v)
-        for (const BoneInfluence& influence : m_influences[v])
-            if (influence.bone < 0 || static_cast<std::size_t>(influence.bone) >= skin.m_bones.size())
-                throw CreationException("Vertex " + str(v) + " is influenced by bone " + str(influence.bone) +
-                                        " but the skin has " + str(skin.m_bones.size()) + " bones.");
-    const auto checkCoefficients = [&](const char* what, const DenseMatrix& basis, const DenseMatrix& coordinates) {
-        if (basis.columns() == 0 || frames == 0) return;
-        if (coordinates.rows() < frames)
-            throw CreationException(std::string("The ") + what + " coordinates have " + str(coordinates.rows()) +
-                                    " frames but the animation has " + str(frames) + " frames.");
-    };
-    checkCoefficients("displacement", skin.m_displacementBasis, skin.m_displacementCoordinates);
-    checkCoefficients("normal", skin.m_normalBasis, skin.m_normalCoordinates);
     const DenseMatrix& lighting = skin.m_lightingCoordinates;
     if (skin.m_lightingBasis.columns() > 0 && frames > 0 && lighting.columns() < frames)
         throw CreationException("The lighting file has " + str(lighting.columns()) +
@@ -637,19 +627,15 @@ std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& pa
     return TextSkinReader::parse(text, path, lightingFileName, name);
 }
 
-BinarySkinFile loadTextSkinFile(const std::string& path)
+SkinFile loadTextSkinFile(const std::string& path)
 {
-    BinarySkinFile result;
+    SkinFile result;
     try {
         const fs::path file(path);
         result.directory = file.parent_path();
         result.skins.push_back(std::make_shared<Skin>(path, std::string(), file.stem().string()));
     } catch (const fs::filesystem_error&) {
-        result.skins.clear();
-        result.failure = LoadFailure{"Error reading skin", "Invalid path: '" + path + "'."};
-    } catch (const CreationException& e) {
-        result.skins.clear();
-        result.failure = LoadFailure{"Error reading skin", e.message()};
+        throw CreationException("Invalid path: '" + path + "'.");
     }
     return result;
 }

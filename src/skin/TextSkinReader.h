@@ -24,10 +24,10 @@ std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& pa
                                     const std::string& lightingFileName, const std::string& name);
 
 // What the file-opening command does with a ".txt" path: one skin named after the file (its
-// name without directory and extension) and the directory it lives in. A CreationException
-// (or a path error) becomes a failure with caption "Error reading skin"; the OBJ reader's
-// IOException and ParserException are thrown to the caller, which reports them itself.
-BinarySkinFile loadTextSkinFile(const std::string& path);
+// name without directory and extension) and the directory it lives in. Throws
+// CreationException for a bad skin file or an unusable path ("Invalid path: 'PATH'."), and
+// the OBJ reader's IOException and ParserException for the mesh it names.
+SkinFile loadTextSkinFile(const std::string& path);
 
 // The reader's access to the skin it fills.
 class TextSkinReader {

@@ -1,6 +1,8 @@
 // The flexherd program run as a script would run it: options, exit statuses, what it prints
-// on standard output and standard error, and the files it writes. Usage errors need no
-// display; the actions draw, so the suite runs on an X display (Xvfb) and fails without one.
+// on standard output and standard error, and the files it writes. The program runs without an
+// X display (DISPLAY unset), as on a server, where its actions draw in an EGL context; one
+// test runs it on the X display as well and checks that both draw the same picture, so the
+// suite itself runs on an X display (Xvfb) and fails without one.
 
 #include "TempDirectory.h"
 #include "WriterFaults.h"
@@ -52,16 +54,18 @@ std::string quoted(const std::string& text)
     return result + "'";
 }
 
+enum class Display { None, X };
+
 // Runs the program with arguments, in the samples directory, and collects what it printed;
-// `environment` ("NAME=VALUE") is set for the program alone.
-ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
+// `environment` ("NAME=VALUE") is set for the program alone. Without an X display unless
+// asked for one.
+ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+                    Display display = Display::None)
 {
-    std::string command = "cd " + quoted(g_samples.string()) + " && ";
-    if (!environment.empty()) {
-        command += "env";
-        for (const std::string& variable : environment) command += ' ' + quoted(variable);
-        command += ' ';
-    }
+    std::string command = "cd " + quoted(g_samples.string()) + " && env";
+    if (display == Display::None) command += " -u DISPLAY";
+    for (const std::string& variable : environment) command += ' ' + quoted(variable);
+    command += ' ';
     command += quoted(FLEXHERD_PROGRAM);
     for (const std::string& argument : arguments) {
         command += ' ';
@@ -80,6 +84,14 @@ ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector
     return run;
 }
 
+// The RGB pixels of the image at path, rows top to bottom; empty when it cannot be read.
+std::vector<unsigned char> imagePixels(const fs::path& path)
+{
+    wxImage image;
+    if (!image.LoadFile(path.string(), wxBITMAP_TYPE_ANY)) return {};
+    return std::vector<unsigned char>(image.GetData(), image.GetData() + std::size_t(image.GetWidth()) * image.GetHeight() * 3);
+}
+
 // Size of the image at path; (0, 0) when it cannot be read.
 std::pair<int, int> imageSize(const fs::path& path)
 {
@@ -91,6 +103,18 @@ std::pair<int, int> imageSize(const fs::path& path)
 std::string usageHint(const std::string& error)
 {
     return "flexherd: " + error + "\nTry 'flexherd --help' for more information.\n";
+}
+
+// A herd file with fixed placements (twelve animals, so none are added at random): the same
+// picture on every run, which the fault check compares byte for byte.
+fs::path fixedHerd()
+{
+    const fs::path path = g_directory / "fixed.herd";
+    std::ofstream out(path);
+    out << (g_samples / "quadruped.bin").string() << '\n';
+    for (int i = 0; i < 12; ++i)
+        out << i * 3 << "  1 0 0 " << (i % 4) * 3 - 4.5 << " 0 1 0 0 0 0 1 " << (i / 4) * 4 - 4 << " 0 0 0 1\n";
+    return path;
 }
 
 } // namespace
@@ -192,6 +216,70 @@ TEST(BatchExportTest, SequenceWritesNumberedFrames)
     EXPECT_EQ(noKeys.err.rfind("Export image sequence: There is no camera animation", 0), 0u) << noKeys.err;
 }
 
+// Where a window system is at hand the program may draw in its window; without one it draws
+// off screen in an EGL context. Both must give the same picture of the same scene: fixed
+// placements, the sample camera flight, a fixed frame (an image that fits the window, which
+// the window draws in one piece as the headless run does).
+TEST(BatchHeadlessTest, TheSameSceneGivesTheSamePictureWithAndWithoutAWindow)
+{
+    const std::string herd = fixedHerd().string();
+    const std::vector<std::vector<std::string>> settings = {
+        {},
+        {"--software", "--lighting", "opengl", "--background", "sky", "--no-ground"},
+        {"--camera", "orthographic", "--geometry", "wireframe", "--background", "blue", "--lod", "1"}};
+    for (const auto& choice : settings) {
+        std::string name;
+        for (const std::string& option : choice) name += option + " ";
+        SCOPED_TRACE("options: " + name);
+        const auto run = [&](const std::string& file, Display display, bool headlessOption) {
+            std::vector<std::string> arguments = choice;
+            if (headlessOption) arguments.push_back("--headless");
+            const std::vector<std::string> rest = {"--stopped", "--frame", "40", "--export-image",
+                                                   (g_directory / file).string(), "--size", "480x320", herd, "flyby.keys"};
+            arguments.insert(arguments.end(), rest.begin(), rest.end());
+            const ProgramRun result = flexherd(arguments, {}, display);
+            EXPECT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.err, "");
+            return imagePixels(g_directory / file);
+        };
+        const std::vector<unsigned char> window = run("window.png", Display::X, false);
+        const std::vector<unsigned char> headless = run("headless.png", Display::None, false);
+        // "--headless" draws off screen although a display is there.
+        const std::vector<unsigned char> asked = run("asked.png", Display::X, true);
+        ASSERT_EQ(window.size(), 480u * 320u * 3u);
+        // Not an empty picture: the herd covers a good part of it.
+        std::size_t unlike = 0;
+        for (std::size_t i = 3; i < window.size(); i += 3)
+            unlike += window[i] != window[0] || window[i + 1] != window[1] || window[i + 2] != window[2];
+        EXPECT_GT(unlike, window.size() / 3 / 50);
+        EXPECT_TRUE(headless == window) << "the picture drawn without a display differs from the window's";
+        EXPECT_TRUE(asked == window) << "the picture drawn with --headless differs from the window's";
+    }
+}
+
+TEST(BatchHeadlessTest, WithoutADisplayImagesAreWrittenInTheFormatsItKnows)
+{
+    const std::pair<const char*, std::pair<int, int>> formats[] = {
+        {"shot.png", {40, 30}}, {"shot.JPG", {41, 30}}, {"shot.bmp", {42, 30}}, {"shot.tga", {43, 30}}, {"shot.ppm", {44, 30}}};
+    for (const auto& [name, size] : formats) {
+        const fs::path image = g_directory / name;
+        const std::string sizeText = std::to_string(size.first) + "x" + std::to_string(size.second);
+        const ProgramRun run = flexherd({"--export-image", image.string(), "--size", sizeText, "quadruped.bin"});
+        EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_EQ(imageSize(image), size) << name;
+    }
+    // TIFF and the toolkit's other formats need the window system's image handlers.
+    const fs::path tiff = g_directory / "shot.tif";
+    const ProgramRun run = flexherd({"--export-image", tiff.string(), "--size", "40x30", "quadruped.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error writing image: Unable to write to image '" + tiff.string() + "'.\n");
+    EXPECT_FALSE(fs::exists(tiff));
+
+    const ProgramRun usage = flexherd({"--headless", "quadruped.bin"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_EQ(usage.err, usageHint("'--headless' needs '--export-image', '--export-sequence' or '--timedemo'"));
+}
+
 TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
 {
     // A camera flight of 24 frames (the sample's 300 would take minutes on a software renderer):
@@ -212,17 +300,21 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
     const fs::path flight = g_directory / "short.keys";
     std::ofstream(flight, std::ios::binary) << keys;
 
-    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
-                            "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
-    const double seconds = std::stod(match[1]);
-    EXPECT_GT(seconds, 0.0);
-    EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
-    EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
+    // Without a display and in the window alike: the same report.
+    for (const Display display : {Display::None, Display::X}) {
+        SCOPED_TRACE(display == Display::None ? "without a display" : "in the window");
+        const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()}, {}, display);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
+                                "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
+        const double seconds = std::stod(match[1]);
+        EXPECT_GT(seconds, 0.0);
+        EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
+        EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
+    }
 
     const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);
@@ -233,18 +325,6 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
 namespace {
 
 using namespace faultinjection;
-
-// A herd file with fixed placements (twelve animals, so none are added at random): the same
-// picture on every run, which the fault check compares byte for byte.
-fs::path fixedHerd()
-{
-    const fs::path path = g_directory / "fixed.herd";
-    std::ofstream out(path);
-    out << (g_samples / "quadruped.bin").string() << '\n';
-    for (int i = 0; i < 12; ++i)
-        out << i * 3 << "  1 0 0 " << (i % 4) * 3 - 4.5 << " 0 1 0 0 0 0 1 " << (i / 4) * 4 - 4 << " 0 0 0 1\n";
-    return path;
-}
 
 // The program as a writer: run with the fault layer preloaded when the plan watches a
 // directory. A failure must exit with 1 and say why on standard error; success with 0 and

@@ -4,11 +4,11 @@
 #include "GuiTestSupport.h"
 
 #include "app/MenuIds.h"
-#include "app/ViewNavigation.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "herd/HierarchicalHerd.h"
 #include "render/ViewFrustumTest.h"
+#include "render/ViewNavigation.h"
 
 #include <wx/accel.h>
 #include <wx/dialog.h>
@@ -25,7 +25,7 @@ namespace {
 std::vector<std::string> herdNames(GLView* view)
 {
     std::vector<std::string> names;
-    for (const auto& herd : view->scene().herds()) names.push_back(herd->skin()->name());
+    for (const auto& herd : view->core().herds()) names.push_back(herd->skin()->name());
     return names;
 }
 
@@ -44,10 +44,10 @@ bool cornersInside(const Matrix4f& clip, const BoundingBox& box)
 // Checks that every animal of the view is seen whole by the current camera and counts them.
 void expectEveryAnimalInView(GLView* view, const std::string& where)
 {
-    const auto& camera = view->currentCamera();
-    const Matrix4f clip = camera->projection() * camera->view();
+    const Camera& camera = view->core().currentCamera();
+    const Matrix4f clip = camera.projection() * camera.view();
     unsigned checked = 0;
-    for (const auto& herd : view->scene().herds()) {
+    for (const auto& herd : view->core().herds()) {
         for (unsigned i = 0; i < herd->instanceCount(); ++i, ++checked) {
             const BoundingBox box = herd->instance(i).box;
             EXPECT_FALSE(ViewFrustumTest::isOutside(clip, box)) << where << ": animal " << i << " culled";
@@ -158,11 +158,11 @@ TEST_F(GuiTest, DroppingTwoFilesReplacesTheSceneWithTheirHerds)
 
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     EXPECT_EQ(herdNames(m_view), (std::vector<std::string>{"herd-fine", "second"})) << "in drop order, replacing";
-    EXPECT_EQ(m_view->totalAnimalCount(), 10u) << "topped up to ten animals";
-    for (const auto& herd : m_view->scene().herds()) EXPECT_GT(herd->instanceCount(), 0u) << herd->skin()->name();
+    EXPECT_EQ(m_core->totalAnimalCount(), 10u) << "topped up to ten animals";
+    for (const auto& herd : m_core->scene().herds()) EXPECT_GT(herd->instanceCount(), 0u) << herd->skin()->name();
     // The count menus are rebuilt: "herd.bin" has two levels, so LOD offers two fixed levels.
-    ASSERT_EQ(m_frame->lodMenu()->GetMenuItemCount(), 5u);
-    EXPECT_EQ(m_frame->lodMenu()->FindItemByPosition(3)->GetItemLabel(), "0 (highest)");
+    ASSERT_EQ(subMenu(kLodMenuId)->GetMenuItemCount(), 5u);
+    EXPECT_EQ(subMenu(kLodMenuId)->FindItemByPosition(3)->GetItemLabel(), "0 (highest)");
 
     // A file that fails is reported and the others still load, as with the open dialog.
     wxArrayString withMissing;
@@ -177,8 +177,8 @@ TEST_F(GuiTest, DroppingTwoFilesReplacesTheSceneWithTheirHerds)
 
 TEST_F(GuiTest, WheelStepsDollyThePerspectiveCameraAndZoomThePlan)
 {
-    CameraRestorer restorer(m_view);
-    const auto& camera = m_view->perspectiveCamera();
+    CameraRestorer restorer(m_core);
+    const auto& camera = m_core->perspectiveCamera();
     const Vector3f target(0.0f, 0.0f, 0.0f);
     camera->setLookAtPoint(Vector3f(0.0f, 0.0f, 0.0f));
     camera->setAzimuth(0.5f);
@@ -215,7 +215,7 @@ TEST_F(GuiTest, WheelStepsDollyThePerspectiveCameraAndZoomThePlan)
 
     // The plan zooms: port x e^(-0.06 x 4) per step in, the inverse out.
     choose(kOrthographicId);
-    const auto& ortho = m_view->orthoCamera();
+    const auto& ortho = m_core->orthoCamera();
     const float port = ortho->port();
     m_view->ProcessWindowEvent(forward);
     EXPECT_NEAR(ortho->port(), port * std::exp(-0.24f), 1e-4f);
@@ -227,14 +227,14 @@ TEST_F(GuiTest, WheelStepsDollyThePerspectiveCameraAndZoomThePlan)
 
 TEST_F(GuiTest, HomeFramesEveryAnimalWithEitherCamera)
 {
-    CameraRestorer restorer(m_view);
+    CameraRestorer restorer(m_core);
     loadSampleQuadruped(40);
     renderView();
-    const double aspect = m_view->currentCamera()->effectiveAspect();
+    const double aspect = m_core->currentCamera().effectiveAspect();
     ASSERT_NEAR(aspect, double(m_view->clientSize().x) / m_view->clientSize().y, 1e-9);
 
     // Looking away from the herd, from far off: nothing of it is in view before Home.
-    const auto& camera = m_view->perspectiveCamera();
+    const auto& camera = m_core->perspectiveCamera();
     camera->setLookAtPoint(Vector3f(500.0f, 40.0f, -300.0f));
     camera->setAzimuth(2.5f);
     camera->setElevation(0.4f);
@@ -243,7 +243,7 @@ TEST_F(GuiTest, HomeFramesEveryAnimalWithEitherCamera)
     // Framed, not merely far away: some animal reaches into the outer half of the window.
     const Matrix4f clip = camera->projection() * camera->view();
     float widest = 0.0f;
-    for (const auto& herd : m_view->scene().herds())
+    for (const auto& herd : m_core->herds())
         for (unsigned i = 0; i < herd->instanceCount(); ++i) {
             const Vector3f p = herd->instance(i).transform.transformPoint(Vector3f(0.0f, 0.0f, 0.0f));
             const Vector4f c = clip * Vector4f(p, 1.0f);
@@ -266,7 +266,7 @@ TEST_F(GuiTest, HomeFramesEveryAnimalWithEitherCamera)
     camera->setAspect(aspect);
 
     choose(kOrthographicId);
-    const auto& ortho = m_view->orthoCamera();
+    const auto& ortho = m_core->orthoCamera();
     ortho->setCenter(Vector2f(300.0f, -200.0f));
     ortho->setPort(0.5f);
     pressKey(WXK_HOME);
@@ -275,7 +275,7 @@ TEST_F(GuiTest, HomeFramesEveryAnimalWithEitherCamera)
     choose(kPerspectiveId);
 
     // Without animals Home leaves the camera alone.
-    m_view->clear();
+    clearScene();
     const Vector3f before = camera->lookAtPoint();
     pressKey(WXK_HOME);
     EXPECT_EQ(camera->lookAtPoint(), before);
@@ -284,27 +284,27 @@ TEST_F(GuiTest, HomeFramesEveryAnimalWithEitherCamera)
 TEST_F(GuiTest, SpaceTogglesRunningAndArrowsStepFrames)
 {
     ASSERT_FALSE(m_frame->running());
-    m_view->setFrame(5);
+    m_core->setFrame(5);
     m_view->render();
-    ASSERT_GT(m_view->frameStampCount(), 0u);
+    ASSERT_GT(m_core->frameMeasures().stamps.size(), 0u);
     pressKey(WXK_SPACE);
     EXPECT_TRUE(m_frame->running());
-    EXPECT_EQ(m_view->frameStampCount(), 0u) << "starting restarts the frame rate, as Ctrl+R does";
+    EXPECT_EQ(m_core->frameMeasures().stamps.size(), 0u) << "starting restarts the frame rate, as Ctrl+R does";
     pressKey(WXK_SPACE);
     EXPECT_FALSE(m_frame->running());
 
     pressKey(WXK_RIGHT);
-    EXPECT_EQ(m_view->currentFrame(), 6);
+    EXPECT_EQ(m_core->currentFrame(), 6);
     pressKey(WXK_LEFT);
     pressKey(WXK_LEFT);
-    EXPECT_EQ(m_view->currentFrame(), 4);
-    m_view->setFrame(0);
+    EXPECT_EQ(m_core->currentFrame(), 4);
+    m_core->setFrame(0);
     pressKey(WXK_LEFT);
-    EXPECT_EQ(m_view->currentFrame(), 0) << "never below frame 0";
+    EXPECT_EQ(m_core->currentFrame(), 0) << "never below frame 0";
 
     // The classic keys still work next to the new ones.
     pressKey(']');
-    EXPECT_EQ(m_view->currentFrame(), 1);
+    EXPECT_EQ(m_core->currentFrame(), 1);
     pressKey('R', true);
     EXPECT_TRUE(m_frame->running());
     pressKey(WXK_SPACE);
@@ -314,45 +314,45 @@ TEST_F(GuiTest, SpaceTogglesRunningAndArrowsStepFrames)
     pressKey(WXK_SPACE, true);
     EXPECT_FALSE(m_frame->running());
     pressKey(WXK_RIGHT, true);
-    EXPECT_EQ(m_view->currentFrame(), 1);
+    EXPECT_EQ(m_core->currentFrame(), 1);
 }
 
 TEST_F(GuiTest, HelpPanelIsToggledByF1HAndItsItemAndDrawnUnderTheStatistics)
 {
-    ASSERT_FALSE(m_view->showHelp());
+    ASSERT_FALSE(m_core->showHelp());
     pressKey(WXK_F1);
-    EXPECT_TRUE(m_view->showHelp());
+    EXPECT_TRUE(m_core->showHelp());
     pressKey('H');
-    EXPECT_FALSE(m_view->showHelp());
+    EXPECT_FALSE(m_core->showHelp());
     pressKey('h');
-    EXPECT_TRUE(m_view->showHelp());
+    EXPECT_TRUE(m_core->showHelp());
     pressKey(WXK_F1);
-    EXPECT_FALSE(m_view->showHelp());
+    EXPECT_FALSE(m_core->showHelp());
 
     // The Help menu's item toggles the same panel and shows its state.
     choose(kMouseAndKeysId);
-    EXPECT_TRUE(m_view->showHelp());
-    m_view->setShowHelp(false);
+    EXPECT_TRUE(m_core->showHelp());
+    m_core->setShowHelp(false);
     m_frame->UpdateWindowUI();
     EXPECT_FALSE(m_frame->menuItem(kMouseAndKeysId)->IsChecked());
-    m_view->setShowHelp(true);
+    m_core->setShowHelp(true);
     m_frame->UpdateWindowUI();
     EXPECT_TRUE(m_frame->menuItem(kMouseAndKeysId)->IsChecked());
 
     // Drawn: white text appears below the statistics table, and only there (no animals, whose
     // lit coats could be white too).
-    m_view->clear();
+    clearScene();
     m_frame->menuItem(kGroundPlaneId)->Check(false);
     const wxSize size = m_view->clientSize();
     const int statisticsBottom = static_cast<int>(std::ceil(6 * 12.0)) + size.y / 20 + 2;
     const int panelBottom = statisticsBottom + static_cast<int>(helpRows().size() + 2) * 12;
-    m_view->setShowHelp(false);
+    m_core->setShowHelp(false);
     renderView();
     const std::vector<unsigned char> without = frameBuffer();
-    m_view->setShowHelp(true);
+    m_core->setShowHelp(true);
     renderView();
     const std::vector<unsigned char> with = frameBuffer();
-    m_view->setShowHelp(false);
+    m_core->setShowHelp(false);
     m_frame->menuItem(kGroundPlaneId)->Check(true);
 
     EXPECT_EQ(whitePixels(without, size, statisticsBottom, size.y), 0) << "nothing white without the panel";

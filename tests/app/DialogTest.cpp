@@ -90,13 +90,13 @@ protected:
     void SetUp() override
     {
         GuiTest::SetUp();
-        m_herdDialog = m_frame->herdDialog();
+        m_herdDialog = findChild<HerdDialog>(m_frame);
         ASSERT_NE(m_herdDialog, nullptr);
     }
     void TearDown() override
     {
         // The frame is shared by every test: give it back its start-up creator.
-        m_view->setHerdCreator(std::make_shared<GaussianHerdCreator>());
+        m_core->setHerdCreator(std::make_shared<GaussianHerdCreator>());
         m_herdDialog->selectLayout(kRoundLayout);
         GuiTest::TearDown();
     }
@@ -193,10 +193,10 @@ TEST_F(DialogTest, PropertiesInstallTheChosenLayoutAndShowItAgain)
         click(m_herdDialog, wxID_OK);
         EXPECT_FALSE(m_herdDialog->IsModal());
     }));
-    const auto line = std::dynamic_pointer_cast<LineHerdCreator>(m_view->currentHerdCreator());
+    const auto line = std::dynamic_pointer_cast<LineHerdCreator>(m_core->currentHerdCreator());
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->halfWidth(), 25.0);
-    EXPECT_EQ(m_view->totalAnimalCount(), 12u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 12u);
 
     // Opened again it shows Rectangular, 50 and the count, whatever the fields held meanwhile.
     m_herdDialog->selectLayout(kRoundLayout);
@@ -212,12 +212,12 @@ TEST_F(DialogTest, PropertiesInstallTheChosenLayoutAndShowItAgain)
         m_herdDialog->columnsField()->SetValue("3");
         click(m_herdDialog, wxID_OK);
     }));
-    const auto grid = std::dynamic_pointer_cast<GridHerdCreator>(m_view->currentHerdCreator());
+    const auto grid = std::dynamic_pointer_cast<GridHerdCreator>(m_core->currentHerdCreator());
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->rows(), 7);
     EXPECT_EQ(grid->columns(), 3);
     // One herd of 7 x 3: the hidden count does not shrink the grid.
-    EXPECT_EQ(m_view->totalAnimalCount(), 21u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 21u);
 
     m_herdDialog->selectLayout(kRoundLayout);
     m_herdDialog->rowsField()->SetValue("1");
@@ -228,14 +228,14 @@ TEST_F(DialogTest, PropertiesInstallTheChosenLayoutAndShowItAgain)
         EXPECT_EQ(m_herdDialog->animalCountField()->GetValue(), "21");
         click(m_herdDialog, wxID_CANCEL);
     }));
-    EXPECT_EQ(m_view->totalAnimalCount(), 21u) << "Cancel changes nothing";
+    EXPECT_EQ(m_core->totalAnimalCount(), 21u) << "Cancel changes nothing";
     EXPECT_TRUE(m_reports.empty());
 }
 
 TEST_F(DialogTest, TextThatIsNoWholeNumberIsReportedAndTheDialogStaysOpen)
 {
     loadSampleQuadruped(5);
-    const std::shared_ptr<HerdCreator> before = m_view->currentHerdCreator();
+    const std::shared_ptr<HerdCreator> before = m_core->currentHerdCreator();
     EXPECT_TRUE(whileModal(m_herdDialog, kHerdPropertiesId, [&] {
         m_herdDialog->animalCountField()->SetValue("12.5");
         click(m_herdDialog, wxID_OK);
@@ -253,8 +253,8 @@ TEST_F(DialogTest, TextThatIsNoWholeNumberIsReportedAndTheDialogStaysOpen)
         m_herdDialog->rowsField()->SetValue("10");
         click(m_herdDialog, wxID_CANCEL);
     }));
-    EXPECT_EQ(m_view->currentHerdCreator(), before);
-    EXPECT_EQ(m_view->totalAnimalCount(), 5u);
+    EXPECT_EQ(m_core->currentHerdCreator(), before);
+    EXPECT_EQ(m_core->totalAnimalCount(), 5u);
 
     // Mended, the same dialog takes the value.
     EXPECT_TRUE(whileModal(m_herdDialog, kHerdPropertiesId, [&] {
@@ -262,7 +262,7 @@ TEST_F(DialogTest, TextThatIsNoWholeNumberIsReportedAndTheDialogStaysOpen)
         m_herdDialog->animalCountField()->SetValue("9");
         click(m_herdDialog, wxID_OK);
     }));
-    EXPECT_EQ(m_view->totalAnimalCount(), 9u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 9u);
     EXPECT_EQ(m_reports.size(), 2u);
 }
 
@@ -270,22 +270,22 @@ TEST_F(DialogTest, SingleAnimalCreatorShowsAsRound)
 {
     loadSampleQuadruped(3);
     m_herdDialog->selectLayout(kGridLayout);
-    m_view->setHerdCreator(std::make_shared<SingleHerdCreator>());
+    m_core->setHerdCreator(std::make_shared<SingleHerdCreator>());
     EXPECT_TRUE(whileModal(m_herdDialog, kHerdPropertiesId, [&] {
         EXPECT_EQ(m_herdDialog->selectedLayout(), kRoundLayout);
         EXPECT_EQ(m_herdDialog->layoutChoice()->GetStringSelection(), "Round");
         EXPECT_EQ(m_herdDialog->picture()->shownIndex(), 0);
         click(m_herdDialog, wxID_CANCEL);
     }));
-    EXPECT_NE(std::dynamic_pointer_cast<SingleHerdCreator>(m_view->currentHerdCreator()), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<SingleHerdCreator>(m_core->currentHerdCreator()), nullptr);
 }
 
 TEST_F(DialogTest, VertexProgramDialogIsModelessAndShowsTheProgramOfTheMoment)
 {
-    VertexProgDialog* dialog = m_frame->vertexProgDialog();
+    VertexProgDialog* dialog = findChild<VertexProgDialog>(m_frame);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->GetTitle(), "ARB Vertex Program");
-    m_view->clear();
+    clearScene();
     choose(kShowVertexProgramId);
     EXPECT_TRUE(dialog->IsShown());
     EXPECT_FALSE(dialog->IsModal());
@@ -316,7 +316,7 @@ TEST_F(DialogTest, VertexProgramDialogIsModelessAndShowsTheProgramOfTheMoment)
 
 TEST_F(DialogTest, AboutBoxIsModalWithBannerAndCredits)
 {
-    AboutDialog* dialog = m_frame->aboutDialog();
+    AboutDialog* dialog = findChild<AboutDialog>(m_frame);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->GetTitle(), "About Flexherd");
     EXPECT_EQ(dialog->textControl()->GetValue().ToStdString(), aboutText());
@@ -384,26 +384,26 @@ TEST_F(DialogTest, NumberOfAnimalsAsksAgainUntilTheNumberIsFromOneToOneHundredTh
         ScriptedDialogs answers({"0", "many", "100001", "-3", "7"});
         command(kAnimalCountId);
         EXPECT_EQ(presets(answers), (std::vector<std::string>{"4", "0", "0", "100001", "-3"}));
-        EXPECT_EQ(m_view->totalAnimalCount(), 7u);
+        EXPECT_EQ(m_core->totalAnimalCount(), 7u);
     }
     {
         // A number too large for a long stays too large rather than wrapping into range.
         ScriptedDialogs answers({"100000000000000000000", "<cancel>"});
         command(kAnimalCountId);
         EXPECT_EQ(presets(answers), (std::vector<std::string>{"7", std::to_string(LONG_MAX)}));
-        EXPECT_EQ(m_view->totalAnimalCount(), 7u) << "Cancel changes nothing";
+        EXPECT_EQ(m_core->totalAnimalCount(), 7u) << "Cancel changes nothing";
     }
     {
         // The number the text starts with counts, as in the export prompts.
         ScriptedDialogs answers({" 12 cows"});
         command(kAnimalCountId);
         EXPECT_EQ(presets(answers), std::vector<std::string>{"7"});
-        EXPECT_EQ(m_view->totalAnimalCount(), 12u);
+        EXPECT_EQ(m_core->totalAnimalCount(), 12u);
     }
     {
         ScriptedDialogs answers({"1"});
         command(kAnimalCountId);
         EXPECT_EQ(presets(answers), std::vector<std::string>{"12"});
-        EXPECT_EQ(m_view->totalAnimalCount(), 1u);
+        EXPECT_EQ(m_core->totalAnimalCount(), 1u);
     }
 }

@@ -5,12 +5,12 @@
 
 #include "app/BatchOptions.h"
 #include "app/BatchRun.h"
-#include "app/ExportNaming.h"
 #include "app/MenuIds.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/Camera.h"
 #include "camera/OrthoCamera.h"
 #include "foundation/Exception.h"
+#include "render/ExportNaming.h"
 
 #include <wx/image.h>
 #include <wx/menu.h>
@@ -120,13 +120,12 @@ protected:
     }
 
     // Exports with GL's pack alignment at its default, so that the export must set its own.
-    Picture exportPicture(int width, int height, const std::string& name, int* tiles = nullptr)
+    Picture exportPicture(int width, int height, const std::string& name)
     {
         EXPECT_TRUE(m_view->makeCurrent());
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         const fs::path path = m_directory / name;
-        const int drawn = m_view->exportImage(width, height, path.string());
-        if (tiles) *tiles = drawn;
+        m_view->exportImage(width, height, path.string());
         return readPicture(path);
     }
 
@@ -146,16 +145,14 @@ protected:
 TEST_F(ExportTest, WindowSizedExportIsOneTileShowingTheWindowUprightAndUnmirrored)
 {
     loadSampleQuadruped(10);
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     renderView();
     const wxSize size = m_view->clientSize();
     const Picture window = uprightFrameBuffer(frameBuffer(), size);
 
-    int tiles = 0;
-    const Picture exported = exportPicture(size.x, size.y, "window.png", &tiles);
+    const Picture exported = exportPicture(size.x, size.y, "window.png");
     ASSERT_EQ(exported.width, size.x);
     ASSERT_EQ(exported.height, size.y);
-    EXPECT_EQ(tiles, 1);
     // The window loads the camera's float matrix, the export the same volume through
     // glFrustum in double precision: a few edge pixels may round the other way.
     EXPECT_LT(differingPixels(exported, window, 2), exported.rgb.size() / 3 / 10000);
@@ -170,21 +167,18 @@ TEST_F(ExportTest, WindowSizedExportIsOneTileShowingTheWindowUprightAndUnmirrore
 TEST_F(ExportTest, TiledExportsEqualTheSamePictureDrawnInOnePiece)
 {
     loadSampleQuadruped(10);
-    for (const auto camera : {GLView::CameraChoice::Perspective, GLView::CameraChoice::Orthographic}) {
-        SCOPED_TRACE(camera == GLView::CameraChoice::Perspective ? "perspective" : "orthographic");
-        m_view->useCamera(camera);
+    for (const auto camera : {ViewerCore::CameraChoice::Perspective, ViewerCore::CameraChoice::Orthographic}) {
+        SCOPED_TRACE(camera == ViewerCore::CameraChoice::Perspective ? "perspective" : "orthographic");
+        m_core->useCamera(camera);
         setViewSize(wxSize());
         ASSERT_GE(m_view->clientSize().x, 999);
         ASSERT_GE(m_view->clientSize().y, 601);
-        int tiles = 0;
         // Odd sizes: rows of 999 RGB pixels are not a multiple of four bytes long.
-        const Picture whole = exportPicture(999, 601, "whole.png", &tiles);
-        ASSERT_EQ(tiles, 1);
+        const Picture whole = exportPicture(999, 601, "whole.png");
 
         setViewSize(wxSize(400, 300));
-        const Picture tiled = exportPicture(999, 601, "tiled.png", &tiles);
-        // 999 = 400 + 400 + 199 across, 601 = 300 + 300 + 1 up.
-        EXPECT_EQ(tiles, 9);
+        // 999 = 400 + 400 + 199 across, 601 = 300 + 300 + 1 up: nine tiles.
+        const Picture tiled = exportPicture(999, 601, "tiled.png");
         ASSERT_EQ(tiled.width, 999);
         ASSERT_EQ(tiled.height, 601);
         EXPECT_LT(differingPixels(tiled, whole, 8), 999u * 601u / 1000u) << "seams or misplaced tiles";
@@ -194,8 +188,7 @@ TEST_F(ExportTest, TiledExportsEqualTheSamePictureDrawnInOnePiece)
 
         // Two and a half window widths: three columns, the last one half as wide.
         setViewSize(wxSize(400, 601));
-        const Picture columns = exportPicture(1000, 601, "columns.png", &tiles);
-        EXPECT_EQ(tiles, 3);
+        const Picture columns = exportPicture(1000, 601, "columns.png");
         EXPECT_EQ(columns.width, 1000);
     }
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
@@ -207,7 +200,7 @@ TEST_F(ExportTest, TiledExportsEqualTheSamePictureDrawnInOnePiece)
 TEST_F(ExportTest, NoBackgroundShowsThroughTheGroundAtTileSeams)
 {
     loadSampleQuadruped(10);
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     for (const wxSize window : {wxSize(400, 300), wxSize(457, 263)}) {
         setViewSize(window);
         const Picture picture = exportPicture(3001, 1999, "seams.png");
@@ -229,13 +222,12 @@ TEST_F(ExportTest, OverlayIsLeftOutOfExportsAndBackOnScreenAfterwards)
 {
     loadSampleQuadruped(3);
     const wxSize size = m_view->clientSize();
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     const Picture plain = exportPicture(size.x, size.y, "plain.png");
-    m_view->setShowStatistics(true);
+    m_core->setShowStatistics(true);
     const Picture withOverlayOn = exportPicture(size.x, size.y, "overlay.png");
     EXPECT_EQ(differingPixels(withOverlayOn, plain), 0u) << "the statistics were drawn into the export";
-    EXPECT_TRUE(m_view->showStatistics());
-    EXPECT_FALSE(m_view->exporting());
+    EXPECT_TRUE(m_core->showStatistics());
 
     renderView();
     const Picture screen = uprightFrameBuffer(frameBuffer(), size);
@@ -247,7 +239,7 @@ TEST_F(ExportTest, OverlayIsLeftOutOfExportsAndBackOnScreenAfterwards)
 TEST_F(ExportTest, TilesAreDrawnOffScreenAndTheWindowsFramebufferIsBoundAgainAfterwards)
 {
     loadSampleQuadruped(10);
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     const wxSize size = m_view->clientSize();
     ASSERT_TRUE(m_view->makeCurrent());
     glClearColor(1.0f, 0.0f, 1.0f, 0.0f);
@@ -270,20 +262,19 @@ TEST_F(ExportTest, WriteIntoAMissingDirectoryIsReportedAndTheViewPaintsNormally)
 {
     loadSampleQuadruped(3);
     // Without the overlay, whose frame rate changes from paint to paint.
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     renderView();
     const std::vector<unsigned char> before = frameBuffer();
-    m_view->setShowStatistics(true);
+    m_core->setShowStatistics(true);
     const std::string path = (m_directory / "no-such-dir" / "x.png").string();
-    EXPECT_FALSE(m_frame->exportImageTo(path, 320, 200));
+    EXPECT_FALSE(m_frame->exports().exportImageTo(path, 320, 200));
     const std::vector<ErrorReport> expected = {{"Error writing image", "Unable to write to image '" + path + "'."}};
     EXPECT_EQ(m_reports, expected);
     EXPECT_FALSE(fs::exists(m_directory / "no-such-dir")) << "the writer makes no directories";
-    EXPECT_TRUE(m_view->showStatistics());
-    EXPECT_FALSE(m_view->exporting());
+    EXPECT_TRUE(m_core->showStatistics());
 
     // The next paint restores the window's aspect ratio and viewport.
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     renderView();
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -294,7 +285,7 @@ TEST_F(ExportTest, WriteIntoAMissingDirectoryIsReportedAndTheViewPaintsNormally)
     // A format the toolkit does not know fails the same way, and leaves an older file alone.
     const fs::path kept = m_directory / "kept.xyz";
     std::ofstream(kept) << "old";
-    EXPECT_FALSE(m_frame->exportImageTo(kept.string(), 10, 10));
+    EXPECT_FALSE(m_frame->exports().exportImageTo(kept.string(), 10, 10));
     EXPECT_EQ(fs::file_size(kept), 3u);
 }
 
@@ -320,8 +311,7 @@ TEST_F(ExportTest, SizesOutOfRangeAndTooManyTilesAreRefusedBeforeDrawing)
                                    "': the window is too small to draw 19999 x 19999 pixels in tiles.");
     }
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_FALSE(m_view->exporting());
-    EXPECT_TRUE(m_view->showStatistics());
+    EXPECT_TRUE(m_core->showStatistics());
 }
 
 TEST_F(ExportTest, SequenceFramesAreNumberedBeforeTheLastDotAndFollowTheAnimation)
@@ -330,7 +320,7 @@ TEST_F(ExportTest, SequenceFramesAreNumberedBeforeTheLastDotAndFollowTheAnimatio
     const fs::path shots = m_directory / "shots";
     fs::remove_all(shots);
     fs::create_directories(shots);
-    const MyFrame::SequenceOutcome outcome = m_frame->exportImageSequenceTo((shots / "run.final.png").string(), 64, 48, 3);
+    const ExportCommands::SequenceExport outcome = m_frame->exports().exportImageSequenceTo((shots / "run.final.png").string(), 64, 48, 3);
     EXPECT_EQ(outcome.written, 3);
     EXPECT_FALSE(outcome.failed);
     EXPECT_FALSE(outcome.cancelled);
@@ -342,7 +332,7 @@ TEST_F(ExportTest, SequenceFramesAreNumberedBeforeTheLastDotAndFollowTheAnimatio
     }
     EXPECT_FALSE(fs::exists(shots / "run.final.png"));
     EXPECT_FALSE(fs::exists(shots / "run.0000.final.png"));
-    EXPECT_EQ(m_view->currentFrame(), 2) << "the animation stays at the last frame exported";
+    EXPECT_EQ(m_core->currentFrame(), 2) << "the animation stays at the last frame exported";
     EXPECT_TRUE(m_reports.empty());
 }
 
@@ -353,7 +343,7 @@ TEST_F(ExportTest, CancellingASequenceKeepsTheFramesWritten)
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::vector<std::pair<int, int>> calls;
-    const MyFrame::SequenceOutcome outcome = m_frame->exportImageSequenceTo((dir / "c.png").string(), 32, 32, 5,
+    const ExportCommands::SequenceExport outcome = m_frame->exports().exportImageSequenceTo((dir / "c.png").string(), 32, 32, 5,
         [&](int done, int total) {
             calls.emplace_back(done, total);
             return done < 2;
@@ -372,7 +362,7 @@ TEST_F(ExportTest, SequenceNameWithoutADotWritesNothing)
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string path = (dir / "frames").string();
-    const MyFrame::SequenceOutcome outcome = m_frame->exportImageSequenceTo(path, 16, 16, 2);
+    const ExportCommands::SequenceExport outcome = m_frame->exports().exportImageSequenceTo(path, 16, 16, 2);
     EXPECT_TRUE(outcome.failed);
     EXPECT_EQ(outcome.written, 0);
     const std::vector<ErrorReport> expected = {{"Error writing image", "Invalid filename: " + path}};
@@ -431,7 +421,7 @@ TEST_F(ExportTest, ExportImagePromptsForAPathThenASizeInRange)
 
 TEST_F(ExportTest, SequencePromptsProposeTheKeyFramesAndEndWithAMessage)
 {
-    CameraKeysRestorer restorer(m_view);
+    CameraKeysRestorer restorer(*m_core);
     loadSampleQuadruped(3);
     using Shown = ScriptedDialogs::Shown;
     const fs::path dir = m_directory / "prompted-sequence";
@@ -439,7 +429,7 @@ TEST_F(ExportTest, SequencePromptsProposeTheKeyFramesAndEndWithAMessage)
     const std::string path = (dir / "shot.png").string();
     {
         // Without camera keys the frame count proposed is 0, which is not taken.
-        ASSERT_EQ(m_view->keyFrameCount(), 0);
+        ASSERT_EQ(m_core->keyFrameCount(), 0);
         ScriptedDialogs dialogs({path, "16", "12", "0", ScriptedDialogs::kCancel});
         sendCommand(kExportImageSequenceId);
         const std::vector<Shown> expected = {
@@ -453,8 +443,8 @@ TEST_F(ExportTest, SequencePromptsProposeTheKeyFramesAndEndWithAMessage)
     }
     {
         // Keys up to frame 3 propose three frames; two are asked for, then the closing message.
-        m_view->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {3.0f, 2.0f}});
-        ASSERT_EQ(m_view->keyFrameCount(), 3);
+        m_core->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {3.0f, 2.0f}});
+        ASSERT_EQ(m_core->keyFrameCount(), 3);
         ScriptedDialogs dialogs({path, "16", "12", "2", ScriptedDialogs::kOk});
         sendCommand(kExportImageSequenceId);
         ASSERT_EQ(dialogs.shown.size(), 5u);
@@ -467,23 +457,23 @@ TEST_F(ExportTest, SequencePromptsProposeTheKeyFramesAndEndWithAMessage)
             EXPECT_EQ(frame.height, 12) << name;
         }
         EXPECT_FALSE(fs::exists(dir / "shot.0002.png"));
-        EXPECT_EQ(m_view->currentFrame(), 1) << "the animation stays at the last frame written";
+        EXPECT_EQ(m_core->currentFrame(), 1) << "the animation stays at the last frame written";
     }
     EXPECT_TRUE(m_reports.empty());
 }
 
 TEST_F(ExportTest, TimedemoAsksBeforeItRunsAndShowsItsReport)
 {
-    CameraKeysRestorer restorer(m_view);
+    CameraKeysRestorer restorer(*m_core);
     loadSampleQuadruped(3);
-    m_view->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {3.0f, 2.0f}});
-    m_view->setFrame(9);
+    m_core->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {3.0f, 2.0f}});
+    m_core->setFrame(9);
     const ScriptedDialogs::Shown ready{"message", "Run timedemo", "Press OK when ready", "ok/cancel"};
     {
         ScriptedDialogs dialogs({ScriptedDialogs::kCancel});
         sendCommand(kTimedemoId);
         EXPECT_EQ(dialogs.shown, std::vector<ScriptedDialogs::Shown>{ready});
-        EXPECT_EQ(m_view->currentFrame(), 9) << "cancelled: nothing played";
+        EXPECT_EQ(m_core->currentFrame(), 9) << "cancelled: nothing played";
     }
     {
         ScriptedDialogs dialogs({ScriptedDialogs::kOk, ScriptedDialogs::kOk});
@@ -493,14 +483,14 @@ TEST_F(ExportTest, TimedemoAsksBeforeItRunsAndShowsItsReport)
         EXPECT_EQ(dialogs.shown[1].title, "Timedemo results");
         EXPECT_EQ(dialogs.shown[1].text.rfind("timedemo complete.\n\tframes:\t3\n\ttotal time:\t", 0), 0u)
             << dialogs.shown[1].text;
-        EXPECT_EQ(m_view->currentFrame(), 2) << "the last key frame shown";
+        EXPECT_EQ(m_core->currentFrame(), 2) << "the last key frame shown";
     }
     EXPECT_TRUE(m_reports.empty());
 }
 
 TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
 {
-    CameraKeysRestorer restorer(m_view);
+    CameraKeysRestorer restorer(*m_core);
     loadSampleQuadruped(3);
     // Without keys the command says so instead of dividing by zero.
     wxCommandEvent command(wxEVT_MENU, kTimedemoId);
@@ -512,22 +502,22 @@ TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
 
     // Keys up to frame 40: more frames than the 30 stamps the frame rate keeps, and few enough to
     // paint quickly.
-    m_view->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {40.0f, 2.0f}});
-    const int frames = m_view->keyFrameCount();
+    m_core->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {40.0f, 2.0f}});
+    const int frames = m_core->keyFrameCount();
     ASSERT_EQ(frames, 40);
-    m_view->restartFrameRate();
-    const GLView::TimedemoResult result = m_view->runTimedemo();
+    m_core->frameMeasures().stamps.clear();
+    const TimedemoResult result = runTimedemo(*m_core, [&] { m_view->paintNow(); });
     EXPECT_EQ(result.frames, frames);
     EXPECT_EQ(result.framesDrawn, frames);
     EXPECT_FALSE(result.cancelled);
     EXPECT_GT(result.seconds, 0.0);
-    EXPECT_EQ(m_view->currentFrame(), frames - 1);
-    EXPECT_EQ(m_view->frameStampCount(), std::min<std::size_t>(frames, 30)) << "every frame is painted";
+    EXPECT_EQ(m_core->currentFrame(), frames - 1);
+    EXPECT_EQ(m_core->frameMeasures().stamps.size(), std::min<std::size_t>(frames, 30)) << "every frame is painted";
 
-    const GLView::TimedemoResult cancelled = m_view->runTimedemo([](int done, int) { return done < 4; });
+    const TimedemoResult cancelled = runTimedemo(*m_core, [&] { m_view->paintNow(); }, [](int done, int) { return done < 4; });
     EXPECT_TRUE(cancelled.cancelled);
     EXPECT_EQ(cancelled.framesDrawn, 4);
-    EXPECT_EQ(m_view->currentFrame(), 3);
+    EXPECT_EQ(m_core->currentFrame(), 3);
 }
 
 TEST_F(ExportTest, CommandLineSettingsCheckTheMenuItemsAUserWould)
@@ -553,7 +543,7 @@ TEST_F(ExportTest, CommandLineSettingsCheckTheMenuItemsAUserWould)
     EXPECT_EQ(m_frame->lightingMode(), LightingMode::OpenGL);
     EXPECT_EQ(m_frame->geometryMode(), GeometryMode::Points);
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Aggressive);
-    EXPECT_EQ(m_view->currentCamera(), std::static_pointer_cast<Camera>(m_view->orthoCamera()));
+    EXPECT_EQ(&m_core->currentCamera(), m_core->orthoCamera().get());
     EXPECT_EQ(m_frame->backgroundMode(), BackgroundMode::Blue);
     EXPECT_FALSE(m_frame->shadows());
     EXPECT_FALSE(m_frame->groundPlane());
@@ -569,18 +559,18 @@ TEST_F(ExportTest, CommandLineSettingsCheckTheMenuItemsAUserWould)
 
     chooseMenuItem(*m_frame, kUseVertexProgramId, true);
     chooseMenuItem(*m_frame, kDisplayListsId, true);
-    m_view->useCamera(GLView::CameraChoice::Perspective);
+    m_core->useCamera(ViewerCore::CameraChoice::Perspective);
 }
 
 TEST_F(ExportTest, LoadedChoicesSetTheAnimalsTheFrameAndAFixedLevel)
 {
-    m_view->clear();
-    m_frame->openFile(startup().validSkin.string()); // two levels
+    clearScene();
+    m_frame->files().openFile(startup().validSkin.string()); // two levels
     const CommandLine line = parseCommandLine({"--animals", "17", "--frame", "5", "--lod", "1"});
     ASSERT_EQ(line.kind, CommandLine::Kind::Run);
     applyLoadedChoices(*m_frame, line.options);
-    EXPECT_EQ(m_view->totalAnimalCount(), 17u);
-    EXPECT_EQ(m_view->currentFrame(), 5);
+    EXPECT_EQ(m_core->totalAnimalCount(), 17u);
+    EXPECT_EQ(m_core->currentFrame(), 5);
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Fixed);
     EXPECT_EQ(m_frame->fixedDetailLevel(), 1u);
     EXPECT_TRUE(m_reports.empty());

@@ -66,7 +66,7 @@ std::string unopenable(const std::string& path)
 std::vector<std::string> herdNames(GLView* view)
 {
     std::vector<std::string> names;
-    for (const auto& herd : view->scene().herds()) names.push_back(herd->skin()->name());
+    for (const auto& herd : view->core().herds()) names.push_back(herd->skin()->name());
     return names;
 }
 
@@ -74,7 +74,7 @@ std::vector<std::string> herdNames(GLView* view)
 std::vector<std::vector<HerdInstance>> animalsOf(GLView* view)
 {
     std::vector<std::vector<HerdInstance>> animals;
-    for (const auto& herd : view->scene().herds()) {
+    for (const auto& herd : view->core().herds()) {
         animals.emplace_back();
         for (unsigned i = 0; i < herd->instanceCount(); ++i) animals.back().push_back(herd->instance(i));
     }
@@ -135,7 +135,7 @@ TEST_F(GuiTest, ViewIsTheFramesSunkenGLCanvas)
 TEST_F(GuiTest, MissingBinaryFileShowsTheLoadersErrorOnce)
 {
     const std::string path = (startup().dataDirectory / "no-such-dir" / "missing.bin").string();
-    m_frame->openFile(path);
+    m_frame->files().openFile(path);
     const std::vector<ErrorReport> expected = {{"Error reading skin", unopenable(path)}};
     EXPECT_EQ(m_reports, expected);
 }
@@ -143,9 +143,9 @@ TEST_F(GuiTest, MissingBinaryFileShowsTheLoadersErrorOnce)
 TEST_F(GuiTest, MissingKeysHerdAndTextSkinFilesAreReported)
 {
     const std::vector<std::string> before = herdNames(m_view);
-    m_frame->openFile("x.keys");
-    m_frame->openFile("x.herd");
-    m_frame->openFile("x.txt");
+    m_frame->files().openFile("x.keys");
+    m_frame->files().openFile("x.herd");
+    m_frame->files().openFile("x.txt");
     const std::vector<ErrorReport> expected = {
         {"Error reading file", "Error opening keys file 'x.keys' for reading."},
         {"Error reading file", unopenable("x.herd") + "\n"},
@@ -157,20 +157,20 @@ TEST_F(GuiTest, MissingKeysHerdAndTextSkinFilesAreReported)
 
 TEST_F(GuiTest, HerdFilesLoadTheirSkinsAndPlacements)
 {
-    m_view->clear();
-    m_frame->openFile(startup().validSkin.string());
-    m_frame->openFile(startup().secondValidSkin.string());
-    m_view->setAnimalCount(7);
-    ASSERT_EQ(m_view->totalAnimalCount(), 7u);
+    clearScene();
+    m_frame->files().openFile(startup().validSkin.string());
+    m_frame->files().openFile(startup().secondValidSkin.string());
+    m_core->setAnimalCount(7);
+    ASSERT_EQ(m_core->totalAnimalCount(), 7u);
     const std::vector<std::vector<HerdInstance>> saved = animalsOf(m_view);
     const std::string herdPath = (startup().dataDirectory / "saved.herd").string();
-    m_view->saveHerd(herdPath);
+    m_core->saveHerd(herdPath);
 
-    m_view->clear();
-    m_frame->openFile(herdPath);
+    clearScene();
+    m_frame->files().openFile(herdPath);
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     EXPECT_EQ(herdNames(m_view), (std::vector<std::string>{"herd-fine", "second"}));
-    EXPECT_EQ(m_view->totalAnimalCount(), 7u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 7u);
     // Every animal at its frame and place (the file holds eight significant digits).
     const std::vector<std::vector<HerdInstance>> loaded = animalsOf(m_view);
     ASSERT_EQ(loaded.size(), saved.size());
@@ -186,14 +186,14 @@ TEST_F(GuiTest, HerdFilesLoadTheirSkinsAndPlacements)
         }
     }
     // Renderers come with the herds: three levels in all.
-    EXPECT_EQ(m_view->scene().hardwareRenderers().size(), 3u);
+    EXPECT_EQ(m_view->frameRenderer().renderers().hardware().size(), 3u);
 }
 
 TEST_F(GuiTest, ExtensionsOtherThanTheLowerCaseThreeGoToTheBinaryLoader)
 {
     const std::vector<std::string> paths = {"model.TXT", "model.Keys", "noext", "dir.with.dot/file", "x.bin"};
     for (const std::string& path : paths)
-        m_frame->openFile(path);
+        m_frame->files().openFile(path);
     ASSERT_EQ(m_reports.size(), paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         EXPECT_EQ(m_reports[i].caption, "Error reading skin") << paths[i];
@@ -203,38 +203,38 @@ TEST_F(GuiTest, ExtensionsOtherThanTheLowerCaseThreeGoToTheBinaryLoader)
 
 TEST_F(GuiTest, ValidBinaryFileAddsOneHerdWithAllLevels)
 {
-    m_view->clear();
-    ASSERT_TRUE(m_view->scene().herds().empty());
+    clearScene();
+    ASSERT_TRUE(m_core->herds().empty());
 
-    m_frame->openFile(startup().validSkin.string());
+    m_frame->files().openFile(startup().validSkin.string());
 
     EXPECT_TRUE(m_reports.empty());
     ASSERT_EQ(herdNames(m_view), std::vector<std::string>{"herd-fine"});
-    const auto levels = m_view->scene().herds()[0]->levels();
+    const auto levels = m_core->herds()[0]->levels();
     ASSERT_EQ(levels.size(), 2u);
     EXPECT_EQ(levels[1]->skin()->name(), "herd-coarse");
     EXPECT_EQ(levels[0]->skin()->fileName(), startup().validSkin.string());
     // openFile alone does not top the count up; the open command and start-up do.
-    EXPECT_EQ(m_view->totalAnimalCount(), 0u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 0u);
 }
 
 TEST_F(GuiTest, OpenCommandReplacesTheSceneAndKeepsLoadingAfterAFailure)
 {
-    m_view->clear();
-    m_frame->openFile(startup().validSkin.string());
-    ASSERT_EQ(m_view->scene().herds().size(), 1u);
+    clearScene();
+    m_frame->files().openFile(startup().validSkin.string());
+    ASSERT_EQ(m_core->herds().size(), 1u);
 
     const std::string missing = (startup().dataDirectory / "gone.bin").string();
-    m_frame->openSkinFiles({missing, startup().secondValidSkin.string()});
+    m_frame->files().openSkinFiles({missing, startup().secondValidSkin.string()});
 
     const std::vector<ErrorReport> expected = {{"Error reading skin", unopenable(missing)}};
     EXPECT_EQ(m_reports, expected);
     EXPECT_EQ(herdNames(m_view), std::vector<std::string>{"second"}) << "the earlier scene must be replaced";
-    EXPECT_EQ(m_view->totalAnimalCount(), 10u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 10u);
 
-    m_frame->openSkinFiles({missing});
-    EXPECT_TRUE(m_view->scene().herds().empty());
-    EXPECT_TRUE(m_view->scene().allRenderers().empty());
+    m_frame->files().openSkinFiles({missing});
+    EXPECT_TRUE(m_core->herds().empty());
+    EXPECT_TRUE(m_view->frameRenderer().renderers().all().empty());
 }
 
 TEST_F(GuiTest, TruncationFailsInTheFirstRecordAndIsSilentInTheSecond)
@@ -246,17 +246,17 @@ TEST_F(GuiTest, TruncationFailsInTheFirstRecordAndIsSilentInTheSecond)
 
     for (const bool throughDialog : {false, true}) {
         m_reports.clear();
-        m_view->clear();
+        clearScene();
         if (throughDialog)
-            m_frame->openSkinFiles({cutFirst, cutSecond});
+            m_frame->files().openSkinFiles({cutFirst, cutSecond});
         else {
-            m_frame->openFile(cutFirst);
-            m_frame->openFile(cutSecond);
+            m_frame->files().openFile(cutFirst);
+            m_frame->files().openFile(cutSecond);
         }
         const std::vector<ErrorReport> expected = {{"Error reading skin", "Caught exception reading file."}};
         EXPECT_EQ(m_reports, expected) << (throughDialog ? "open dialog" : "command line");
         ASSERT_EQ(herdNames(m_view), std::vector<std::string>{"first"});
-        EXPECT_EQ(m_view->scene().herds()[0]->levelCount(), 1u);
+        EXPECT_EQ(m_core->herds()[0]->levelCount(), 1u);
     }
 }
 
@@ -264,38 +264,38 @@ TEST_F(GuiTest, UnreadableTextureIsReportedWhenTheSkinIsOpened)
 {
     SkinRecord record = fixtures::quad("bald", 2);
     record.textureFileName = "no-such-texture.png";
-    m_view->clear();
+    clearScene();
     const std::string path = writeData("bald.bin", fixtures::bytesOf({record}));
-    m_frame->openFile(path);
+    m_frame->files().openFile(path);
     const std::vector<ErrorReport> expected = {
         {"Error reading file",
          "Unable to load image '" + (startup().dataDirectory / "no-such-texture.png").string() + "'."}};
     EXPECT_EQ(m_reports, expected);
     // The herd made before the failure stays, without renderers.
     EXPECT_EQ(herdNames(m_view), std::vector<std::string>{"bald"});
-    EXPECT_TRUE(m_view->scene().allRenderers().empty());
+    EXPECT_TRUE(m_view->frameRenderer().renderers().all().empty());
 }
 
 TEST_F(GuiTest, NextSkinGetsAShadowRendererOverItsLevel)
 {
     SkinRecord body = fixtures::quad("body", 2);
     body.nextSkin = std::make_shared<SkinRecord>(fixtures::quad("shadow", 2));
-    m_view->clear();
-    m_frame->openFile(writeData("nested.bin", fixtures::bytesOf({body, fixtures::quad("plain", 2)})));
+    clearScene();
+    m_frame->files().openFile(writeData("nested.bin", fixtures::bytesOf({body, fixtures::quad("plain", 2)})));
     EXPECT_TRUE(m_reports.empty());
     ASSERT_EQ(herdNames(m_view), std::vector<std::string>{"body"});
-    const auto levels = m_view->scene().herds()[0]->levels();
+    const auto levels = m_core->herds()[0]->levels();
     ASSERT_EQ(levels.size(), 2u) << "the next skin is not a level";
-    ASSERT_EQ(m_view->scene().shadowRenderers().size(), 1u);
-    const auto& shadow = m_view->scene().shadowRenderers()[0];
+    ASSERT_EQ(m_view->frameRenderer().renderers().shadow().size(), 1u);
+    const auto& shadow = m_view->frameRenderer().renderers().shadow()[0];
     EXPECT_TRUE(shadow->blendedOverlay());
     EXPECT_EQ(shadow->herd()->skin()->name(), "shadow");
     EXPECT_EQ(shadow->detailLevel(), 0);
     // The shadow shows the level's animals.
-    m_view->setAnimalCount(3);
+    m_core->setAnimalCount(3);
     EXPECT_EQ(shadow->herd()->instanceCount(), levels[0]->instanceCount());
-    EXPECT_EQ(m_view->scene().allRenderers().size(), 5u);
-    EXPECT_FALSE(m_view->scene().hardwareRenderers()[0]->blendedOverlay());
+    EXPECT_EQ(m_view->frameRenderer().renderers().all().size(), 5u);
+    EXPECT_FALSE(m_view->frameRenderer().renderers().hardware()[0]->blendedOverlay());
 }
 
 TEST_F(GuiTest, ConsistencyFailuresShowTheirMessages)
@@ -333,39 +333,39 @@ TEST_F(GuiTest, ConsistencyFailuresShowTheirMessages)
         const std::string path = writeData(record.name + ".bin", fixtures::bytesOf({record}));
         for (const bool throughDialog : {false, true}) {
             m_reports.clear();
-            m_view->clear();
+            clearScene();
             if (throughDialog)
-                m_frame->openSkinFiles({path});
+                m_frame->files().openSkinFiles({path});
             else
-                m_frame->openFile(path);
+                m_frame->files().openFile(path);
             const std::vector<ErrorReport> expected = {{"Error reading skin", message}};
             EXPECT_EQ(m_reports, expected) << record.name << (throughDialog ? " (open dialog)" : " (command line)");
-            EXPECT_TRUE(m_view->scene().herds().empty());
+            EXPECT_TRUE(m_core->herds().empty());
         }
     }
 }
 
 TEST_F(GuiTest, ClearDropsEveryHerdAndRenderer)
 {
-    m_frame->openFile(startup().validSkin.string());
-    m_frame->openFile(startup().secondValidSkin.string());
-    ASSERT_GE(m_view->scene().herds().size(), 2u);
-    m_view->clear();
-    EXPECT_TRUE(m_view->scene().herds().empty());
-    EXPECT_EQ(m_view->scene().collection()->size(), 0u);
-    EXPECT_TRUE(m_view->scene().hardwareRenderers().empty());
-    EXPECT_TRUE(m_view->scene().softwareRenderers().empty());
-    EXPECT_TRUE(m_view->scene().shadowRenderers().empty());
-    EXPECT_TRUE(m_view->scene().allRenderers().empty());
+    m_frame->files().openFile(startup().validSkin.string());
+    m_frame->files().openFile(startup().secondValidSkin.string());
+    ASSERT_GE(m_core->herds().size(), 2u);
+    clearScene();
+    EXPECT_TRUE(m_core->herds().empty());
+    EXPECT_EQ(m_core->scene().collection()->size(), 0u);
+    EXPECT_TRUE(m_view->frameRenderer().renderers().hardware().empty());
+    EXPECT_TRUE(m_view->frameRenderer().renderers().software().empty());
+    EXPECT_TRUE(m_view->frameRenderer().renderers().shadow().empty());
+    EXPECT_TRUE(m_view->frameRenderer().renderers().all().empty());
 }
 
 TEST_F(GuiTest, ExitDestroysItsFrame)
 {
-    auto* frame = new MyFrame(nullptr, "Exit test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE);
+    auto* frame = new MyFrame(nullptr, "Exit test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE, *dynamic_cast<FlexherdApp*>(wxTheApp));
     frame->Show(true);
     wxWeakRef<MyFrame> alive(frame);
 
-    wxCommandEvent exit(wxEVT_MENU, MyFrame::kExitId);
+    wxCommandEvent exit(wxEVT_MENU, kExitId);
     exit.SetEventObject(frame);
     frame->ProcessWindowEvent(exit);
 
@@ -405,7 +405,7 @@ TEST_F(GuiTest, HookTakesPrecedenceOverTheErrorLog)
 
 TEST_F(GuiTest, PaintHandlerPutsTheFrameOnScreen)
 {
-    m_view->clear();
+    clearScene();
     m_frame->Raise();
     ASSERT_TRUE(pumpUntil([&] { return m_view->makeCurrent(); }));
     const wxSize size = m_view->clientSize();
@@ -504,19 +504,19 @@ int main(int argc, char** argv)
     }
     if (MyFrame* frame = mainFrame()) {
         GLView* view = frame->view();
-        for (const auto& herd : view->scene().herds()) state.herdNames.push_back(herd->skin()->name());
-        state.animals = view->totalAnimalCount();
-        state.animalsRow = view->statisticsRows().at(2);
+        for (const auto& herd : view->core().herds()) state.herdNames.push_back(herd->skin()->name());
+        state.animals = view->core().totalAnimalCount();
+        state.animalsRow = view->core().statisticsRows().at(2);
     }
     // Let the frame map and paint before the tests look at it; the first paint makes the
     // renderers of the herds loaded before the window could take the GL context.
     pumpUntil([] { return mainFrame() && mainFrame()->view()->IsShownOnScreen(); });
-    pumpUntil([] { return !mainFrame()->view()->scene().hasPendingRenderers(); });
+    pumpUntil([] { return mainFrame()->view()->paintNow(); });
     if (MyFrame* frame = mainFrame()) {
-        const ViewScene& scene = frame->view()->scene();
-        state.hardwareRenderers = scene.hardwareRenderers().size();
-        state.softwareRenderers = scene.softwareRenderers().size();
-        state.allRenderers = scene.allRenderers().size();
+        const HerdRenderers& renderers = frame->view()->frameRenderer().renderers();
+        state.hardwareRenderers = renderers.hardware().size();
+        state.softwareRenderers = renderers.software().size();
+        state.allRenderers = renderers.all().size();
     }
     // The first paints must not fail; what they report would otherwise go unnoticed.
     setErrorBoxHook({});

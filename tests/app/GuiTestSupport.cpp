@@ -140,6 +140,7 @@ void GuiTest::SetUp()
     ASSERT_NE(m_frame, nullptr) << "OnInit did not make a MyFrame the top window";
     m_view = m_frame->view();
     ASSERT_NE(m_view, nullptr);
+    m_core = &m_frame->core();
 
     // The start-up choices (the menu tests check them on a fresh frame), with the clock stopped
     // so that frames and pixels hold still while a test looks at them.
@@ -152,12 +153,12 @@ void GuiTest::SetUp()
         m_frame->menuItem(id)->Check(true);
     for (const int id : {kWireframeOnShadedId, kMovingId, kRunningId})
         m_frame->menuItem(id)->Check(false);
-    m_view->useCamera(GLView::CameraChoice::Perspective);
-    m_view->setShowStatistics(true);
+    m_core->useCamera(ViewerCore::CameraChoice::Perspective);
+    m_core->setShowStatistics(true);
     m_view->applyRenderSettings();
 
     m_seed = testSeed();
-    m_view->scene().reseed(m_seed);
+    m_core->scene().reseed(m_seed);
     m_seedTrace.emplace(__FILE__, __LINE__, seedTrace(m_seed));
 }
 
@@ -165,6 +166,17 @@ void GuiTest::TearDown()
 {
     m_seedTrace.reset();
     setErrorBoxHook(m_previousHook);
+}
+
+void GuiTest::clearScene()
+{
+    m_core->clear();
+    m_view->prepareRenderers();
+}
+
+wxMenu* GuiTest::subMenu(int id) const
+{
+    return m_frame->menuItem(id)->GetSubMenu();
 }
 
 void GuiTest::choose(int id)
@@ -259,8 +271,8 @@ std::vector<unsigned char> GuiTest::frameBuffer()
 
 void GuiTest::loadSampleQuadruped(unsigned animals)
 {
-    m_frame->openSkinFiles({(startup().samples / "quadruped.bin").string()});
+    m_frame->files().openSkinFiles({(startup().samples / "quadruped.bin").string()});
     ASSERT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
-    m_view->setAnimalCount(animals);
-    m_view->setFrame(0);
+    m_core->setAnimalCount(animals);
+    m_core->setFrame(0);
 }

@@ -5,15 +5,23 @@
 // commands after the item's check changed, key and mouse events) and read pixels back.
 
 #include "app/ErrorBox.h"
+#include "app/ExportCommands.h"
+#include "app/FileCommands.h"
+#include "app/FlexherdApp.h"
+#include "app/GLView.h"
+#include "app/MyFrame.h"
 #include "camera/AttributeWithKeys.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
-#include "app/GLView.h"
-#include "app/MyFrame.h"
 #include "herd/HerdCollection.h"
+#include "render/gl/FrameRenderer.h"
 #include "render/gl/HardwareSkinRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/Skin.h"
+#include "viewer/Playback.h"
+#include "viewer/ViewerCore.h"
+
+#include <wx/menu.h>
 
 #include "TestSeed.h"
 
@@ -77,13 +85,13 @@ using Rgb = std::array<int, 3>;
 // view as the later tests expect it.
 class CameraKeysRestorer {
 public:
-    explicit CameraKeysRestorer(GLView* view) : m_view(view)
+    explicit CameraKeysRestorer(ViewerCore& core) : m_core(core)
     {
-        for (const auto& attribute : view->allAttributes()) m_values.push_back(attribute->keyable()->get());
+        for (const auto& attribute : core.allAttributes()) m_values.push_back(attribute->keyable()->get());
     }
     ~CameraKeysRestorer()
     {
-        const auto& attributes = m_view->allAttributes();
+        const auto& attributes = m_core.allAttributes();
         for (std::size_t i = 0; i < attributes.size(); ++i) {
             attributes[i]->setKeys({});
             attributes[i]->keyable()->set(m_values[i]);
@@ -91,26 +99,35 @@ public:
     }
 
 private:
-    GLView* m_view;
+    ViewerCore& m_core;
     std::vector<float> m_values;
 };
+
+// The first child of parent of type T (the frame's dialogs), or null.
+template <typename T>
+T* findChild(wxWindow* parent)
+{
+    for (wxWindow* child : parent->GetChildren())
+        if (auto* found = dynamic_cast<T*>(child)) return found;
+    return nullptr;
+}
 
 // Puts both cameras back as they were, so that later tests see the start-up view.
 class CameraRestorer {
 public:
-    explicit CameraRestorer(GLView* view)
-        : m_view(view), m_perspective(*view->perspectiveCamera()), m_ortho(*view->orthoCamera())
+    explicit CameraRestorer(ViewerCore* core)
+        : m_core(core), m_perspective(*core->perspectiveCamera()), m_ortho(*core->orthoCamera())
     {
     }
     ~CameraRestorer()
     {
-        *m_view->perspectiveCamera() = m_perspective;
-        *m_view->orthoCamera() = m_ortho;
-        m_view->useCamera(GLView::CameraChoice::Perspective);
+        *m_core->perspectiveCamera() = m_perspective;
+        *m_core->orthoCamera() = m_ortho;
+        m_core->useCamera(ViewerCore::CameraChoice::Perspective);
     }
 
 private:
-    GLView* m_view;
+    ViewerCore* m_core;
     ProjectiveFixedYCamera m_perspective;
     OrthoCamera m_ortho;
 };
@@ -171,6 +188,10 @@ protected:
     // frame receives the menu command.
     void choose(int id);
     void choose(MyFrame* frame, int id);
+    // Empties the scene as the open command does before loading.
+    void clearScene();
+    // The submenu of a menu bar item (kLodMenuId, kVertexCorrectionsMenuId, ...).
+    wxMenu* subMenu(int id) const;
     // A key press on the view.
     void pressKey(int keyCode, bool control = false);
     // A mouse event of the given type on the view, with the left button held as said.
@@ -189,6 +210,7 @@ protected:
     std::vector<ErrorReport> m_reports;
     MyFrame* m_frame = nullptr;
     GLView* m_view = nullptr;
+    ViewerCore* m_core = nullptr;
     std::int32_t m_seed = 0;
 
 private:

@@ -6,6 +6,7 @@
 #include "app/FlexherdApp.h"
 #include "app/GLView.h"
 #include "app/MyFrame.h"
+#include "viewer/ViewerCore.h"
 #include "camera/ProjectiveFixedYCamera.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ TEST(HighDensityScreen, ViewportCoversEveryDevicePixel)
 TEST(HighDensityScreen, DragsAreMeasuredInDevicePixels)
 {
     GLView* view = mainFrame()->view();
-    const auto& camera = view->perspectiveCamera();
+    const auto& camera = view->core().perspectiveCamera();
     const float before = camera->azimuth();
     // 45 logical pixels are 90 device pixels: one radian, as 90 pixels are on a plain screen.
     mouse(view, wxEVT_LEFT_DOWN, 100, 100, true);

@@ -7,12 +7,14 @@
 // count. Prints the figures it compares.
 
 #include "app/ErrorBox.h"
+#include "app/FileCommands.h"
 #include "app/FlexherdApp.h"
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
 #include "foundation/Matrix4f.h"
 #include "herd/GaussianRandomHerd.h"
+#include "viewer/ViewerCore.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -175,10 +177,10 @@ struct DrawingWay {
 // makes the same GL objects, and few animals keep the run quick on a software rasteriser.
 void placeFewAnimals(MyFrame* frame)
 {
-    GLView* view = frame->view();
-    view->setAnimalCount(0);
+    ViewerCore& core = frame->core();
+    core.setAnimalCount(0);
     float x = -3.0f;
-    for (const auto& herd : view->scene().herds()) {
+    for (const auto& herd : core.herds()) {
         const auto scattered = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
         ASSERT_TRUE(scattered);
         for (std::uint32_t i = 0; i < 2; ++i, x += 2.5f)
@@ -186,7 +188,7 @@ void placeFewAnimals(MyFrame* frame)
         scattered->rebuild();
     }
     choose(frame, kFirstFixedLevelId);
-    view->setFrame(150);
+    core.setFrame(150);
 }
 
 // Draws the scene each way given. With `counts`, the GL objects alive after each draw are
@@ -211,21 +213,24 @@ void draw(MyFrame* frame, std::initializer_list<DrawingWay> ways, std::vector<GL
 // (so every kind of GL object the renderers make is made), once over the sky; then closed.
 void openAndCloseScenes(MyFrame* frame, const fs::path& herdFile, std::vector<GLObjectCounts>* counts = nullptr)
 {
-    frame->openFile((g_samples / "flyby.keys").string());
-    frame->openSkinFiles({(g_samples / "quadruped.bin").string(), (g_samples / "longneck.bin").string()});
-    ASSERT_EQ(frame->view()->scene().herds().size(), 2u);
+    FileCommands& files = frame->files();
+    files.openFile((g_samples / "flyby.keys").string());
+    files.openSkinFiles({(g_samples / "quadruped.bin").string(), (g_samples / "longneck.bin").string()});
+    ASSERT_EQ(frame->core().herds().size(), 2u);
     placeFewAnimals(frame);
     draw(frame, {{true, kDisplayListsId, kSkyId}, {true, kVertexBufferObjectsId, kLightGrayId}}, counts);
-    frame->openSkinFiles({herdFile.string()});
-    ASSERT_EQ(frame->view()->scene().herds().size(), 2u);
+    files.openSkinFiles({herdFile.string()});
+    ASSERT_EQ(frame->core().herds().size(), 2u);
     placeFewAnimals(frame);
     draw(frame, {{true, kVertexArraysId, kLightGrayId}, {false, kVertexArraysId, kLightGrayId}}, counts);
-    frame->openSkinFiles({(g_samples / "quadruped.txt").string()});
-    ASSERT_EQ(frame->view()->scene().herds().size(), 1u);
+    files.openSkinFiles({(g_samples / "quadruped.txt").string()});
+    ASSERT_EQ(frame->core().herds().size(), 1u);
     placeFewAnimals(frame);
     draw(frame, {{true, kVertexBufferObjectsId, kLightGrayId}, {false, kVertexBufferObjectsId, kSkyId}}, counts);
+    // Closing: the scene drops its herds and the frame renderer their renderers.
+    frame->core().clear();
     ASSERT_TRUE(frame->view()->makeCurrent());
-    frame->view()->clear();
+    frame->view()->prepareRenderers();
     if (counts) counts->push_back(countGLObjects());
 }
 
@@ -239,10 +244,13 @@ TEST(LongRun, TwoHundredScenesLeaveMemoryAndGLObjectsAsTheFirstLeftThem)
 
     // A herd file naming both sample skins, written by the viewer itself.
     const fs::path herdFile = g_samples / "pair.herd";
-    frame->openSkinFiles({(g_samples / "quadruped.bin").string(), (g_samples / "longneck.bin").string()});
-    view->setAnimalCount(4);
-    view->saveHerd(herdFile.string());
-    view->clear();
+    frame->files().openSkinFiles({(g_samples / "quadruped.bin").string(), (g_samples / "longneck.bin").string()});
+    frame->core().setAnimalCount(4);
+    frame->files().saveHerdTo(herdFile.string());
+    ASSERT_TRUE(fs::exists(herdFile)) << (g_reports.empty() ? std::string() : g_reports.front());
+    frame->core().clear();
+    ASSERT_TRUE(view->makeCurrent());
+    view->prepareRenderers();
 
     // GL objects after each draw of the first cycle and after its close, then the same of the
     // last cycle.

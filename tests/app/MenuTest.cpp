@@ -97,7 +97,7 @@ int checkedId(wxMenu* menu)
 
 TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
 {
-    auto* frame = new MyFrame(nullptr, "Menu test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE);
+    auto* frame = new MyFrame(nullptr, "Menu test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE, *dynamic_cast<FlexherdApp*>(wxTheApp));
     wxMenuBar* bar = frame->GetMenuBar();
     ASSERT_NE(bar, nullptr);
     const std::vector<std::string> titles = {"&File", "&Camera", "Render", "Eigenskin", "PRT", "Herd", "Help"};
@@ -260,46 +260,46 @@ TEST_F(GuiTest, NormalCorrectionsOnlyWithOpenGLLightingAndWireframeOnShadedOnlyW
 TEST_F(GuiTest, SettingsChangeClearsARendererFailure)
 {
     loadSampleQuadruped(3);
-    m_view->scene().hardwareRenderers().front()->setAttributeLimit(1);
+    m_view->frameRenderer().renderers().hardware().front()->setAttributeLimit(1);
     renderView();
     ASSERT_TRUE(m_view->rendererFailed());
-    m_view->scene().hardwareRenderers().front()->setAttributeLimit(0);
+    m_view->frameRenderer().renderers().hardware().front()->setAttributeLimit(0);
     // Any settings command (here the one without a menu item).
     wxCommandEvent event(wxEVT_MENU, kSettingsChangedId);
     m_frame->ProcessWindowEvent(event);
     EXPECT_FALSE(m_view->rendererFailed());
-    EXPECT_FALSE(m_view->scene().hardwareRenderers().front()->built()) << "GL resources are released";
+    EXPECT_FALSE(m_view->frameRenderer().renderers().hardware().front()->built()) << "GL resources are released";
     m_reports.clear();
 }
 
 TEST_F(GuiTest, CountMenusFollowTheLoadedSkinsAndLevels)
 {
-    m_view->clear();
-    m_frame->openFile(writeData("corrected.bin", fixtures::bytesOf({correctedQuad("fine"), correctedQuad("middle"),
+    clearScene();
+    m_frame->files().openFile(writeData("corrected.bin", fixtures::bytesOf({correctedQuad("fine"), correctedQuad("middle"),
                                                                      correctedQuad("coarse")})));
     ASSERT_TRUE(m_reports.empty()) << m_reports.front().message;
-    ASSERT_EQ(m_view->scene().maxLevelCount(), 3u);
+    ASSERT_EQ(m_core->scene().maxLevelCount(), 3u);
 
-    EXPECT_EQ(labels(m_frame->vertexCorrectionsMenu()), (std::vector<std::string>{"0", "1", "2", "3", "4", "5"}));
-    EXPECT_EQ(checkedId(m_frame->vertexCorrectionsMenu()), 1002);
+    EXPECT_EQ(labels(subMenu(kVertexCorrectionsMenuId)), (std::vector<std::string>{"0", "1", "2", "3", "4", "5"}));
+    EXPECT_EQ(checkedId(subMenu(kVertexCorrectionsMenuId)), 1002);
     EXPECT_EQ(m_frame->vertexCorrectionCount(), 2u);
-    EXPECT_EQ(labels(m_frame->normalCorrectionsMenu()), (std::vector<std::string>{"0", "1", "2", "3"}));
+    EXPECT_EQ(labels(subMenu(kNormalCorrectionsMenuId)), (std::vector<std::string>{"0", "1", "2", "3"}));
     EXPECT_EQ(m_frame->normalCorrectionCount(), 2u);
     std::vector<std::string> prt = {"0 (mean lighting only)"};
     for (int j = 1; j <= 20; ++j) prt.push_back(std::to_string(j));
-    EXPECT_EQ(labels(m_frame->prtCorrectionsMenu()), prt);
-    EXPECT_EQ(checkedId(m_frame->prtCorrectionsMenu()), 4007);
+    EXPECT_EQ(labels(subMenu(kPrtCorrectionsMenuId)), prt);
+    EXPECT_EQ(checkedId(subMenu(kPrtCorrectionsMenuId)), 4007);
     EXPECT_EQ(m_frame->prtCorrectionCount(), 7u);
-    for (std::size_t i = 0; i < m_frame->prtCorrectionsMenu()->GetMenuItemCount(); ++i) {
-        wxMenuItem* item = m_frame->prtCorrectionsMenu()->FindItemByPosition(i);
+    for (std::size_t i = 0; i < subMenu(kPrtCorrectionsMenuId)->GetMenuItemCount(); ++i) {
+        wxMenuItem* item = subMenu(kPrtCorrectionsMenuId)->FindItemByPosition(i);
         EXPECT_EQ(item->GetId(), 4000 + static_cast<int>(i));
         EXPECT_EQ(item->GetKind(), wxITEM_RADIO);
     }
 
-    EXPECT_EQ(labels(m_frame->lodMenu()),
+    EXPECT_EQ(labels(subMenu(kLodMenuId)),
               (std::vector<std::string>{"View-dependent (aggressive)", "View-dependent (moderate)",
                                         "View-dependent (conservative)", "0 (highest)", "1", "2 (lowest)"}));
-    EXPECT_EQ(m_frame->lodMenu()->FindItemByPosition(5)->GetId(), 6002);
+    EXPECT_EQ(subMenu(kLodMenuId)->FindItemByPosition(5)->GetId(), 6002);
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Moderate);
 
     // A fixed level is one radio group with the view-dependent items.
@@ -313,14 +313,14 @@ TEST_F(GuiTest, CountMenusFollowTheLoadedSkinsAndLevels)
     EXPECT_EQ(m_frame->vertexCorrectionCount(), 4u);
 
     // Loading a plain skin shrinks the menus again; the choices return to their defaults.
-    m_view->clear();
-    m_frame->openFile(startup().secondValidSkin.string());
-    EXPECT_EQ(labels(m_frame->vertexCorrectionsMenu()), std::vector<std::string>{"0"});
-    EXPECT_EQ(checkedId(m_frame->vertexCorrectionsMenu()), 1000);
-    EXPECT_EQ(labels(m_frame->normalCorrectionsMenu()), std::vector<std::string>{"0"});
-    EXPECT_EQ(labels(m_frame->prtCorrectionsMenu()), std::vector<std::string>{"0 (mean lighting only)"});
-    EXPECT_EQ(checkedId(m_frame->prtCorrectionsMenu()), 4000);
-    EXPECT_EQ(labels(m_frame->lodMenu()),
+    clearScene();
+    m_frame->files().openFile(startup().secondValidSkin.string());
+    EXPECT_EQ(labels(subMenu(kVertexCorrectionsMenuId)), std::vector<std::string>{"0"});
+    EXPECT_EQ(checkedId(subMenu(kVertexCorrectionsMenuId)), 1000);
+    EXPECT_EQ(labels(subMenu(kNormalCorrectionsMenuId)), std::vector<std::string>{"0"});
+    EXPECT_EQ(labels(subMenu(kPrtCorrectionsMenuId)), std::vector<std::string>{"0 (mean lighting only)"});
+    EXPECT_EQ(checkedId(subMenu(kPrtCorrectionsMenuId)), 4000);
+    EXPECT_EQ(labels(subMenu(kLodMenuId)),
               (std::vector<std::string>{"View-dependent (aggressive)", "View-dependent (moderate)",
                                         "View-dependent (conservative)", "0 (highest)"}));
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Moderate);
@@ -329,25 +329,25 @@ TEST_F(GuiTest, CountMenusFollowTheLoadedSkinsAndLevels)
 TEST_F(GuiTest, CameraItemsSwitchTheViewsCamera)
 {
     choose(kOrthographicId);
-    EXPECT_EQ(m_view->currentCamera(), std::static_pointer_cast<Camera>(m_view->orthoCamera()));
-    ASSERT_EQ(m_view->currentAttributes().size(), 4u);
-    EXPECT_EQ(m_view->currentAttributes()[1]->name(), "port");
+    EXPECT_EQ(&m_core->currentCamera(), m_core->orthoCamera().get());
+    ASSERT_EQ(m_core->currentAttributes().size(), 4u);
+    EXPECT_EQ(m_core->currentAttributes()[1]->name(), "port");
     choose(kPerspectiveId);
-    EXPECT_EQ(m_view->currentCamera(), std::static_pointer_cast<Camera>(m_view->perspectiveCamera()));
-    ASSERT_EQ(m_view->currentAttributes().size(), 7u);
-    EXPECT_EQ(m_view->currentAttributes()[0]->name(), "azimuth");
-    EXPECT_EQ(m_view->allAttributes().size(), 11u);
+    EXPECT_EQ(&m_core->currentCamera(), m_core->perspectiveCamera().get());
+    ASSERT_EQ(m_core->currentAttributes().size(), 7u);
+    EXPECT_EQ(m_core->currentAttributes()[0]->name(), "azimuth");
+    EXPECT_EQ(m_core->allAttributes().size(), 11u);
 }
 
 TEST_F(GuiTest, MovingRestartsTheAnimationAtFrameZero)
 {
-    m_view->setFrame(17);
+    m_core->setFrame(17);
     choose(kMovingId);
     EXPECT_TRUE(m_frame->moving());
-    EXPECT_EQ(m_view->currentFrame(), 0);
-    m_view->setFrame(5);
+    EXPECT_EQ(m_core->currentFrame(), 0);
+    m_core->setFrame(5);
     choose(kMovingId);
-    EXPECT_EQ(m_view->currentFrame(), 0);
+    EXPECT_EQ(m_core->currentFrame(), 0);
 }
 
 TEST_F(GuiTest, FrameCtrlRStartsButNeverStopsTheAnimation)
@@ -365,7 +365,7 @@ TEST_F(GuiTest, FrameCtrlRStartsButNeverStopsTheAnimation)
 
 TEST_F(GuiTest, VertexProgramTextComesFromTheFirstHardwareRenderer)
 {
-    m_view->clear();
+    clearScene();
     EXPECT_EQ(m_view->vertexProgramText(), "No vertex program currently in use (1)");
     loadSampleQuadruped(2);
     EXPECT_EQ(m_view->vertexProgramText(), "No vertex program currently in use (2)") << "not built before a draw";
@@ -373,5 +373,5 @@ TEST_F(GuiTest, VertexProgramTextComesFromTheFirstHardwareRenderer)
     ASSERT_TRUE(m_reports.empty()) << m_reports.front().message;
     const std::string text = m_view->vertexProgramText();
     EXPECT_NE(text.find("!!ARBvp1.0"), std::string::npos) << text.substr(0, 80);
-    EXPECT_EQ(text, m_view->scene().hardwareRenderers().front()->programText());
+    EXPECT_EQ(text, m_view->frameRenderer().renderers().hardware().front()->programText());
 }

@@ -18,7 +18,7 @@ namespace {
 std::vector<std::string> namesOfHerds(GLView* view)
 {
     std::vector<std::string> names;
-    for (const auto& herd : view->scene().herds()) names.push_back(herd->skin()->name());
+    for (const auto& herd : view->core().herds()) names.push_back(herd->skin()->name());
     return names;
 }
 
@@ -31,13 +31,13 @@ std::string sampleTextSkin()
 
 TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
 {
-    m_view->clear();
-    m_frame->openFile(sampleTextSkin());
+    clearScene();
+    m_frame->files().openFile(sampleTextSkin());
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
     ASSERT_EQ(namesOfHerds(m_view), std::vector<std::string>{"quadruped"});
-    const BinarySkinFile binary = loadBinarySkinFile((startup().samples / "quadruped.bin").string());
+    const SkinFile binary = loadBinarySkinFile((startup().samples / "quadruped.bin").string());
     ASSERT_FALSE(binary.skins.empty());
-    const Skin& skin = *m_view->scene().herds().front()->skin();
+    const Skin& skin = *m_core->herds().front()->skin();
     EXPECT_EQ(skin.vertexCount(), binary.skins.front()->vertexCount());
     EXPECT_EQ(skin.triangleCount(), binary.skins.front()->triangleCount());
     EXPECT_EQ(skin.fileName(), sampleTextSkin());
@@ -47,24 +47,24 @@ TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
     // levels of detail the binary file gives distant animals). Without ground and shadows,
     // which only the binary skin casts, only animals differ from the empty view (a text skin
     // opened without a lighting file is a flat grey of 0.5 x 0.5, near the background but not it).
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     choose(kGroundPlaneId);
     choose(kShadowsId);
     ASSERT_FALSE(m_frame->groundPlane());
     ASSERT_FALSE(m_frame->shadows());
     const auto herdPicture = [&](const std::string& path) {
-        m_view->clear();
-        m_view->scene().reseed(m_seed);
-        m_frame->openFile(path);
-        m_view->setAnimalCount(4);
-        m_view->setFrame(0);
+        clearScene();
+        m_core->scene().reseed(m_seed);
+        m_frame->files().openFile(path);
+        m_core->setAnimalCount(4);
+        m_core->setFrame(0);
         renderView();
         return frameBuffer();
     };
     const std::vector<unsigned char> textPicture = herdPicture(sampleTextSkin());
     EXPECT_FALSE(m_view->rendererFailed());
     const std::vector<unsigned char> binaryPicture = herdPicture((startup().samples / "quadruped.bin").string());
-    m_view->setAnimalCount(0);
+    m_core->setAnimalCount(0);
     renderView();
     const std::vector<unsigned char> empty = frameBuffer();
     choose(kGroundPlaneId);
@@ -86,22 +86,22 @@ TEST_F(GuiTest, SampleTextSkinOpensAsOneHerdNamedAfterTheFile)
 
 TEST_F(GuiTest, TheOpenCommandTakesTextAndBinarySkinsTogether)
 {
-    m_frame->openSkinFiles({sampleTextSkin(), startup().validSkin.string()});
+    m_frame->files().openSkinFiles({sampleTextSkin(), startup().validSkin.string()});
     EXPECT_TRUE(m_reports.empty());
     EXPECT_EQ(namesOfHerds(m_view), (std::vector<std::string>{"quadruped", "herd-fine"}));
-    EXPECT_EQ(m_view->totalAnimalCount(), 10u) << "both herds grow, so the top-up reaches ten exactly";
+    EXPECT_EQ(m_core->totalAnimalCount(), 10u) << "both herds grow, so the top-up reaches ten exactly";
 }
 
 TEST_F(GuiTest, AMalformedMeshNamedByATextSkinIsReportedAndLoadingGoesOn)
 {
-    m_view->clear();
+    clearScene();
     writeData("broken.obj", "v 0 0 0\nv 1 2\n");
     const std::string skin = writeData("broken.txt", "*OBJFILENAME\nbroken.obj\n");
-    m_frame->openFile(skin);
-    m_frame->openFile(startup().validSkin.string());
+    m_frame->files().openFile(skin);
+    m_frame->files().openFile(startup().validSkin.string());
     writeData("fine.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     const std::string badCommand = writeData("badcommand.txt", "*OBJFILENAME\nfine.obj\n*SKINNING\n");
-    m_frame->openFile(badCommand);
+    m_frame->files().openFile(badCommand);
     const std::vector<ErrorReport> expected = {
         {"Error reading file", "Invalid vertex"},
         {"Error reading skin", "Caught exception in line 3, column 9 of .skin file '" + badCommand +
@@ -113,12 +113,12 @@ TEST_F(GuiTest, AMalformedMeshNamedByATextSkinIsReportedAndLoadingGoesOn)
 
 TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
 {
-    m_view->clear();
-    m_frame->openFile(sampleTextSkin());
-    m_frame->openFile(startup().secondValidSkin.string());
-    const auto& herds = m_view->scene().herds();
+    clearScene();
+    m_frame->files().openFile(sampleTextSkin());
+    m_frame->files().openFile(startup().secondValidSkin.string());
+    const auto& herds = m_core->herds();
     ASSERT_EQ(herds.size(), 2u);
-    m_view->setAnimalCount(5);
+    m_core->setAnimalCount(5);
     // The scene is seeded: with the test seed both herds get some of the five.
     ASSERT_GT(herds.front()->instanceCount(), 0u);
     ASSERT_GT(herds.back()->instanceCount(), 0u);
@@ -130,13 +130,13 @@ TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
     }
 
     const std::string path = (startup().dataDirectory / "view.obj").string();
-    m_frame->exportObjTo(path);
+    m_frame->files().exportObjTo(path);
     EXPECT_TRUE(m_reports.empty());
     const ObjFile back(path);
     EXPECT_EQ(back.vertexCount(), vertices);
     EXPECT_EQ(back.normals().size(), vertices);
     EXPECT_EQ(back.faceCount(), faces);
-    EXPECT_EQ(back.groupCount(), std::size_t(m_view->totalAnimalCount()));
+    EXPECT_EQ(back.groupCount(), std::size_t(m_core->totalAnimalCount()));
 
     // Every animal's first vertex where its herd puts it, in the group named after the skin and
     // the animal's number in its herd.
@@ -163,8 +163,8 @@ TEST_F(GuiTest, ExportObjWritesEveryAnimalOfTheView)
     }
 
     // Nothing to export: the error box, and the earlier file stays.
-    m_view->clear();
-    m_frame->exportObjTo(path);
+    clearScene();
+    m_frame->files().exportObjTo(path);
     const std::vector<ErrorReport> expected = {{"Error exporting obj file", "No nonempty groups in .obj file."}};
     EXPECT_EQ(m_reports, expected);
     EXPECT_EQ(ObjFile(path).vertexCount(), vertices);

@@ -45,8 +45,8 @@ std::size_t differingPixels(const std::vector<unsigned char>& a, const std::vect
 
 TEST_F(GuiTest, EachBackgroundClearsToItsColour)
 {
-    m_view->clear();
-    m_view->setShowStatistics(false);
+    clearScene();
+    m_core->setShowStatistics(false);
     choose(kGroundPlaneId);
     ASSERT_FALSE(m_frame->groundPlane());
     const std::vector<std::pair<int, Rgb>> backgrounds = {{kWhiteId, {255, 255, 255}}, {kLightGrayId, {60, 60, 60}},
@@ -70,13 +70,13 @@ TEST_F(GuiTest, EachBackgroundClearsToItsColour)
 // any GL state the view leaves behind.
 TEST_F(GuiTest, SkyShowsTheSkyImageWhereEachPixelLooks)
 {
-    m_view->clear();
-    m_view->setShowStatistics(false);
+    clearScene();
+    m_core->setShowStatistics(false);
     choose(kGroundPlaneId);
     ASSERT_FALSE(m_frame->groundPlane());
     // Looking up a little, so that the picture holds sky from the horizon to high above.
-    CameraRestorer restorer(m_view);
-    m_view->perspectiveCamera()->setElevation(-0.35f);
+    CameraRestorer restorer(m_core);
+    m_core->perspectiveCamera()->setElevation(-0.35f);
     choose(kSkyId);
     renderView();
     const std::vector<unsigned char> pixels = frameBuffer();
@@ -84,11 +84,11 @@ TEST_F(GuiTest, SkyShowsTheSkyImageWhereEachPixelLooks)
     // sky (the first draw of the process also loads the image, later ones reuse it).
     loadSampleQuadruped(3);
     choose(kGroundPlaneId);
-    m_view->setShowStatistics(true);
+    m_core->setShowStatistics(true);
     renderView();
-    m_view->clear();
+    clearScene();
     choose(kGroundPlaneId);
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     renderView();
     EXPECT_EQ(frameBuffer(), pixels) << "the sky changed after another frame";
     choose(kLightGrayId);
@@ -110,7 +110,7 @@ TEST_F(GuiTest, SkyShowsTheSkyImageWhereEachPixelLooks)
                (at(x0, y0 + 1) * (1 - fx) + at(x0 + 1, y0 + 1) * fx) * fy;
     };
 
-    const Camera& camera = *m_view->currentCamera();
+    const Camera& camera = m_core->currentCamera();
     const wxSize size = m_view->clientSize();
     GLdouble model[16], projection[16];
     const Matrix4f view = camera.view(), project = camera.projection();
@@ -163,13 +163,13 @@ TEST_F(GuiTest, SkyShowsTheSkyImageWhereEachPixelLooks)
 TEST_F(GuiTest, GroundIsBlackWithoutShadowsAndTakesTheShadowColourWithPrt)
 {
     loadSampleQuadruped(0);
-    m_view->setShowStatistics(false);
-    ASSERT_FALSE(m_view->scene().shadowRenderers().empty()) << "the sample quadruped carries shadow skins";
+    m_core->setShowStatistics(false);
+    ASSERT_FALSE(m_view->frameRenderer().renderers().shadow().empty()) << "the sample quadruped carries shadow skins";
     const wxSize size = m_view->clientSize();
     // Below the horizon, in front of the camera: ground only (no animals).
     const wxPoint ground(size.x / 2, 5);
 
-    const Skin& shadow = *m_view->scene().shadowRenderers().back()->herd()->skin();
+    const Skin& shadow = *m_view->frameRenderer().renderers().shadow().back()->herd()->skin();
     ASSERT_FALSE(shadow.vertexColors().empty());
     const Vector3f c = shadow.vertexColors().front();
     const float scale = shadow.maxMeanLighting();
@@ -195,7 +195,7 @@ TEST_F(GuiTest, GroundIsBlackWithoutShadowsAndTakesTheShadowColourWithPrt)
 TEST_F(GuiTest, SampleHerdIsDrawnWithEitherRendererAndCountedInTheOverlay)
 {
     loadSampleQuadruped(10);
-    m_view->setShowStatistics(false);
+    m_core->setShowStatistics(false);
     // Without shadows, which the hardware overlay draws for either choice, only the animals
     // differ from the empty view.
     choose(kShadowsId);
@@ -210,7 +210,7 @@ TEST_F(GuiTest, SampleHerdIsDrawnWithEitherRendererAndCountedInTheOverlay)
     const std::vector<unsigned char> software = frameBuffer();
 
     // The same view without animals: the herd must have changed a good part of the picture.
-    m_view->setAnimalCount(0);
+    m_core->setAnimalCount(0);
     renderView();
     const std::vector<unsigned char> empty = frameBuffer();
     const std::size_t changed = differingPixels(withAnimals, empty);
@@ -226,15 +226,15 @@ TEST_F(GuiTest, SampleHerdIsDrawnWithEitherRendererAndCountedInTheOverlay)
     }
     EXPECT_LT(coverageMismatches, changed / 50) << "hardware and software skinning drew different animals";
     choose(kShadowsId);
-    m_view->setAnimalCount(10);
+    m_core->setAnimalCount(10);
     renderView();
     EXPECT_TRUE(m_reports.empty());
 
-    const auto rows = m_view->statisticsRows();
+    const auto rows = m_core->statisticsRows();
     EXPECT_EQ(rows[2].second, "10 (10 quadrupeds)");
-    const StatisticsFigures figures = m_view->statisticsFigures();
+    const StatisticsFigures figures = m_core->statisticsFigures();
     unsigned long long triangles = 0;
-    for (const auto& renderer : m_view->scene().softwareRenderers())
+    for (const auto& renderer : m_view->frameRenderer().renderers().software())
         triangles += static_cast<unsigned long long>(renderer->herd()->skin()->triangleCount()) *
                      renderer->herd()->instanceCount();
     EXPECT_EQ(figures.triangles, triangles);
@@ -243,52 +243,52 @@ TEST_F(GuiTest, SampleHerdIsDrawnWithEitherRendererAndCountedInTheOverlay)
 
 TEST_F(GuiTest, BracketKeysStepFramesButNeverBelowZero)
 {
-    m_view->setFrame(0);
+    m_core->setFrame(0);
     pressKey('[');
-    EXPECT_EQ(m_view->currentFrame(), 0);
+    EXPECT_EQ(m_core->currentFrame(), 0);
     pressKey(']');
     pressKey(']');
-    EXPECT_EQ(m_view->currentFrame(), 2);
+    EXPECT_EQ(m_core->currentFrame(), 2);
     pressKey('[');
-    EXPECT_EQ(m_view->currentFrame(), 1);
-    m_view->setFrame(-5);
-    EXPECT_EQ(m_view->currentFrame(), 0);
+    EXPECT_EQ(m_core->currentFrame(), 1);
+    m_core->setFrame(-5);
+    EXPECT_EQ(m_core->currentFrame(), 0);
 }
 
 TEST_F(GuiTest, KeypadAddsAndRemovesAnimalsAndGivesUpOnEmptyHerds)
 {
-    m_view->clear();
+    clearScene();
     pressKey(WXK_NUMPAD_ADD);
     pressKey(WXK_NUMPAD_SUBTRACT);
-    EXPECT_EQ(m_view->totalAnimalCount(), 0u) << "no herds: nothing happens";
+    EXPECT_EQ(m_core->totalAnimalCount(), 0u) << "no herds: nothing happens";
 
-    m_frame->openFile(startup().validSkin.string());
-    m_frame->openFile(startup().secondValidSkin.string());
-    ASSERT_EQ(m_view->totalAnimalCount(), 0u);
+    m_frame->files().openFile(startup().validSkin.string());
+    m_frame->files().openFile(startup().secondValidSkin.string());
+    ASSERT_EQ(m_core->totalAnimalCount(), 0u);
     // Every herd empty: the bounded picks end and nothing is removed.
     pressKey(WXK_NUMPAD_SUBTRACT);
-    EXPECT_EQ(m_view->totalAnimalCount(), 0u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 0u);
 
     pressKey(WXK_NUMPAD_ADD);
     pressKey(WXK_NUMPAD_ADD);
     pressKey(WXK_NUMPAD_ADD);
-    EXPECT_EQ(m_view->totalAnimalCount(), 3u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 3u);
     pressKey(WXK_NUMPAD_SUBTRACT);
-    EXPECT_EQ(m_view->totalAnimalCount(), 2u);
+    EXPECT_EQ(m_core->totalAnimalCount(), 2u);
 }
 
 TEST_F(GuiTest, RendererExceptionShowsOneBoxAndHidesHerdsUntilSettingsChange)
 {
     loadSampleQuadruped(10);
-    m_view->setShowStatistics(false);
-    m_view->setAnimalCount(0);
+    m_core->setShowStatistics(false);
+    m_core->setAnimalCount(0);
     renderView();
     const std::vector<unsigned char> empty = frameBuffer();
-    m_view->setAnimalCount(10);
+    m_core->setAnimalCount(10);
 
     // A hardware renderer whose programs cannot fit one generic attribute fails to build.
-    m_view->scene().hardwareRenderers().front()->setAttributeLimit(1);
-    m_view->scene().hardwareRenderers().front()->releaseGLResources();
+    m_view->frameRenderer().renderers().hardware().front()->setAttributeLimit(1);
+    m_view->frameRenderer().renderers().hardware().front()->releaseGLResources();
     renderView();
     renderView();
     renderView();
@@ -298,7 +298,7 @@ TEST_F(GuiTest, RendererExceptionShowsOneBoxAndHidesHerdsUntilSettingsChange)
     EXPECT_TRUE(m_view->rendererFailed());
     EXPECT_EQ(differingPixels(frameBuffer(), empty), 0u) << "herds stay hidden; sky, ground and overlay stay";
 
-    m_view->scene().hardwareRenderers().front()->setAttributeLimit(0);
+    m_view->frameRenderer().renderers().hardware().front()->setAttributeLimit(0);
     m_view->applyRenderSettings();
     EXPECT_FALSE(m_view->rendererFailed());
     renderView();
@@ -308,7 +308,7 @@ TEST_F(GuiTest, RendererExceptionShowsOneBoxAndHidesHerdsUntilSettingsChange)
 
 TEST_F(GuiTest, LeftDragOfNinetyPixelsTurnsTheAzimuthByOneRadian)
 {
-    const auto& camera = m_view->perspectiveCamera();
+    const auto& camera = m_core->perspectiveCamera();
     const float before = camera->azimuth();
     const float elevation = camera->elevation();
     mouse(wxEVT_LEFT_DOWN, 100, 100, true);
@@ -332,8 +332,8 @@ TEST_F(GuiTest, LeftDragOfNinetyPixelsTurnsTheAzimuthByOneRadian)
 // one dollies (the eye moves along its line of sight, forwards when dragged up).
 TEST_F(GuiTest, LeftButtonOrbitsMiddlePansAndRightDollies)
 {
-    CameraRestorer restorer(m_view);
-    const ProjectiveFixedYCamera& camera = *m_view->perspectiveCamera();
+    CameraRestorer restorer(m_core);
+    const ProjectiveFixedYCamera& camera = *m_core->perspectiveCamera();
     struct Pose {
         Vector3f eye, lookAt;
         Vector3f sight() const { return lookAt - eye; }
@@ -371,7 +371,7 @@ TEST_F(GuiTest, LeftButtonOrbitsMiddlePansAndRightDollies)
     // The orthographic camera: the left button turns it, the middle one moves the centre of
     // the view, the right one zooms (changes the port) and nothing else.
     choose(kOrthographicId);
-    const OrthoCamera& ortho = *m_view->orthoCamera();
+    const OrthoCamera& ortho = *m_core->orthoCamera();
     struct View {
         float azimuth, port;
         Vector2f center;
@@ -391,19 +391,19 @@ TEST_F(GuiTest, LeftButtonOrbitsMiddlePansAndRightDollies)
 
 TEST_F(GuiTest, PerspectiveCameraStartsWhereTheViewPutsIt)
 {
-    auto* frame = new MyFrame(nullptr, "Camera test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE);
-    const auto& camera = frame->view()->perspectiveCamera();
+    auto* frame = new MyFrame(nullptr, "Camera test", wxPoint(0, 0), wxSize(300, 200), wxDEFAULT_FRAME_STYLE, *dynamic_cast<FlexherdApp*>(wxTheApp));
+    const auto& camera = frame->core().perspectiveCamera();
     EXPECT_FLOAT_EQ(camera->speed(), 10.0f);
     EXPECT_FLOAT_EQ(camera->elevation(), 0.2f);
     EXPECT_FLOAT_EQ(camera->azimuth(), 1.75f);
     EXPECT_EQ(camera->lookAtPoint(), Vector3f(-6.0f, 2.0f, 0.5f));
     EXPECT_FALSE(camera->dollyChangesDistance());
-    EXPECT_EQ(frame->view()->currentCamera(), std::static_pointer_cast<Camera>(camera));
-    EXPECT_EQ(frame->view()->currentFrame(), 0);
-    EXPECT_TRUE(frame->view()->showStatistics());
+    EXPECT_EQ(&frame->core().currentCamera(), camera.get());
+    EXPECT_EQ(frame->core().currentFrame(), 0);
+    EXPECT_TRUE(frame->core().showStatistics());
     EXPECT_FALSE(frame->view()->rendererFailed());
-    EXPECT_EQ(frame->view()->keyFrameCount(), 0);
-    EXPECT_DOUBLE_EQ(frame->view()->averageDrawTime(), 0.0);
+    EXPECT_EQ(frame->core().keyFrameCount(), 0);
+    EXPECT_DOUBLE_EQ(frame->core().frameMeasures().averageDrawTime, 0.0);
     frame->Destroy();
 }
 
@@ -412,28 +412,28 @@ TEST_F(GuiTest, FrameRateIsNotANumberUntilTwoPaintsAfterCtrlR)
     ASSERT_FALSE(m_frame->running());
     renderView();
     renderView();
-    ASSERT_GE(m_view->frameStampCount(), 2u);
+    ASSERT_GE(m_core->frameMeasures().stamps.size(), 2u);
 
     // Starting the animation restarts the measurement.
     pressKey('R', true);
     EXPECT_TRUE(m_frame->running());
-    EXPECT_EQ(m_view->frameStampCount(), 0u);
-    EXPECT_TRUE(std::isnan(m_view->framesPerSecond()));
-    auto rows = m_view->statisticsRows();
+    EXPECT_EQ(m_core->frameMeasures().stamps.size(), 0u);
+    EXPECT_TRUE(std::isnan(m_core->framesPerSecond()));
+    auto rows = m_core->statisticsRows();
     EXPECT_EQ(rows[0], std::make_pair(std::string("fps"), std::string("nan")));
     EXPECT_EQ(rows[5].second, "nan");
     renderView();
-    EXPECT_EQ(m_view->statisticsRows()[0].second, "nan") << "one stamp is no rate";
+    EXPECT_EQ(m_core->statisticsRows()[0].second, "nan") << "one stamp is no rate";
 
     // Stopping keeps the stamps.
     pressKey('r', true);
     EXPECT_FALSE(m_frame->running());
-    EXPECT_EQ(m_view->frameStampCount(), 1u);
+    EXPECT_EQ(m_core->frameMeasures().stamps.size(), 1u);
     renderView();
     // Two stamps are a rate (infinite when both fall in one millisecond, as on a fast machine).
-    EXPECT_EQ(m_view->frameStampCount(), 2u);
-    EXPECT_FALSE(std::isnan(m_view->framesPerSecond()));
-    EXPECT_NE(m_view->statisticsRows()[0].second, "nan");
+    EXPECT_EQ(m_core->frameMeasures().stamps.size(), 2u);
+    EXPECT_FALSE(std::isnan(m_core->framesPerSecond()));
+    EXPECT_NE(m_core->statisticsRows()[0].second, "nan");
 
     // R without Ctrl is not handled by the view.
     pressKey('R');
@@ -442,25 +442,25 @@ TEST_F(GuiTest, FrameRateIsNotANumberUntilTwoPaintsAfterCtrlR)
 
 TEST_F(GuiTest, IdleAdvancesOneFramePerIdleWhileRunning)
 {
-    m_view->setFrame(0);
+    m_core->setFrame(0);
     wxIdleEvent idle;
     m_view->ProcessWindowEvent(idle);
-    EXPECT_EQ(m_view->currentFrame(), 0) << "stopped";
+    EXPECT_EQ(m_core->currentFrame(), 0) << "stopped";
     m_frame->setRunning(true);
     wxIdleEvent first;
     m_view->ProcessWindowEvent(first);
-    EXPECT_EQ(m_view->currentFrame(), 1);
+    EXPECT_EQ(m_core->currentFrame(), 1);
     EXPECT_TRUE(first.MoreRequested());
     wxIdleEvent second;
     m_view->ProcessWindowEvent(second);
-    EXPECT_EQ(m_view->currentFrame(), 2);
+    EXPECT_EQ(m_core->currentFrame(), 2);
     m_frame->setRunning(false);
 }
 
 TEST_F(GuiTest, FixedDetailLevelPutsEveryAnimalOnThatLevel)
 {
     loadSampleQuadruped(10);
-    const auto herd = m_view->scene().herds().front();
+    const auto herd = m_core->herds().front();
     ASSERT_GE(herd->levelCount(), 2u);
     const int lastLevel = kFirstFixedLevelId + static_cast<int>(herd->levelCount()) - 1;
     choose(lastLevel);
@@ -496,15 +496,15 @@ std::string keysRecordBytes(const std::string& name, std::int32_t frame, float v
 
 TEST_F(GuiTest, OpeningTheSampleFlybyKeysTheCamera)
 {
-    CameraKeysRestorer restorer(m_view);
-    ASSERT_EQ(m_view->keyFrameCount(), 0);
-    const float azimuthBefore = m_view->allAttributes().front()->keyable()->get();
-    m_frame->openFile((startup().samples / "flyby.keys").string());
+    CameraKeysRestorer restorer(*m_core);
+    ASSERT_EQ(m_core->keyFrameCount(), 0);
+    const float azimuthBefore = m_core->allAttributes().front()->keyable()->get();
+    m_frame->files().openFile((startup().samples / "flyby.keys").string());
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
-    EXPECT_EQ(m_view->keyFrameCount(), 300);
+    EXPECT_EQ(m_core->keyFrameCount(), 300);
     // Six records of seven keys for the perspective camera ("fov" stays unkeyed), none for the
     // orthographic one.
-    const auto& attributes = m_view->allAttributes();
+    const auto& attributes = m_core->allAttributes();
     for (std::size_t i = 0; i < attributes.size(); ++i)
         EXPECT_EQ(attributes[i]->keys().size(), i < 7 && i != 3 ? 7u : 0u) << attributes[i]->name();
     // Loaded keys take effect at the current frame without waiting for the clock.
@@ -514,27 +514,27 @@ TEST_F(GuiTest, OpeningTheSampleFlybyKeysTheCamera)
 
 TEST_F(GuiTest, CameraKeysCommandsSaveLoadAndReportWithTheirCaptions)
 {
-    CameraKeysRestorer restorer(m_view);
-    const auto& attributes = m_view->allAttributes();
+    CameraKeysRestorer restorer(*m_core);
+    const auto& attributes = m_core->allAttributes();
     attributes[7]->setKeys({{0.0f, 0.25f}, {40.0f, 1.5f}}); // the orthographic camera's azimuth
     const std::string path = writeData("saved.keys", "");
-    m_frame->saveCameraKeysTo(path);
+    m_frame->files().saveCameraKeysTo(path);
     ASSERT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     attributes[7]->setKeys({});
-    m_frame->loadCameraKeysFrom(path);
+    m_frame->files().loadCameraKeysFrom(path);
     ASSERT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     EXPECT_EQ(attributes[7]->keys(), (std::vector<AttributeWithKeys::Key>{{0.0f, 0.25f}, {40.0f, 1.5f}}));
     EXPECT_TRUE(attributes[0]->keys().empty()) << "the perspective azimuth keeps its own (empty) keys";
 
     const std::string missing = path + ".missing";
-    m_frame->loadCameraKeysFrom(missing);
+    m_frame->files().loadCameraKeysFrom(missing);
     const std::string unwritable = path + ".d/none/out.keys";
-    m_frame->saveCameraKeysTo(unwritable);
+    m_frame->files().saveCameraKeysTo(unwritable);
     // One record of "fov", then the file ends inside the second record's name.
     const std::string cut = writeData("cut.keys", std::string("\x02\0\0\0", 4) + keysRecordBytes("fov", 3, 50.0f) +
                                                       std::string("\x05\0\0\0dol", 7));
-    m_frame->openFile(cut);
-    m_frame->loadCameraKeysFrom(writeData("roll.keys", std::string("\x01\0\0\0", 4) + keysRecordBytes("roll", 0, 1.0f)));
+    m_frame->files().openFile(cut);
+    m_frame->files().loadCameraKeysFrom(writeData("roll.keys", std::string("\x01\0\0\0", 4) + keysRecordBytes("roll", 0, 1.0f)));
     ASSERT_EQ(m_reports.size(), 4u);
     EXPECT_EQ(m_reports[0], (ErrorReport{"Error loading camera keys", "Error opening keys file '" + missing + "' for reading."}));
     EXPECT_EQ(m_reports[1], (ErrorReport{"Error saving camera keys", "Error opening keys file '" + unwritable + "' for writing."}));

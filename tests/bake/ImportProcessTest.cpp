@@ -129,23 +129,22 @@ TEST(ImportProcess, AnotherImportOfOneModelGetsFilesOfItsOwn)
     EXPECT_EQ(first.warnings, std::vector<std::string>{"The model is too small for 3 levels; it has 1."});
 }
 
-TEST(ImportProcess, AsASkinFileFailuresCarryTheImportCaption)
+TEST(ImportProcess, AsASkinFileFailuresAreImportExceptions)
 {
     const TempDirectory directory("child-skin-file");
     const auto progress = [](double, const std::string&) { return true; };
-    const BinarySkinFile good = importModelFile(kModels + "/X/anim_test.x", directory.path(), progress);
-    ASSERT_FALSE(good.failure);
+    const SkinFile good = importModelFile(kModels + "/X/anim_test.x", directory.path(), progress);
     EXPECT_EQ(good.skins.size(), 3u);
     EXPECT_EQ(good.directory, directory.path());
     const std::string bad = kModels + "/invalid/empty.x";
-    const BinarySkinFile failed = importModelFile(bad, directory.path(), progress);
-    ASSERT_TRUE(failed.failure);
-    EXPECT_TRUE(failed.skins.empty());
-    EXPECT_EQ(failed.failure->caption, "Error importing model");
-    EXPECT_EQ(failed.failure->message.rfind("Unable to import model '" + bad + "': ", 0), 0u) << failed.failure->message;
-    const BinarySkinFile cancelled =
+    try {
+        importModelFile(bad, directory.path(), progress);
+        ADD_FAILURE() << "an empty model imported";
+    } catch (const ModelImportException& e) {
+        EXPECT_EQ(e.message().rfind("Unable to import model '" + bad + "': ", 0), 0u) << e.message();
+    }
+    const SkinFile cancelled =
         importModelFile(kModels + "/X/anim_test.x", directory.path(), [](double, const std::string&) { return false; });
-    EXPECT_FALSE(cancelled.failure);
     EXPECT_TRUE(cancelled.skins.empty());
 }
 

@@ -166,7 +166,7 @@ TEST(ProjectiveFixedYCamera, RotateDragTurnsByPixelsOverNinety)
     ProjectiveFixedYCamera camera;
     camera.setSpeed(10.0f); // plays no part in rotation
     const float azimuth = camera.azimuth(), elevation = camera.elevation();
-    camera.beginDrag(2, 100, 100);
+    camera.beginDrag(Camera::DragMode::Rotate, 100, 100);
     EXPECT_TRUE(camera.isDragging());
     camera.drag(190, 100);
     EXPECT_NEAR(camera.azimuth(), azimuth - 1.0f, 1e-5f);
@@ -186,7 +186,7 @@ TEST(ProjectiveFixedYCamera, PanAndDollyDragsMoveTheLookAtPoint)
         ProjectiveFixedYCamera camera;
         camera.setSpeed(10.0f);
         const Vector3f eye = camera.eye(), look = camera.lookAtPoint();
-        camera.beginDrag(1, 0, 0);
+        camera.beginDrag(Camera::DragMode::Pan, 0, 0);
         camera.drag(10, -5);
         const Vector3f moved = camera.lookAtPoint() - look;
         // -0.01 x 10 x 10 sideways and 0.01 x 10 x -5 upwards: length sqrt(1 + 0.25).
@@ -197,7 +197,7 @@ TEST(ProjectiveFixedYCamera, PanAndDollyDragsMoveTheLookAtPoint)
     {
         ProjectiveFixedYCamera camera;
         const Vector3f eye = camera.eye(), look = camera.lookAtPoint();
-        camera.beginDrag(3, 0, 0);
+        camera.beginDrag(Camera::DragMode::Dolly, 0, 0);
         camera.drag(0, 10); // g = -0.6: both back off 0.6 from the scene
         const Vector3f back = (eye - look).normalized();
         expectNear(camera.lookAtPoint(), look + back * 0.6f, 1e-5f);
@@ -206,7 +206,7 @@ TEST(ProjectiveFixedYCamera, PanAndDollyDragsMoveTheLookAtPoint)
     }
     {
         ProjectiveFixedYCamera camera(true);
-        camera.beginDrag(3, 0, 0);
+        camera.beginDrag(Camera::DragMode::Dolly, 0, 0);
         camera.drag(0, 10);
         EXPECT_NEAR(camera.dolly(), -5.6f, 1e-6f);
         EXPECT_EQ(camera.lookAtPoint(), Vector3f(0, 0, 0));
@@ -276,7 +276,7 @@ TEST(ProjectiveFixedYCamera, DegenerateParametersStillGiveAView)
     camera.setDolly(-5.0f);
     camera.setElevation(kPi / 2);
     EXPECT_TRUE(finite(camera.view())) << "looking straight down the up axis";
-    camera.beginDrag(1, 0, 0);
+    camera.beginDrag(Camera::DragMode::Pan, 0, 0);
     camera.setDolly(0.0f);
     camera.drag(5, 5);
     EXPECT_TRUE(std::isfinite(camera.lookAtPoint().x));
@@ -403,7 +403,7 @@ TEST(OrthoCamera, DragsPanTurnAndZoom)
 {
     OrthoCamera camera;
     {
-        camera.beginDrag(3, 0, 0);
+        camera.beginDrag(Camera::DragMode::Dolly, 0, 0);
         camera.drag(0, 10);
         EXPECT_NEAR(camera.port(), 5.0f * std::exp(0.6f), 1e-4f);
         camera.endDrag(0, 10);
@@ -411,13 +411,13 @@ TEST(OrthoCamera, DragsPanTurnAndZoom)
     {
         camera.setPort(5.0f);
         camera.setSpeed(2.0f);
-        camera.beginDrag(1, 0, 0);
+        camera.beginDrag(Camera::DragMode::Pan, 0, 0);
         camera.drag(10, 20);
         EXPECT_NEAR(camera.center().x, -0.01f * 10.0f * 10.0f, 1e-5f);
         EXPECT_NEAR(camera.center().y, 0.01f * 10.0f * 20.0f, 1e-5f);
     }
     {
-        camera.beginDrag(2, 0, 0);
+        camera.beginDrag(Camera::DragMode::Rotate, 0, 0);
         camera.drag(45, 0);
         EXPECT_NEAR(camera.azimuth(), -0.5f, 1e-6f);
     }

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
-#include <sstream>
 
 namespace {
 
@@ -24,22 +21,6 @@ struct Keyed {
         return field;
     }
 };
-
-std::string keyBytes(std::int32_t count, const std::vector<std::pair<std::int32_t, float>>& keys)
-{
-    std::string bytes;
-    auto put = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    put(static_cast<std::uint32_t>(count));
-    for (const auto& [frame, value] : keys) {
-        put(static_cast<std::uint32_t>(frame));
-        std::uint32_t bits;
-        std::memcpy(&bits, &value, 4);
-        put(bits);
-    }
-    return bytes;
-}
 
 } // namespace
 
@@ -99,17 +80,6 @@ TEST(AttributeWithKeys, KeysOutOfOrderOrAtOneTimeAreSortedAndMerged)
         EXPECT_EQ(k.attribute.keys(), (std::vector<Key>{{0, 0}, {10, 10}, {20, 0}}));
         EXPECT_FLOAT_EQ(k.at(15), 6.875f);
     }
-    {
-        // The same from a keys file.
-        Keyed k;
-        std::istringstream in(keyBytes(4, {{90, 1}, {30, 5}, {0, 2}, {30, 7}}));
-        k.attribute.readKeys(in);
-        EXPECT_TRUE(in.good());
-        EXPECT_EQ(k.attribute.keys(), (std::vector<Key>{{0, 2}, {30, 7}, {90, 1}}));
-        EXPECT_EQ(k.attribute.endTime(), 90.0f);
-        EXPECT_EQ(k.at(-5), 2.0f);
-        EXPECT_EQ(k.at(30), 7.0f);
-    }
 }
 
 TEST(AttributeWithKeys, NewKeysReplaceTheSpline)
@@ -117,88 +87,10 @@ TEST(AttributeWithKeys, NewKeysReplaceTheSpline)
     Keyed k;
     k.attribute.setKeys({{0, 0}, {10, 10}, {20, 0}});
     EXPECT_FLOAT_EQ(k.at(5), 6.875f);
-    std::istringstream in(keyBytes(3, {{0, 0}, {10, 20}, {20, 0}}));
-    k.attribute.readKeys(in);
+    k.attribute.setKeys({{0, 0}, {10, 20}, {20, 0}});
     EXPECT_FALSE(k.attribute.hasSpline());
     EXPECT_FLOAT_EQ(k.at(5), 13.75f);
     EXPECT_FLOAT_EQ(k.at(15), 13.75f);
-}
-
-TEST(AttributeWithKeys, KeyListsWriteAndReadBackLittleEndian)
-{
-    Keyed k;
-    k.attribute.setKeys({{0, 1.5f}, {30, -2.0f}, {90, 0.25f}});
-    std::ostringstream out;
-    k.attribute.writeKeys(out);
-    EXPECT_EQ(out.str(), keyBytes(3, {{0, 1.5f}, {30, -2.0f}, {90, 0.25f}}));
-    Keyed back;
-    std::istringstream in(out.str());
-    back.attribute.readKeys(in);
-    EXPECT_EQ(back.attribute.keys(), k.attribute.keys());
-    EXPECT_EQ(back.attribute.endTime(), 90.0f);
-    {
-        // Times are written as whole frames, truncated towards zero.
-        Keyed fractional;
-        fractional.attribute.setKeys({{-2.7f, 1}, {4.9f, 2}});
-        std::ostringstream bytes;
-        fractional.attribute.writeKeys(bytes);
-        EXPECT_EQ(bytes.str(), keyBytes(2, {{-2, 1}, {4, 2}}));
-    }
-}
-
-TEST(AttributeWithKeys, BrokenKeyListsKeepWhatWasRead)
-{
-    {
-        // Cut inside the third key: two keys stay, in order, and the stream reports the failure.
-        Keyed k;
-        std::string bytes = keyBytes(3, {{40, 1}, {10, 2}, {50, 3}});
-        bytes.resize(bytes.size() - 2);
-        std::istringstream in(bytes);
-        k.attribute.readKeys(in);
-        EXPECT_TRUE(in.fail());
-        EXPECT_EQ(k.attribute.keys(), (std::vector<Key>{{10, 2}, {40, 1}}));
-    }
-    {
-        // A corrupt count allocates nothing up front: the stream's end stops the loop.
-        Keyed k;
-        std::istringstream in(keyBytes(0x7FFFFFFF, {{1, 1}, {2, 2}}));
-        k.attribute.readKeys(in);
-        EXPECT_TRUE(in.fail());
-        EXPECT_EQ(k.attribute.keys().size(), 2u);
-    }
-    {
-        // Past the most keys a list may hold, reading stops: the keys up to the limit stay and
-        // the stream fails, however much more it has. At the limit the list is whole.
-        for (const std::uint32_t count : {AttributeWithKeys::kMaxKeys, AttributeWithKeys::kMaxKeys + 1}) {
-            std::vector<std::pair<std::int32_t, float>> keys;
-            for (std::uint32_t i = 0; i < AttributeWithKeys::kMaxKeys + 2; ++i)
-                keys.emplace_back(static_cast<std::int32_t>(i), 1.0f);
-            Keyed k;
-            std::istringstream in(keyBytes(static_cast<std::int32_t>(count), keys));
-            k.attribute.readKeys(in);
-            EXPECT_EQ(in.fail(), count > AttributeWithKeys::kMaxKeys) << count;
-            EXPECT_EQ(k.attribute.keys().size(), AttributeWithKeys::kMaxKeys) << count;
-            EXPECT_EQ(k.attribute.keys().back().time, float(AttributeWithKeys::kMaxKeys - 1)) << count;
-        }
-    }
-    {
-        Keyed k;
-        k.attribute.setKeys({{1, 1}});
-        std::istringstream in(keyBytes(-1, {{1, 1}}));
-        k.attribute.readKeys(in);
-        EXPECT_TRUE(in.fail());
-        EXPECT_TRUE(k.attribute.keys().empty()) << "the old keys are dropped";
-    }
-    {
-        // A stream that throws passes its failure on; the keys read so far stay sorted.
-        Keyed k;
-        std::string bytes = keyBytes(3, {{40, 1}, {10, 2}, {50, 3}});
-        bytes.resize(bytes.size() - 6);
-        std::istringstream in(bytes);
-        in.exceptions(std::ios::failbit | std::ios::badbit);
-        EXPECT_THROW(k.attribute.readKeys(in), std::ios_base::failure);
-        EXPECT_EQ(k.attribute.keys(), (std::vector<Key>{{10, 2}, {40, 1}}));
-    }
 }
 
 TEST(NaturalCubicSpline, PassesThroughItsPointsWithSmoothSlopes)

@@ -40,8 +40,7 @@ std::pair<std::shared_ptr<Skin>, std::string> snapshotSkin()
 {
     const char* path = std::getenv("FLEXHERD_SNAPSHOT_SKIN");
     if (path && *path) {
-        BinarySkinFile file = loadBinarySkinFile(path);
-        if (file.failure) throw std::runtime_error(file.failure->message);
+        SkinFile file = loadBinarySkinFile(path);
         return {file.skins.at(0), file.directory.string()};
     }
     SphereOptions options;

@@ -42,7 +42,7 @@ std::set<std::string> entries(const std::filesystem::path& directory)
     return names;
 }
 
-HerdScene::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
+HerdFile::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
 {
     return [opened](const std::string& path) {
         if (opened) opened->push_back(path);
@@ -58,15 +58,15 @@ std::string translationEntries(float x, float z)
     return out.str();
 }
 
-// The message loadHerd throws for the text, read as a file named "h.herd".
+// The message HerdFile::load throws for the text, read as a file named "h.herd".
 std::string loadError(const std::string& text, HerdScene& scene, const std::string& skinPath)
 {
     std::istringstream in(text);
     try {
-        scene.loadHerd(in, "h.herd", [&](const std::string& path) {
+        HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
             return loadBinarySkinFile(path == "cow.bin" ? skinPath : path);
         });
-    } catch (const IOException& e) {
+    } catch (const HerdFileException& e) {
         return e.message();
     }
     return "(no error)";
@@ -86,8 +86,7 @@ protected:
     void fill(HerdScene& scene, unsigned animals)
     {
         for (const std::string& path : {m_cows, m_sheep}) {
-            const BinarySkinFile file = loadBinarySkinFile(path);
-            ASSERT_FALSE(file.failure);
+            const SkinFile file = loadBinarySkinFile(path);
             scene.addSkin(file.skins, file.directory);
         }
         scene.setAnimalCount(animals);
@@ -116,12 +115,12 @@ TEST_F(HerdFileTest, RoundTripAtTimeZero)
     HerdScene saved(1);
     fill(saved, 60);
     const std::string path = m_dir.file("scene.herd");
-    saved.saveHerd(path);
+    HerdFile::write(saved, path);
     EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "scene.herd"}));
 
     HerdScene loaded(2);
     std::vector<std::string> opened;
-    EXPECT_FALSE(loaded.loadHerd(path, binaryLoader(&opened)));
+    EXPECT_NO_THROW(HerdFile::load(loaded, path, binaryLoader(&opened)));
     EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
     ASSERT_EQ(loaded.herds().size(), 2u);
     EXPECT_EQ(loaded.herds()[0]->levelCount(), 2u);
@@ -138,7 +137,7 @@ TEST_F(HerdFileTest, ASkinFileNamedAgainIsReadOnceAndItsSkinsShared)
     std::istringstream in(text);
     HerdScene scene(3);
     std::vector<std::string> opened;
-    EXPECT_FALSE(scene.loadHerd(in, "h.herd", binaryLoader(&opened)));
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", binaryLoader(&opened)));
     EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
     ASSERT_EQ(scene.herds().size(), 4u);
     EXPECT_EQ(scene.herds()[2]->skin(), scene.herds()[0]->skin());
@@ -156,10 +155,10 @@ TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
     fill(saved, 40);
     saved.setFrame(37, true);
     const std::string path = m_dir.file("later.herd");
-    saved.saveHerd(path);
+    HerdFile::write(saved, path);
 
     HerdScene loaded(4);
-    EXPECT_FALSE(loaded.loadHerd(path, binaryLoader()));
+    EXPECT_NO_THROW(HerdFile::load(loaded, path, binaryLoader()));
     ASSERT_EQ(loaded.herds().size(), 2u);
     // Loaded at time 0 and standing still, the animals show the saved frames and places.
     for (int h = 0; h < 2; ++h) expectSameInstances(*saved.herds()[h], *loaded.herds()[h]);
@@ -176,14 +175,14 @@ TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 TEST_F(HerdFileTest, WritesOffsetTwoSpacesAndSixteenNumbersAtEightDigits)
 {
     HerdScene scene(5);
-    const BinarySkinFile file = loadBinarySkinFile(m_cows);
+    const SkinFile file = loadBinarySkinFile(m_cows);
     const auto herd = scene.addSkin(file.skins, file.directory);
     auto gaussian = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
     Matrix4f placement = Matrix4f::translation({0.123456789f, 0.0f, -3.0f});
     gaussian->addInstance(5, placement);
     gaussian->addInstance(31, Matrix4f::translation({1e-9f, 0.0f, 12345678.9f}));
     const std::string path = m_dir.file("format.herd");
-    scene.saveHerd(path);
+    HerdFile::write(scene, path);
     EXPECT_EQ(readFile(path), m_cows + "\n5  1 0 0 0.12345679 0 1 0 0 0 0 1 -3 0 0 0 1\n" +
                                   "1  1 0 0 9.9999997e-10 0 1 0 0 0 0 1 12345679 0 0 0 1\n");
 }
@@ -194,17 +193,15 @@ TEST_F(HerdFileTest, SkinPathsStartingWithADigitReadBack)
     std::filesystem::current_path(m_dir.path());
     std::filesystem::copy_file(m_cows, m_dir.path() / "2cows.bin");
     HerdScene scene(6);
-    const BinarySkinFile file = loadBinarySkinFile("2cows.bin");
+    const SkinFile file = loadBinarySkinFile("2cows.bin");
     scene.addSkin(file.skins, file.directory);
     scene.setAnimalCount(3);
-    scene.saveHerd("digits.herd");
+    HerdFile::write(scene, "digits.herd");
     const std::string text = readFile("digits.herd");
     HerdScene loaded(7);
-    std::optional<LoadFailure> failure;
-    EXPECT_NO_THROW(failure = loaded.loadHerd("digits.herd", binaryLoader()));
+    EXPECT_NO_THROW(HerdFile::load(loaded, "digits.herd", binaryLoader()));
     std::filesystem::current_path(oldDirectory);
     EXPECT_EQ(text.substr(0, 12), "./2cows.bin\n");
-    EXPECT_FALSE(failure);
     ASSERT_EQ(loaded.herds().size(), 1u);
     EXPECT_EQ(loaded.totalAnimalCount(), 3u);
 }
@@ -218,7 +215,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
         scene.setHerdCreator(std::make_shared<LineHerdCreator>(3.0));
         fill(scene, 4);
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL() << "a band herd was saved";
         } catch (const IOException& e) {
             EXPECT_EQ(e.message(), "Cannot save the herd of skin '" + m_cows + "' in '" + path +
@@ -230,7 +227,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
         HerdScene scene(9);
         scene.addSkin({herdtest::animalSkin("memory")}, "");
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL() << "a skin without a file was saved";
         } catch (const IOException& e) {
             EXPECT_EQ(e.message(), "Cannot save the herd of skin 'memory' in '" + path +
@@ -247,7 +244,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
     {
         const std::string path = m_dir.file("missing/dir/out.herd");
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL();
         } catch (const IOException& e) {
             EXPECT_EQ(e.message(), "Unable to open file '" + path + "' for writing.\n");
@@ -259,7 +256,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
         const std::string path = m_dir.file("taken");
         std::filesystem::create_directory(path);
         try {
-            scene.saveHerd(path);
+            HerdFile::write(scene, path);
             FAIL();
         } catch (const IOException& e) {
             EXPECT_EQ(e.message().rfind("Error writing file '" + path + "': ", 0), 0u) << e.message();
@@ -269,9 +266,9 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
     }
     for (const std::string& path : {m_dir.file("missing.herd"), m_dir.path().string()}) {
         try {
-            scene.loadHerd(path, binaryLoader());
+            HerdFile::load(scene, path, binaryLoader());
             FAIL();
-        } catch (const IOException& e) {
+        } catch (const HerdFileException& e) {
             EXPECT_EQ(e.message(), "Unable to open file '" + path + "' for reading.\n");
         }
         EXPECT_EQ(scene.herds().size(), 2u) << "a file that cannot be opened leaves the scene alone";
@@ -332,7 +329,7 @@ TEST_F(HerdFileTest, NumbersTakeTheLineGrammarsForms)
     HerdScene scene(13);
     std::istringstream in("cow.bin\r\n"
                           "12\t+1. 0 0 .5 -0 1 0 0 0 0 1e+0 -2.5E-1 0 0 0 1   trailing words are ignored\r\n");
-    EXPECT_FALSE(scene.loadHerd(in, "h.herd", [&](const std::string& path) {
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
         EXPECT_EQ(path, "cow.bin") << "trailing white space (the CR too) is not part of the path";
         return loadBinarySkinFile(m_cows);
     }));
@@ -348,15 +345,18 @@ TEST_F(HerdFileTest, LeadingWhiteSpaceMakesASkinLine)
     std::istringstream in("cow.bin\n1 " + translationEntries(0, 0) + "\n  5 " + translationEntries(3, 0) +
                           "\n1 " + translationEntries(9, 0) + "\n");
     std::vector<std::string> asked;
-    const auto failure = scene.loadHerd(in, "h.herd", [&](const std::string& path) {
-        asked.push_back(path);
-        return loadBinarySkinFile(path == "cow.bin" ? m_cows : path);
-    });
+    std::string message = "(no error)";
+    try {
+        HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
+            asked.push_back(path);
+            return loadBinarySkinFile(path == "cow.bin" ? m_cows : path);
+        });
+    } catch (const CreationException& e) {
+        message = e.message();
+    }
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[1], "  5 " + translationEntries(3, 0));
-    ASSERT_TRUE(failure) << "that skin file does not exist";
-    EXPECT_EQ(failure->caption, "Error reading skin");
-    EXPECT_EQ(failure->message, "Unable to open file '" + asked[1] + "' for reading.");
+    EXPECT_EQ(message, "Unable to open file '" + asked[1] + "' for reading.") << "that skin file does not exist";
     // Reading stopped at the failed skin: what came before stays, nothing after is read.
     ASSERT_EQ(scene.herds().size(), 1u);
     EXPECT_EQ(scene.totalAnimalCount(), 1u);
@@ -368,14 +368,14 @@ TEST_F(HerdFileTest, AnOverlongLineIsCutAndEndsReading)
     std::string longLine = "3 " + translationEntries(4, 4);
     longLine.resize(HerdFile::kMaxLineLength + 50, ' ');
     std::istringstream in("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8) + "\n");
-    EXPECT_FALSE(scene.loadHerd(in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
     EXPECT_EQ(scene.totalAnimalCount(), 1u);
     {
         // Exactly the longest line is an ordinary line.
         HerdScene exact(16);
         longLine.resize(HerdFile::kMaxLineLength);
         std::istringstream in2("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8));
-        EXPECT_FALSE(exact.loadHerd(in2, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
+        EXPECT_NO_THROW(HerdFile::load(exact, in2, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
         EXPECT_EQ(exact.totalAnimalCount(), 2u) << "a last line without a line feed counts too";
     }
 }
@@ -388,7 +388,7 @@ TEST_F(HerdFileTest, LoadedAnimalsAreAvoidedByNewOnes)
         for (int j = 0; j < 5; ++j) text += "0 " + translationEntries(2.5f * (i - 2), 1.2f * (j - 2)) + "\n";
     HerdScene scene(17);
     std::istringstream in(text);
-    EXPECT_FALSE(scene.loadHerd(in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
     const auto herd = scene.herds()[0];
     EXPECT_FALSE(std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd())->isStale());
     scene.setAnimalCount(45);

@@ -2,6 +2,7 @@
 
 #include "GLTestWindow.h"
 #include "TempDirectory.h"
+#include "foundation/Exception.h"
 #include "skin/BinarySkinLoader.h"
 #include "skin/BinarySkinWriter.h"
 
@@ -20,11 +21,11 @@ namespace {
 
 std::vector<std::shared_ptr<Skin>> load(const fs::path& file)
 {
-    BinarySkinFile loaded = loadBinarySkinFile(file.string());
-    if (loaded.failure || loaded.skins.empty())
-        throw std::runtime_error("cannot read '" + file.string() + "': " +
-                                 (loaded.failure ? loaded.failure->message : std::string("no skins")));
-    return loaded.skins;
+    try {
+        return loadBinarySkinFile(file.string()).skins;
+    } catch (const Exception& e) {
+        throw std::runtime_error("cannot read '" + file.string() + "': " + e.message());
+    }
 }
 
 // The first `count` columns of a matrix.

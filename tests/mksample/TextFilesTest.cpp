@@ -46,9 +46,7 @@ float number(const std::string& word)
 
 std::shared_ptr<Skin> finestQuadruped()
 {
-    BinarySkinFile file = loadBinarySkinFile((sampleDirectory() / "quadruped.bin").string());
-    EXPECT_FALSE(file.failure.has_value());
-    return file.skins.empty() ? nullptr : file.skins.front();
+    return loadBinarySkinFile((sampleDirectory() / "quadruped.bin").string()).skins.front();
 }
 
 // A matrix section: rows of numbers until the next command line, compared with `expected`.

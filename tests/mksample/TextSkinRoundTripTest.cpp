@@ -14,9 +14,7 @@ namespace {
 
 std::shared_ptr<Skin> finestBinary()
 {
-    BinarySkinFile file = loadBinarySkinFile((sampleDirectory() / "quadruped.bin").string());
-    EXPECT_FALSE(file.failure.has_value());
-    return file.skins.empty() ? nullptr : file.skins.front();
+    return loadBinarySkinFile((sampleDirectory() / "quadruped.bin").string()).skins.front();
 }
 
 std::shared_ptr<Skin> textSample()

@@ -72,8 +72,12 @@ protected:
 
 std::string readBinarySkin(const std::string& path)
 {
-    const BinarySkinFile file = loadBinarySkinFile(path);
-    return file.failure ? file.failure->message : "read " + std::to_string(file.skins.size()) + " skins";
+    try {
+        const SkinFile file = loadBinarySkinFile(path);
+        return "read " + std::to_string(file.skins.size()) + " skins";
+    } catch (const Exception& e) {
+        return e.message();
+    }
 }
 
 // The fields of a record up to the position count, with T triangles and nothing else.
@@ -126,8 +130,12 @@ TEST_F(HugeInput, FrameBoxesMissingFromABinarySkinAreMeasuredWithoutKeepingTheFr
     const std::string file = m_directory.write("long.bin", fixtures::bytesOf({record}));
     // The skin itself holds about 12 MiB with its strips.
     expectOutcome("1,000 unboxed frames of 65,536 vertices", childrun::run([&] {
-                      const BinarySkinFile skins = loadBinarySkinFile(file);
-                      if (skins.failure) return skins.failure->message;
+                      SkinFile skins;
+                      try {
+                          skins = loadBinarySkinFile(file);
+                      } catch (const Exception& e) {
+                          return e.message();
+                      }
                       const Skin& skin = *skins.skins.front();
                       std::ostringstream out;
                       out << skin.frameCount() << " frames, top " << skin.boundingBox().maximum.y;
@@ -240,7 +248,7 @@ TEST_F(HugeInput, ObjAndMtlFilesOfAGigabyteAreRefusedWithinTheBudget)
 namespace {
 
 // A stream of `total` bytes: `header`, then next(0), next(1), ... made as they are read. Steps
-// back within what it has made (the keys reader peeks at counts).
+// back within what it has made, for readers that peek.
 class GeneratedStream : public std::streambuf {
 public:
     GeneratedStream(std::string header, std::function<std::string(std::uint64_t)> next, std::uint64_t total)
@@ -288,12 +296,16 @@ TEST_F(HugeInput, HerdFilesOfAGigabyteStopAtTheirLimits)
             std::istream in(&generated);
             HerdScene scene(15);
             const auto loader = [](const std::string& path) {
-                BinarySkinFile file;
+                SkinFile file;
                 file.skins.push_back(herdtest::animalSkin(path, 30));
                 return file;
             };
-            const auto failure = scene.loadHerd(in, "huge.herd", loader);
-            return failure ? failure->message : "read " + std::to_string(scene.totalAnimalCount()) + " animals";
+            try {
+                HerdFile::load(scene, in, "huge.herd", loader);
+            } catch (const Exception& e) {
+                return e.message();
+            }
+            return "read " + std::to_string(scene.totalAnimalCount()) + " animals";
         };
     };
     const std::string animal = "0 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n";
@@ -319,8 +331,11 @@ TEST_F(HugeInput, KeysFilesOfAGigabyteAreReadOrRefusedWithinBoundedMemory)
             ProjectiveFixedYCamera camera;
             std::vector<std::shared_ptr<AttributeWithKeys>> attributes;
             for (const auto& keyable : camera.keyables()) attributes.push_back(std::make_shared<AttributeWithKeys>(keyable));
-            const auto failure = readCameraKeys(in, kGigabyte, "huge.keys", attributes);
-            if (failure) return failure->message;
+            try {
+                loadCameraKeys(in, kGigabyte, "huge.keys", attributes);
+            } catch (const Exception& e) {
+                return e.message();
+            }
             std::size_t keys = 0;
             for (const auto& attribute : attributes) keys += attribute->keys().size();
             return "read " + std::to_string(keys) + " keys";

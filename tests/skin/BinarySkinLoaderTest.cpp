@@ -1,6 +1,7 @@
 #include "SkinRecordFixtures.h"
 #include "TempDirectory.h"
 
+#include "foundation/Exception.h"
 #include "skin/BinarySkinLoader.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,21 @@ protected:
     const std::filesystem::path& m_dir = m_scratch.path();
 };
 
+// The message of the CreationException that f throws (the skin file itself is unusable), or a
+// note that none came.
+template <typename F>
+std::string creationMessage(F f)
+{
+    try {
+        f();
+    } catch (const CreationException& e) {
+        return e.message();
+    } catch (const Exception& e) {
+        return "<not a CreationException> " + e.message();
+    }
+    return "<no exception>";
+}
+
 } // namespace
 
 TEST_F(BinarySkinLoaderTest, EveryRecordIsALevelWithTheFileName)
@@ -24,8 +40,7 @@ TEST_F(BinarySkinLoaderTest, EveryRecordIsALevelWithTheFileName)
     SkinRecord fine = fixtures::quad("fine", 2);
     fine.nextSkin = std::make_shared<SkinRecord>(fixtures::quad("fine shadow", 2));
     const std::string path = write("two.bin", fixtures::bytesOf({fine, fixtures::quad("coarse", 2)}));
-    const BinarySkinFile file = loadBinarySkinFile(path);
-    ASSERT_FALSE(file.failure) << file.failure->message;
+    const SkinFile file = loadBinarySkinFile(path);
     ASSERT_EQ(file.skins.size(), 2u) << "a nested next skin is not a level of its own";
     EXPECT_EQ(file.skins[0]->name(), "fine");
     EXPECT_EQ(file.skins[0]->nextSkin()->name(), "fine shadow");
@@ -40,22 +55,18 @@ TEST_F(BinarySkinLoaderTest, TruncationInFirstRecordFailsInLaterRecordIsSilent)
     const std::string one = fixtures::bytesOf({fixtures::quad("first", 2)});
     const std::string two = fixtures::bytesOf({fixtures::quad("second", 2)});
     {
-        const BinarySkinFile file = loadBinarySkinFile(write("a.bin", one.substr(0, one.size() / 2)));
-        ASSERT_TRUE(file.failure);
-        EXPECT_EQ(file.failure->caption, "Error reading skin");
-        EXPECT_EQ(file.failure->message, "Caught exception reading file.");
-        EXPECT_TRUE(file.skins.empty());
+        const std::string path = write("a.bin", one.substr(0, one.size() / 2));
+        EXPECT_EQ(creationMessage([&] { loadBinarySkinFile(path); }), "Caught exception reading file.");
     }
     {
-        const BinarySkinFile file = loadBinarySkinFile(write("b.bin", one + two.substr(0, two.size() - 3)));
-        EXPECT_FALSE(file.failure);
+        const SkinFile file = loadBinarySkinFile(write("b.bin", one + two.substr(0, two.size() - 3)));
         ASSERT_EQ(file.skins.size(), 1u);
         EXPECT_EQ(file.skins[0]->name(), "first");
     }
     {
         SkinRecord bad = fixtures::quad("bad", 2);
         bad.meanLighting.clear();
-        const BinarySkinFile file = loadBinarySkinFile(write("c.bin", one + fixtures::bytesOf({bad}) + two));
+        const SkinFile file = loadBinarySkinFile(write("c.bin", one + fixtures::bytesOf({bad}) + two));
         ASSERT_EQ(file.skins.size(), 1u) << "a bad later record drops itself and what follows";
     }
 }
@@ -64,22 +75,17 @@ TEST_F(BinarySkinLoaderTest, UnreadableAndEmptyFilesAreReported)
 {
     {
         const std::string path = (m_dir / "missing.bin").string();
-        const BinarySkinFile file = loadBinarySkinFile(path);
-        ASSERT_TRUE(file.failure);
-        EXPECT_EQ(file.failure->caption, "Error reading skin");
-        EXPECT_EQ(file.failure->message, "Unable to open file '" + path + "' for reading.");
+        EXPECT_EQ(creationMessage([&] { loadBinarySkinFile(path); }), "Unable to open file '" + path + "' for reading.");
     }
     {
         const std::string path = write("empty.bin", "");
-        const BinarySkinFile file = loadBinarySkinFile(path);
-        ASSERT_TRUE(file.failure);
-        EXPECT_EQ(file.failure->message, "The file '" + path + "' holds no skin.");
+        EXPECT_EQ(creationMessage([&] { loadBinarySkinFile(path); }), "The file '" + path + "' holds no skin.");
     }
     {
         SkinRecord bad = fixtures::quad("bad", 2);
         bad.lightingCoordinates.resize(1, 1);
-        const BinarySkinFile file = loadBinarySkinFile(write("bad.bin", fixtures::bytesOf({bad})));
-        ASSERT_TRUE(file.failure);
-        EXPECT_EQ(file.failure->message, "Found 1 frames in lighting data  but animation has 2 frames.");
+        const std::string path = write("bad.bin", fixtures::bytesOf({bad}));
+        EXPECT_EQ(creationMessage([&] { loadBinarySkinFile(path); }),
+                  "Found 1 frames in lighting data  but animation has 2 frames.");
     }
 }

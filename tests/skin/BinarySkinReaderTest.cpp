@@ -97,6 +97,22 @@ TEST(BinarySkinReader, StoredPrimitiveGroupsAreRebuiltFromTriangles)
     }
 }
 
+TEST(BinarySkinReader, ARecordWithoutLightingDataIsLitByItsMeanValuesAlone)
+{
+    // No basis vectors and no coordinates, as a text skin without a lighting file has: loads
+    // and poses every frame. A basis with vectors still needs a coordinate column per frame.
+    SkinRecord r = fixtures::quad("plain", 3);
+    r.lightingBasis.resize(0, 0);
+    r.lightingCoordinates.resize(0, 0);
+    std::istringstream in(fixtures::bytesOf({r}));
+    const Skin skin(in);
+    EXPECT_EQ(skin.lightingBasisCount(), 0u);
+    for (unsigned f = 0; f < skin.frameCount(); ++f) EXPECT_EQ(skin.framePositions(f).size(), 4u) << f;
+    r.lightingBasis.resize(4, 1);
+    r.lightingCoordinates.resize(1, 0);
+    EXPECT_EQ(readError(r), "Found 0 frames in lighting data  but animation has 3 frames.");
+}
+
 TEST(BinarySkinReader, LightingChecksKeepTheirMessages)
 {
     {

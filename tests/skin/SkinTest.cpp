@@ -1,7 +1,7 @@
 #include "SkinRecordFixtures.h"
 
+#include "mesh/TriangleStripBuilder.h"
 #include "skin/Skin.h"
-#include "render/TriangleStripBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -320,11 +320,12 @@ TEST(TextSkin, FileLevelErrors)
     EXPECT_EQ(fixture.error(kHeader + "*BONEANIMATION, NFRAMES=1, BONEINDEX=0\n" + kIdentityFrame +
                             "*VERTEXWEIGHTS, NVERTICES=5\n2 3 1\n"),
               "Vertex 2 is influenced by bone 3 but the skin has 1 bones.");
-    // Coefficients for fewer frames than the animation has.
+    // Coefficients for fewer frames than the animation has: the skin's own check, worded as
+    // for binary skins.
     EXPECT_EQ(fixture.error(kHeader + twoBones() + "*DISPLACEMENTBASIS\n1\n*DISPLACEMENTCOORDS, NFRAMES=1\n1\n"),
-              "The displacement coordinates have 1 frames but the animation has 2 frames.");
+              "The displacement coordinates are 1 x 1 but the animation has 2 frames and the basis 1 vectors.");
     EXPECT_EQ(fixture.error(kHeader + twoBones() + "*NORMALBASIS\n1\n"),
-              "The normal coordinates have 0 frames but the animation has 2 frames.");
+              "The normal coordinates are 0 x 0 but the animation has 2 frames and the basis 1 vectors.");
     // A long line is refused rather than cut.
     EXPECT_NE(fixture.error(kHeader + "*VERTEXWEIGHTS, NVERTICES=5\n0" + std::string(1000000, ' ') + "\n")
                   .find("is longer than 999999 characters"),
@@ -380,18 +381,18 @@ TEST(TextSkinFile, LoaderNamesTheSkinAfterTheFileAndReportsCreationErrors)
 {
     TextSkinFixture fixture;
     writeText(fixture.path, kHeader);
-    const BinarySkinFile file = loadTextSkinFile(fixture.path);
-    ASSERT_FALSE(file.failure) << file.failure->message;
+    const SkinFile file = loadTextSkinFile(fixture.path);
     ASSERT_EQ(file.skins.size(), 1u);
     EXPECT_EQ(file.skins[0]->name(), "animal");
     EXPECT_EQ(file.directory, fixture.dir.path());
 
     writeText(fixture.path, "data\n");
-    const BinarySkinFile bad = loadTextSkinFile(fixture.path);
-    EXPECT_TRUE(bad.skins.empty());
-    ASSERT_TRUE(bad.failure);
-    EXPECT_EQ(bad.failure->caption, "Error reading skin");
-    EXPECT_EQ(bad.failure->message, fixture.wrapped(1, 0, "data", "Expected: '*'"));
+    try {
+        loadTextSkinFile(fixture.path);
+        ADD_FAILURE() << "a bad skin file loaded";
+    } catch (const CreationException& e) {
+        EXPECT_EQ(e.message(), fixture.wrapped(1, 0, "data", "Expected: '*'"));
+    }
 
     // The mesh reader's own exceptions are the caller's to report.
     writeText(fixture.dir.file("mesh.obj"), "q\n");

@@ -2,40 +2,9 @@
 
 #include "foundation/AtomicFile.h"
 
-#include <cstdint>
-#include <cstring>
-
-namespace {
-
-void appendI32(std::string& out, std::int32_t value)
-{
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xffu);
-}
-
-void appendF32(std::string& out, float value)
-{
-    std::int32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    appendI32(out, bits);
-}
-
-} // namespace
-
 std::string cameraKeysBytes(const std::vector<CameraKeyTrack>& tracks)
 {
-    std::string out;
-    appendI32(out, static_cast<std::int32_t>(tracks.size()));
-    for (const CameraKeyTrack& track : tracks) {
-        appendI32(out, static_cast<std::int32_t>(track.name.size()));
-        out += track.name;
-        appendI32(out, static_cast<std::int32_t>(track.keys.size()));
-        for (const auto& [frame, value] : track.keys) {
-            appendI32(out, frame);
-            appendF32(out, value);
-        }
-    }
-    return out;
+    return encodeCameraKeys(tracks);
 }
 
 void writeCameraKeys(const std::filesystem::path& path, const std::vector<CameraKeyTrack>& tracks)
@@ -59,7 +28,7 @@ std::vector<CameraKeyTrack> herdFlyby(int frames)
     std::vector<CameraKeyTrack> result;
     for (const auto& [name, values] : tracks) {
         CameraKeyTrack track{name, {}};
-        for (int k = 0; k < kStations; ++k) track.keys.emplace_back(frames * k / (kStations - 1), values[k]);
+        for (int k = 0; k < kStations; ++k) track.keys.push_back({frames * k / (kStations - 1), values[k]});
         result.push_back(std::move(track));
     }
     return result;

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "camera/CameraKeysFile.h"
+
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 // The keys of one camera attribute: (frame, value) pairs in frame order.
-struct CameraKeyTrack {
-    std::string name;
-    std::vector<std::pair<int, float>> keys;
-};
+using CameraKeyTrack = CameraKeysRecord;
 
-// A camera keys file: int32 record count, then per record the name (int32 length and bytes)
-// and the keys (int32 count, then int32 frame and float32 value each), little-endian.
+// The camera keys file of the tracks, in the viewer's own encoding.
 std::string cameraKeysBytes(const std::vector<CameraKeyTrack>& tracks);
 // Written atomically; throws IOException on failure.
 void writeCameraKeys(const std::filesystem::path& path, const std::vector<CameraKeyTrack>& tracks);

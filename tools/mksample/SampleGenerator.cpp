@@ -109,8 +109,7 @@ void SampleGenerator::writePreview(const std::filesystem::path& directory, const
 {
     std::vector<RgbImage> rows;
     for (const char* name : {"quadruped.bin", "longneck.bin"}) {
-        const BinarySkinFile file = loadBinarySkinFile((directory / name).string());
-        if (file.failure) throw IOException(file.failure->message);
+        const SkinFile file = loadBinarySkinFile((directory / name).string());
         const Skin& skin = *file.skins.front();
         rows.push_back(PreviewRenderer(480, 360).render(skin, {0, skin.frameCount() / 4}));
     }

@@ -145,3 +145,34 @@ void GLState::setSkinMaterial()
     glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
     glMaterialfv(GL_FRONT, GL_EMISSION, zero);
 }
+
+GLState::TextureEnvironment::TextureEnvironment(GLenum mode)
+{
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &m_previous);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(mode));
+}
+
+GLState::TextureEnvironment::~TextureEnvironment()
+{
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLfloat>(m_previous));
+}
+
+GLState::PackIntoImage::PackIntoImage(GLint rowLength, GLint skipRows, GLint skipPixels)
+{
+    glGetIntegerv(GL_PACK_ROW_LENGTH, &m_rowLength);
+    glGetIntegerv(GL_PACK_SKIP_ROWS, &m_skipRows);
+    glGetIntegerv(GL_PACK_SKIP_PIXELS, &m_skipPixels);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &m_alignment);
+    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
+    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+}
+
+GLState::PackIntoImage::~PackIntoImage()
+{
+    glPixelStorei(GL_PACK_ROW_LENGTH, m_rowLength);
+    glPixelStorei(GL_PACK_SKIP_ROWS, m_skipRows);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, m_skipPixels);
+    glPixelStorei(GL_PACK_ALIGNMENT, m_alignment);
+}

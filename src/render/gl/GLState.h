@@ -118,6 +118,35 @@ public:
         GLint m_previous = 4;
     };
 
+    // glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, mode) now; the previous mode at the end.
+    class TextureEnvironment {
+    public:
+        explicit TextureEnvironment(GLenum mode);
+        ~TextureEnvironment();
+        TextureEnvironment(const TextureEnvironment&) = delete;
+        TextureEnvironment& operator=(const TextureEnvironment&) = delete;
+
+    private:
+        GLint m_previous = GL_MODULATE;
+    };
+
+    // Pixel reads into a sub-rectangle of a larger image: row length, skipped rows and skipped
+    // pixels as given and alignment 1 (the image's rows are tightly packed) now; the caller's
+    // pack parameters at the end.
+    class PackIntoImage {
+    public:
+        PackIntoImage(GLint rowLength, GLint skipRows, GLint skipPixels);
+        ~PackIntoImage();
+        PackIntoImage(const PackIntoImage&) = delete;
+        PackIntoImage& operator=(const PackIntoImage&) = delete;
+
+    private:
+        GLint m_rowLength = 0;
+        GLint m_skipRows = 0;
+        GLint m_skipPixels = 0;
+        GLint m_alignment = 4;
+    };
+
     // The front material every skin renderer lights its animals with: diffuse 0.8 grey,
     // nothing ambient, specular or emitted (the vertex colours come in through colour material).
     static void setSkinMaterial();

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "render/PixelImage.h"
+
 #include <GL/glew.h>
+
+#include <string>
 
 // One GL texture object. Owns its one name (glGenTextures(1)) and deletes it when destroyed;
 // shared by every renderer drawing with it (see GLTextureCache). Needs the context it was made
@@ -24,6 +28,12 @@ public:
     GLTexture& operator=(const GLTexture&) = delete;
 
     GLuint name() const { return m_name; }
+
+    // Uploads the picture (rows top to bottom) as this texture's 8-bit RGB image, flipped so
+    // that its first row is the bottom, with linear filtering: level 0 alone, or with mipmaps
+    // the whole chain (gluBuild2DMipmaps). Throws OpenGLException naming `name` when the
+    // mipmaps cannot be built. Binds the texture as Binding does while uploading.
+    void upload(PixelImage image, bool mipmaps, const std::string& name = std::string());
 
 private:
     GLuint m_name = 0;

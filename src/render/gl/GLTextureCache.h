@@ -11,10 +11,9 @@
 // releaseAll is called. Used on the GUI thread that owns the context only.
 class GLTextureCache {
 public:
-    // The texture for the image file at path, loaded on the first request: read with wxImage
-    // (any format it knows; the image handlers must be registered) from the native spelling of
-    // the key, flipped so that row 0 is the bottom, uploaded as 8-bit RGB with linear filtering
-    // and mipmaps. Throws IOException "Unable to load image '" path "'." when the file cannot
+    // The texture for the image file at path, loaded on the first request: read with
+    // readImageFile (any format it knows) from the native spelling of the key, flipped so that
+    // row 0 is the bottom, uploaded as 8-bit RGB with linear filtering and mipmaps. Throws IOException "Unable to load image '" path "'." when the file cannot
     // be read, OpenGLException when GL refuses it; a failed load leaves no entry.
     static std::shared_ptr<GLTexture> texture(const std::string& path);
 

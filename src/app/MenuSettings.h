@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/MenuIds.h"
+#include "render/ViewSettings.h"
+
+#include <array>
+
+class HerdScene;
+class wxMenu;
+class wxMenuBar;
+class wxMenuItem;
+
+// The main frame's menus as the settings store: their check and radio items are the choices,
+// and every settings query is answered from the check states at the moment of asking, so
+// nothing is copied. Builds the menu bar ("&File", "&Camera", "Render" with "Lighting",
+// "Method", "LOD", "Geometry" and "Background", "Eigenskin" with "Vertex corrections" and
+// "Normal corrections", "PRT" with "Corrections", "Herd" and "Help"), keeps the enabled states
+// of dependent items in line and remakes the correction-count and fixed-level items after
+// every load. The frame derives from it, so it is the frame that answers; the menus belong
+// to the frame's menu bar.
+class MenuSettings : public ViewSettings {
+public:
+    // The item with a fixed id (below kFirstVertexCorrectionId), or null.
+    wxMenuItem* menuItem(int id) const;
+    bool isChecked(int id) const;
+
+    // Remakes "Vertex corrections", "Normal corrections" and PRT "Corrections" with one item
+    // per basis vector of the largest skin in use (selecting 2, 2 and 7 where there are that
+    // many), and the fixed "LOD" levels with one item per level of the deepest herd. The frame
+    // binds the id ranges of these items once, for present and future items.
+    void rebuildCountMenus(const HerdScene& scene);
+
+    // RenderSettings, from the menus.
+    GeometryMode geometryMode() const override;
+    LightingMode lightingMode() const override;
+    RenderMethod renderMethod() const override;
+    bool wireframeOnShaded() const override;
+    bool useTriangleStrips() const override;
+    unsigned vertexCorrectionCount() const override;
+    unsigned normalCorrectionCount() const override;
+    unsigned prtCorrectionCount() const override;
+
+    // ViewSettings, from the menus.
+    bool useVertexProgram() const override;
+    BackgroundMode backgroundMode() const override;
+    bool groundPlane() const override;
+    bool shadows() const override;
+    DetailMode detailMode() const override;
+    unsigned fixedDetailLevel() const override;
+    bool running() const override;
+    void setRunning(bool running) override;
+    bool moving() const override;
+
+protected:
+    // The whole menu bar, in its start-up states.
+    wxMenuBar* buildMenuBar();
+    // The rules a change of a rendering choice keeps: "Wireframe on shaded" only with "Polys";
+    // the vertex program, its corrections and "Display lists" only with "Use vertex program"
+    // (moving the method to "Vertex buffer objects" when display lists were chosen); "Normal
+    // corrections" only with OpenGL lighting.
+    void applyDependentStates();
+
+private:
+    void remember(wxMenuItem* item);
+
+    // Items with fixed ids, indexed by id, so that settings queries during drawing cost an
+    // array look-up rather than a search through the menu bar.
+    std::array<wxMenuItem*, kFirstVertexCorrectionId> m_items{};
+    wxMenu* m_vertexCorrections = nullptr;
+    wxMenu* m_normalCorrections = nullptr;
+    wxMenu* m_prtCorrections = nullptr;
+    wxMenu* m_lod = nullptr;
+};

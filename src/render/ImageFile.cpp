@@ -1,0 +1,148 @@
+#include "render/ImageFile.h"
+
+#include "foundation/Exception.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <new>
+
+#include <jpeglib.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_MAX_DIMENSIONS kMaxDecodedImageSide
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+bool isJpeg(const unsigned char* bytes, std::size_t size)
+{
+    return size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+// libjpeg reports errors by calling error_exit, which must not return; it jumps back to the
+// decoder instead of ending the program (its default). No C++ object with a destructor lives
+// between the setjmp and the jump.
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void jpegErrorExit(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
+
+void jpegSilence(j_common_ptr, int) {}
+
+// Decodes into image, which the caller owns; false on any error. Written with setjmp, so the
+// pixel buffer is sized only once the header is known and checked.
+bool decodeJpeg(const unsigned char* bytes, std::size_t size, PixelImage& image)
+{
+    jpeg_decompress_struct info;
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = jpegErrorExit;
+    // Corrupt-data warnings would go to standard error for every texture; a broken file is
+    // reported once, by the caller.
+    error.manager.emit_message = jpegSilence;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxDecodedImageSide ||
+        info.image_height > kMaxDecodedImageSide) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    // The decoder's defaults otherwise (accurate integer IDCT, smooth chroma upsampling), as
+    // the toolkit reads JPEG files.
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    if (info.output_components != 3) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    image.width = static_cast<int>(info.output_width);
+    image.height = static_cast<int>(info.output_height);
+    try {
+        image.rgb.resize(image.rowBytes() * static_cast<std::size_t>(image.height));
+    } catch (const std::bad_alloc&) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = image.rgb.data() + static_cast<std::size_t>(info.output_scanline) * image.rowBytes();
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+bool decodeOther(const unsigned char* bytes, std::size_t size, PixelImage& image)
+{
+    if (size > static_cast<std::size_t>(INT32_MAX)) return false;
+    const int length = static_cast<int>(size);
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) return false;
+    if (width <= 0 || height <= 0 || width > kMaxDecodedImageSide || height > kMaxDecodedImageSide) return false;
+    stbi_uc* pixels = stbi_load_from_memory(bytes, length, &width, &height, &channels, 3);
+    if (pixels == nullptr) return false;
+    image.width = width;
+    image.height = height;
+    image.rgb.assign(pixels, pixels + image.rowBytes() * static_cast<std::size_t>(height));
+    stbi_image_free(pixels);
+    return true;
+}
+
+} // namespace
+
+void PixelImage::flipRows()
+{
+    const std::size_t bytes = rowBytes();
+    std::vector<unsigned char> row(bytes);
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        unsigned char* a = rgb.data() + static_cast<std::size_t>(top) * bytes;
+        unsigned char* b = rgb.data() + static_cast<std::size_t>(bottom) * bytes;
+        std::copy_n(a, bytes, row.data());
+        std::copy_n(b, bytes, a);
+        std::copy_n(row.data(), bytes, b);
+    }
+}
+
+PixelImage decodeImage(const unsigned char* bytes, std::size_t size, const std::string& path)
+{
+    PixelImage image;
+    bool decoded = false;
+    try {
+        decoded = isJpeg(bytes, size) ? decodeJpeg(bytes, size, image) : decodeOther(bytes, size, image);
+    } catch (const std::bad_alloc&) {
+        decoded = false;
+    }
+    if (!decoded) throw IOException("Unable to load image '" + path + "'.");
+    return image;
+}
+
+PixelImage readImageFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw IOException("Unable to load image '" + path + "'.");
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw IOException("Unable to load image '" + path + "'.");
+    return decodeImage(bytes.data(), bytes.size(), path);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "render/PixelImage.h"
+
+#include <string>
+
+// Reads the picture of an image file as 8-bit RGB, whatever the file's format: JPEG through
+// libjpeg (the decoder the toolkit uses, so a picture's pixels do not depend on who reads
+// it), and PNG, BMP, TGA, GIF (first frame), PNM and the other formats stb_image knows. The
+// format is told by the content, not the name. Grey images are widened to RGB and an alpha
+// channel is dropped (not multiplied in).
+//
+// Throws IOException "Unable to load image 'PATH'." when the file cannot be opened or decoded,
+// or is larger than kMaxDecodedImageSide pixels on a side (which no GL texture could hold anyway);
+// nothing is allocated for a size the header merely claims.
+constexpr int kMaxDecodedImageSide = 16384;
+PixelImage readImageFile(const std::string& path);
+
+// The same from the bytes of a file; path only names it in the message. For the fuzzer.
+PixelImage decodeImage(const unsigned char* bytes, std::size_t size, const std::string& path);

@@ -1,0 +1,44 @@
+#include "viewer/Playback.h"
+
+#include "render/ExportNaming.h"
+#include "render/FrameStamps.h"
+#include "viewer/ViewerCore.h"
+
+TimedemoResult runTimedemo(ViewerCore& core, const std::function<void()>& paint, const PlaybackProgress& progress)
+{
+    TimedemoResult result;
+    result.frames = core.keyFrameCount();
+    const std::int64_t start = FrameStamps::nowMilliseconds();
+    for (int i = 0; i < result.frames; ++i) {
+        core.setFrame(i);
+        paint();
+        ++result.framesDrawn;
+        if (progress && !progress(result.framesDrawn, result.frames) && result.framesDrawn < result.frames) {
+            result.cancelled = true;
+            break;
+        }
+    }
+    result.seconds = static_cast<double>(FrameStamps::nowMilliseconds() - start) * 0.001;
+    return result;
+}
+
+SequenceOutcome exportImageSequence(ViewerCore& core, const std::string& path, int frames,
+                                    const std::function<void(const std::string& framePath)>& exportFrame,
+                                    const std::function<void()>& showProgress, const PlaybackProgress& progress)
+{
+    SequenceOutcome outcome;
+    // Checked before the first frame, so a bad name writes nothing.
+    sequenceFrameName(path, 0);
+    for (int i = 0; i < frames; ++i) {
+        core.setFrame(i);
+        exportFrame(sequenceFrameName(path, i));
+        ++outcome.written;
+        if (i % 10 == 0) showProgress();
+        if (progress && !progress(outcome.written, frames) && outcome.written < frames) {
+            outcome.cancelled = true;
+            break;
+        }
+    }
+    showProgress();
+    return outcome;
+}

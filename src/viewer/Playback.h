@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+class ViewerCore;
+
+// The runs that step the viewer's clock through the camera animation and draw every frame: the
+// timedemo and the image sequence export. They drive the core and leave the drawing to the
+// callbacks, so the window and a batch run share them.
+
+// Called after each frame with (frames done, frames in all); returning false stops the run
+// after that frame.
+using PlaybackProgress = std::function<bool(int done, int total)>;
+
+struct TimedemoResult {
+    int frames = 0; // keyFrameCount() when it started
+    int framesDrawn = 0;
+    double seconds = 0.0; // monotonic wall-clock time of the frames drawn
+    bool cancelled = false;
+};
+
+// Shows frames 0 .. keyFrameCount() - 1 of the camera animation, each drawn at once by
+// paint, and measures the time they took. Leaves the animation at the last frame shown.
+TimedemoResult runTimedemo(ViewerCore& core, const std::function<void()>& paint, const PlaybackProgress& progress = {});
+
+struct SequenceOutcome {
+    int written = 0;
+    bool cancelled = false; // progress said stop
+};
+
+// Frames 0 .. frames - 1 of the animation: each frame is set and exportFrame writes it under
+// path numbered before its last dot (sequenceFrameName). showProgress is called after frames
+// 0, 10, 20, ... and once at the end, so a window can show how far the export is. Throws
+// IOException "Invalid filename: PATH" before writing anything when the file name has no dot,
+// and what exportFrame throws; the frames written before a failure stay.
+SequenceOutcome exportImageSequence(ViewerCore& core, const std::string& path, int frames,
+                                    const std::function<void(const std::string& framePath)>& exportFrame,
+                                    const std::function<void()>& showProgress, const PlaybackProgress& progress = {});

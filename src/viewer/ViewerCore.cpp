@@ -1,0 +1,211 @@
+#include "viewer/ViewerCore.h"
+
+#include "camera/AttributeWithKeys.h"
+#include "camera/CameraFraming.h"
+#include "camera/CameraKeysFile.h"
+#include "camera/OrthoCamera.h"
+#include "camera/ProjectiveFixedYCamera.h"
+#include "herd/HerdBounds.h"
+#include "herd/HerdFile.h"
+#include "render/ViewSettings.h"
+#include "skin/BinarySkinLoader.h"
+#include "skin/FileDispatch.h"
+#include "skin/ObjExport.h"
+#include "skin/ObjFile.h"
+#include "skin/SkinFileLoading.h"
+#include "skin/TextSkinReader.h"
+
+#include <algorithm>
+
+namespace {
+
+// One keyed attribute per keyable of the camera, in the camera's order.
+std::vector<std::shared_ptr<AttributeWithKeys>> keyedAttributes(Camera& camera)
+{
+    std::vector<std::shared_ptr<AttributeWithKeys>> attributes;
+    for (const auto& keyable : camera.keyables()) attributes.push_back(std::make_shared<AttributeWithKeys>(keyable));
+    return attributes;
+}
+
+} // namespace
+
+ViewerCore::ViewerCore(ViewSettings& settings, std::int32_t seed) : ViewerCore(settings)
+{
+    m_scene.reseed(seed);
+}
+
+ViewerCore::ViewerCore(ViewSettings& settings)
+    : m_settings(settings), m_perspectiveCamera(std::make_shared<ProjectiveFixedYCamera>(false)),
+      m_orthoCamera(std::make_shared<OrthoCamera>())
+{
+    // Mouse motion pans and dollies the perspective camera ten times faster than the camera's
+    // default, which suits herds spread over tens of units; the start view looks at the herd
+    // from slightly above and to the side.
+    m_perspectiveCamera->setSpeed(10.0f);
+    m_perspectiveCamera->setElevation(0.2f);
+    m_perspectiveCamera->setAzimuth(1.75f);
+    m_perspectiveCamera->setLookAtPoint(Vector3f(-6.0f, 2.0f, 0.5f));
+    m_currentCamera = m_perspectiveCamera;
+
+    m_perspectiveAttributes = keyedAttributes(*m_perspectiveCamera);
+    m_orthoAttributes = keyedAttributes(*m_orthoCamera);
+    m_allAttributes = m_perspectiveAttributes;
+    m_allAttributes.insert(m_allAttributes.end(), m_orthoAttributes.begin(), m_orthoAttributes.end());
+    m_currentAttributes = m_perspectiveAttributes;
+}
+
+ViewerCore::~ViewerCore() = default;
+
+void ViewerCore::setFrame(int frame)
+{
+    m_currentFrame = std::max(frame, 0);
+    m_scene.setFrame(m_currentFrame, m_settings.moving());
+    applyCurrentKeys();
+}
+
+bool ViewerCore::advance()
+{
+    if (!m_settings.running()) return false;
+    setFrame(m_currentFrame + 1);
+    return true;
+}
+
+void ViewerCore::toggleRunning()
+{
+    // The paints of a stopped animation say nothing about the rate of a running one.
+    if (!m_settings.running()) m_measures.stamps.clear();
+    m_settings.setRunning(!m_settings.running());
+}
+
+void ViewerCore::setHerdCreator(std::shared_ptr<HerdCreator> creator)
+{
+    m_scene.setHerdCreator(std::move(creator));
+}
+
+std::shared_ptr<HierarchicalHerd> ViewerCore::addSkin(const std::vector<std::shared_ptr<Skin>>& skins,
+                                                      const std::filesystem::path& directory)
+{
+    return m_scene.addSkin(skins, directory);
+}
+
+void ViewerCore::useCamera(CameraChoice which)
+{
+    m_cameraChoice = which;
+    if (which == CameraChoice::Perspective) {
+        m_currentCamera = m_perspectiveCamera;
+        m_currentAttributes = m_perspectiveAttributes;
+    } else {
+        m_currentCamera = m_orthoCamera;
+        m_currentAttributes = m_orthoAttributes;
+    }
+}
+
+int ViewerCore::keyFrameCount() const
+{
+    int frames = 0;
+    for (const auto& attribute : m_currentAttributes)
+        if (!attribute->keys().empty()) frames = std::max(frames, static_cast<int>(attribute->endTime()));
+    return frames;
+}
+
+void ViewerCore::frameAllAnimals()
+{
+    const BoundingBox bounds = instanceBounds(m_scene.herds());
+    if (bounds.isEmpty()) return;
+    if (m_cameraChoice == CameraChoice::Perspective)
+        frameBox(*m_perspectiveCamera, bounds);
+    else
+        frameBox(*m_orthoCamera, bounds);
+}
+
+void ViewerCore::openFile(const std::string& path)
+{
+    switch (fileKindOf(path)) {
+    case FileKind::CameraKeys: loadCameraKeys(path); break;
+    case FileKind::Herd: loadHerd(path); break;
+    case FileKind::TextSkin: loadTextSkin(path); break;
+    case FileKind::BinarySkin: loadBinarySkin(path); break;
+    }
+}
+
+std::shared_ptr<HierarchicalHerd> ViewerCore::loadBinarySkin(const std::string& path)
+{
+    const SkinFile file = loadBinarySkinFile(path);
+    return addSkin(file.skins, file.directory);
+}
+
+std::shared_ptr<HierarchicalHerd> ViewerCore::loadTextSkin(const std::string& path)
+{
+    const SkinFile file = loadTextSkinFile(path);
+    return addSkin(file.skins, file.directory);
+}
+
+void ViewerCore::loadHerd(const std::string& path)
+{
+    HerdFile::load(m_scene, path, loadSkinFileByName);
+}
+
+void ViewerCore::saveHerd(const std::string& path) const
+{
+    HerdFile::write(m_scene, path);
+}
+
+void ViewerCore::loadCameraKeys(const std::string& path)
+{
+    // The records read before a failure stay in force, so the camera follows them either way.
+    try {
+        ::loadCameraKeys(path, m_allAttributes);
+    } catch (...) {
+        applyCurrentKeys();
+        throw;
+    }
+    applyCurrentKeys();
+}
+
+void ViewerCore::saveCameraKeys(const std::string& path) const
+{
+    ::saveCameraKeys(path, m_allAttributes);
+}
+
+void ViewerCore::exportObj(const std::string& path) const
+{
+    ObjFile model(ObjFile::Empty{}, path, path);
+    for (const auto& herd : m_scene.herds()) {
+        std::vector<PlacedFrame> animals(herd->instanceCount());
+        for (unsigned i = 0; i < animals.size(); ++i) {
+            const HerdInstance instance = herd->instance(i);
+            animals[i] = PlacedFrame{instance.frame, instance.transform};
+        }
+        appendPlacedSkin(model, *herd->skin(), animals);
+    }
+    model.write(path);
+}
+
+void ViewerCore::applyCurrentKeys()
+{
+    for (const auto& attribute : m_currentAttributes) attribute->apply(static_cast<float>(m_currentFrame));
+}
+
+StatisticsFigures ViewerCore::statisticsFigures() const
+{
+    StatisticsFigures figures;
+    figures.framesPerSecond = framesPerSecond();
+    figures.averageDrawTime = m_measures.averageDrawTime;
+    figures.totalAnimals = totalAnimalCount();
+    for (const auto& herd : m_scene.herds()) {
+        figures.herds.push_back({herd->instanceCount(), herd->skin()->name()});
+        // What the renderers draw: each level's skin for the animals at that level.
+        for (const auto& level : herd->levels()) {
+            const unsigned animals = level->instanceCount();
+            const Skin& skin = *level->skin();
+            figures.triangles += static_cast<unsigned long long>(skin.triangleCount()) * animals;
+            figures.vertices += static_cast<unsigned long long>(skin.vertexCount()) * animals;
+        }
+    }
+    return figures;
+}
+
+std::vector<std::pair<std::string, std::string>> ViewerCore::statisticsRows() const
+{
+    return ::statisticsRows(statisticsFigures());
+}
