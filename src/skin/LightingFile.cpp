@@ -1,6 +1,7 @@
 #include "skin/LightingFile.h"
 
 #include "foundation/Exception.h"
+#include "foundation/MemoryBudget.h"
 #include "skin/BinaryRecordReader.h"
 
 #include <algorithm>
@@ -17,11 +18,12 @@ std::string str(std::uint64_t n)
 } // namespace
 
 LightingData readLightingFile(std::istream& in, const std::string& fileName, std::size_t vertexCount,
-                              unsigned frameCount)
+                              unsigned frameCount, MemoryBudget* budget)
 {
     LightingData data;
+    MemoryBudget ownBudget(MemoryBudget::kSkinFileBytes, fileName);
     try {
-        BinaryRecordReader reader(in);
+        BinaryRecordReader reader(in, budget ? *budget : ownBudget);
         reader.readArray(data.vertexColors, reader.readU32());
         reader.readArray(data.meanLighting, reader.readU32());
         const auto readMatrix = [&](DenseMatrix& matrix) {
@@ -35,6 +37,9 @@ LightingData readLightingFile(std::istream& in, const std::string& fileName, std
         readMatrix(data.coordinates);
     } catch (const BinaryRecordReader::ShortRead&) {
         throw CreationException("The lighting file '" + fileName + "' ends before its data.");
+    } catch (const MemoryBudget::Exceeded&) {
+        if (budget) throw;
+        throw CreationException(ownBudget.tooLargeMessage());
     }
     for (float value : data.meanLighting) data.maxMeanLighting = std::max(data.maxMeanLighting, std::fabs(value));
 

@@ -12,6 +12,8 @@
 // binary, in the encodings of the binary skin file: the colour count and the colours (three
 // floats each), the mean lighting count and values, then the lighting basis and the lighting
 // coordinates, each as rows, columns and the elements column by column.
+class MemoryBudget;
+
 struct LightingData {
     std::vector<Vector3f> vertexColors;
     std::vector<float> meanLighting;
@@ -25,6 +27,8 @@ struct LightingData {
 // animated over frameCount frames: the renderers index the colours and the basis per vertex
 // and the coordinates per basis vector and frame, so all of that must be there. Throws
 // CreationException naming the file for a cut file, counts the file cannot hold and data that
-// does not fit the mesh.
+// does not fit the mesh. What it keeps is taken from `budget` where one is given (a text skin
+// shares one with its mesh; MemoryBudget::Exceeded then goes to its owner), else from a budget
+// of its own whose excess is a CreationException.
 LightingData readLightingFile(std::istream& in, const std::string& fileName, std::size_t vertexCount,
-                              unsigned frameCount);
+                              unsigned frameCount, MemoryBudget* budget = nullptr);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+class TextLines;
+
 // The text skin format: '#' starts a comment, a line starting with '*' is a command
 // ("*BONEANIMATION, NFRAMES=30, BONEINDEX=0"), every other line is data of the section the last
 // command opened: the OBJ mesh file name, bone frames (frame number and a row-major 4x4
@@ -40,5 +42,10 @@ public:
                                        const std::string& lightingFileName, const std::string& name,
                                        std::istream* lighting = nullptr);
     static void read(Skin& skin, std::string_view text, const std::string& path, const std::string& lightingFileName,
+                     const std::string& name, std::istream* lighting = nullptr);
+    // The same from the lines of a file. Everything the skin keeps, with its mesh, materials
+    // and lighting file, is taken from one MemoryBudget of kSkinFileBytes; more is refused
+    // with CreationException naming the file.
+    static void read(Skin& skin, TextLines& lines, const std::string& path, const std::string& lightingFileName,
                      const std::string& name, std::istream* lighting = nullptr);
 };

@@ -130,6 +130,25 @@ TEST_F(HerdFileTest, RoundTripAtTimeZero)
     EXPECT_EQ(loaded.collection()->size(), 2u);
 }
 
+TEST_F(HerdFileTest, ASkinFileNamedAgainIsReadOnceAndItsSkinsShared)
+{
+    const std::string text = m_cows + "\n0 " + translationEntries(0, 0) + "\n" + m_sheep + "\n" + m_cows + "\n0 " +
+                             translationEntries(9, 9) + "\n" + m_cows + "\n";
+    std::istringstream in(text);
+    HerdScene scene(3);
+    std::vector<std::string> opened;
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", binaryLoader(&opened)));
+    EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
+    ASSERT_EQ(scene.herds().size(), 4u);
+    EXPECT_EQ(scene.herds()[2]->skin(), scene.herds()[0]->skin());
+    EXPECT_EQ(scene.herds()[3]->skin(), scene.herds()[0]->skin());
+    EXPECT_NE(scene.herds()[1]->skin(), scene.herds()[0]->skin());
+    // The herds are their own all the same: each keeps the animals of its lines.
+    EXPECT_EQ(scene.herds()[0]->instanceCount(), 1u);
+    EXPECT_EQ(scene.herds()[2]->instanceCount(), 1u);
+    EXPECT_EQ(scene.herds()[3]->instanceCount(), 0u);
+}
+
 TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 {
     HerdScene saved(3);
