@@ -29,24 +29,6 @@ StartupState& startup()
     return state;
 }
 
-MyFrame* mainFrame()
-{
-    return dynamic_cast<MyFrame*>(wxTheApp->GetTopWindow());
-}
-
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        wxYield();
-        wxTheApp->ProcessIdle();
-        wxMilliSleep(10);
-    }
-    return true;
-}
-
 std::string writeData(const std::string& name, const std::string& bytes)
 {
     const std::filesystem::path path = startup().dataDirectory / name;
@@ -210,16 +192,7 @@ void GuiTest::choose(int id)
 
 void GuiTest::choose(MyFrame* frame, int id)
 {
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(id);
-    ASSERT_NE(item, nullptr) << "no menu item " << id;
-    if (item->GetKind() == wxITEM_CHECK)
-        item->Check(!item->IsChecked());
-    else if (item->GetKind() == wxITEM_RADIO)
-        item->Check(true);
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(frame);
-    event.SetInt(item->IsCheckable() && item->IsChecked() ? 1 : 0);
-    frame->ProcessWindowEvent(event);
+    clickMenuItem(frame, id);
 }
 
 void GuiTest::pressKey(int keyCode, bool control)

@@ -4,6 +4,7 @@
 // error boxes, and helpers that drive the frame and view the way the toolkit would (menu
 // commands after the item's check changed, key and mouse events) and read pixels back.
 
+#include "GuiDriving.h"
 #include "app/ErrorBox.h"
 #include "app/ExportCommands.h"
 #include "app/FileCommands.h"
@@ -70,12 +71,6 @@ struct StartupState {
 };
 
 StartupState& startup();
-MyFrame* mainFrame();
-
-// Runs the GTK event loop until done() holds; false if it still does not after the limit,
-// which only guards against a hang.
-bool pumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
 
 // Writes bytes into the test data directory and returns the path.
 std::string writeData(const std::string& name, const std::string& bytes);

@@ -3,6 +3,7 @@
 // measured in the same pixels, so that a drag turns the camera as far per pixel as on a plain
 // screen. Its own executable, because the scale is fixed when GTK starts.
 
+#include "GuiDriving.h"
 #include "app/FlexherdApp.h"
 #include "app/GLView.h"
 #include "app/MyFrame.h"
@@ -22,23 +23,6 @@
 #include <iostream>
 
 namespace {
-
-MyFrame* mainFrame()
-{
-    return dynamic_cast<MyFrame*>(wxTheApp->GetTopWindow());
-}
-
-bool pumpUntil(const std::function<bool()>& done)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        wxYield();
-        wxTheApp->ProcessIdle();
-        wxMilliSleep(10);
-    }
-    return true;
-}
 
 void mouse(GLView* view, wxEventType type, int x, int y, bool leftDown)
 {

@@ -6,6 +6,7 @@
 // about the same resident memory and heap. Its own executable, so that no other test's scenes
 // count. Prints the figures it compares.
 
+#include "GuiDriving.h"
 #include "app/ErrorBox.h"
 #include "app/FileCommands.h"
 #include "app/FlexherdApp.h"
@@ -61,23 +62,6 @@ constexpr GLuint kNamesScanned = 1 << 16;
 
 fs::path g_samples;
 std::vector<std::string> g_reports;
-
-MyFrame* mainFrame()
-{
-    return dynamic_cast<MyFrame*>(wxTheApp->GetTopWindow());
-}
-
-bool pumpUntil(const std::function<bool()>& done)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        wxYield();
-        wxTheApp->ProcessIdle();
-        wxMilliSleep(10);
-    }
-    return true;
-}
 
 // The GL objects alive in the current context, counted by asking GL about every name.
 struct GLObjectCounts {
@@ -143,24 +127,9 @@ double mebibytes(std::size_t bytes)
     return static_cast<double>(bytes) / (1 << 20);
 }
 
-// What a click on the item does.
-void choose(MyFrame* frame, int id)
-{
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(id);
-    ASSERT_NE(item, nullptr) << "no menu item " << id;
-    if (item->GetKind() == wxITEM_CHECK)
-        item->Check(!item->IsChecked());
-    else if (item->GetKind() == wxITEM_RADIO)
-        item->Check(true);
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(frame);
-    event.SetInt(item->IsCheckable() && item->IsChecked() ? 1 : 0);
-    frame->ProcessWindowEvent(event);
-}
-
 void setChecked(MyFrame* frame, int id, bool checked)
 {
-    if (frame->isChecked(id) != checked) choose(frame, id);
+    if (frame->isChecked(id) != checked) clickMenuItem(frame, id);
 }
 
 // One way of drawing: skinning on the graphics card or the processor, the render method (not
@@ -187,7 +156,7 @@ void placeFewAnimals(MyFrame* frame)
             scattered->addInstance(7 * i, Matrix4f::translation(Vector3f(x, 0.0f, 0.0f)));
         scattered->rebuild();
     }
-    choose(frame, kFirstFixedLevelId);
+    clickMenuItem(frame, kFirstFixedLevelId);
     core.setFrame(150);
 }
 
@@ -198,8 +167,8 @@ void draw(MyFrame* frame, std::initializer_list<DrawingWay> ways, std::vector<GL
     GLView* view = frame->view();
     for (const DrawingWay& way : ways) {
         setChecked(frame, kUseVertexProgramId, way.vertexProgram);
-        choose(frame, way.method);
-        choose(frame, way.background);
+        clickMenuItem(frame, way.method);
+        clickMenuItem(frame, way.background);
         // Display lists are offered with the vertex program only.
         ASSERT_TRUE(frame->isChecked(way.method) && frame->isChecked(way.background));
         ASSERT_TRUE(view->makeCurrent());
@@ -358,7 +327,7 @@ int main(int argc, char** argv)
     // draws of the run quick on a software rasteriser.
     mainFrame()->setRunning(false);
     mainFrame()->SetClientSize(320, 240);
-    if (!pumpUntil([] { return mainFrame()->view()->IsShownOnScreen() && mainFrame()->view()->makeCurrent(); })) {
+    if (!pumpUntil([] { return mainFrame()->view()->IsShownOnScreen() && mainFrame()->view()->makeCurrent(); }, std::chrono::seconds(30))) {
         std::cerr << "test_app_longrun: FAILED: the view never took its GL context.\n";
         wxEntryCleanup();
         return 1;
