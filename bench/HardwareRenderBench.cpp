@@ -87,60 +87,9 @@ const char* nameOf(LightingMode lighting)
     return lighting == LightingMode::OpenGL ? "opengl" : lighting == LightingMode::PRT ? "prt7" : "none";
 }
 
-// The animal: the sample quadruped when the sample generator can make one, else a textured
-// sphere of 5,000 triangles with 40 frames and a PRT basis.
-struct Animal {
-    std::shared_ptr<Skin> skin;
-    std::string directory;
-    std::string description;
-};
-
-fs::path& scratchDirectory()
+const BenchAnimal& animal()
 {
-    static fs::path directory;
-    return directory;
-}
-
-Animal& animal()
-{
-    static Animal a = [] {
-        Animal result;
-        const fs::path directory = fs::temp_directory_path() / ("flexherd-bench-hw-" + std::to_string(::getpid()));
-        fs::create_directories(directory);
-        scratchDirectory() = directory;
-#ifdef FLEXHERD_MKSAMPLE
-        const std::string command = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + directory.string() + "' >/dev/null 2>&1";
-        if (std::system(command.c_str()) == 0 && fs::exists(directory / "quadruped.bin")) {
-            SkinFile file;
-            try {
-                file = loadBinarySkinFile((directory / "quadruped.bin").string());
-            } catch (const Exception&) {
-                // The fixture skin stands in.
-            }
-            if (!file.skins.empty() && file.skins[0]->frameCount() > 0) {
-                result.skin = file.skins[0];
-                result.directory = file.directory.string();
-                result.description = "sample quadruped";
-            }
-        }
-#endif
-        if (!result.skin) {
-            SphereOptions options;
-            options.segments = 50;
-            options.rings = 51;
-            options.frames = 40;
-            options.flatLighting = false;
-            options.prtBasis = true;
-            options.textureFileName = "sphere.png";
-            GLTestWindow::savePng((directory / "sphere.png").string(), std::vector<std::uint8_t>(64 * 64 * 3, 200), 64,
-                                  64);
-            result.skin = skinOf(sphereRecord("sphere", options));
-            result.directory = directory.string();
-            result.description = "fixture sphere (no sample quadruped available)";
-        }
-        return result;
-    }();
-    return a;
+    return benchAnimal("flexherd-bench-hw", true);
 }
 
 float spacing() { return gridSpacing(*animal().skin); }
@@ -407,13 +356,6 @@ void printRatios()
     }
 }
 
-void removeScratch()
-{
-    if (!scratchDirectory().empty()) {
-        std::error_code ignored;
-        fs::remove_all(scratchDirectory(), ignored);
-    }
-}
 
 } // namespace
 
@@ -447,6 +389,6 @@ int main(int argc, char** argv)
     staticMesh() = StaticMesh();
     GLTextureCache::releaseAll();
     SoftAlphaMask::release();
-    removeScratch();
+    removeBenchAnimalScratch();
     return result;
 }

@@ -77,59 +77,9 @@ const char* nameOf(LightingMode lighting)
     }
 }
 
-// The animal: the sample quadruped when the sample generator can make one (and
-// FLEXHERD_BENCH_FIXTURE is not set), else a sphere of 5,000 triangles with 40 frames.
-struct Animal {
-    std::shared_ptr<Skin> skin;
-    std::string directory;
-    std::string description;
-};
-
-// The sample generator's output directory, removed at the end of the run.
-fs::path& sampleDirectory()
+const BenchAnimal& animal()
 {
-    static fs::path directory;
-    return directory;
-}
-
-Animal& animal()
-{
-    static Animal a = [] {
-        Animal result;
-#ifdef FLEXHERD_MKSAMPLE
-        const char* fixtureOnly = std::getenv("FLEXHERD_BENCH_FIXTURE");
-        const fs::path directory = fs::temp_directory_path() / ("flexherd-bench-" + std::to_string(::getpid()));
-        fs::create_directories(directory);
-        sampleDirectory() = directory;
-        const std::string command = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + directory.string() + "' >/dev/null 2>&1";
-        if (!(fixtureOnly && *fixtureOnly) && std::system(command.c_str()) == 0 &&
-            fs::exists(directory / "quadruped.bin")) {
-            SkinFile file;
-            try {
-                file = loadBinarySkinFile((directory / "quadruped.bin").string());
-            } catch (const Exception&) {
-                // The fixture skin stands in.
-            }
-            if (!file.skins.empty() && file.skins[0]->frameCount() > 0) {
-                result.skin = file.skins[0];
-                result.directory = file.directory.string();
-                result.description = "sample quadruped";
-            }
-        }
-#endif
-        if (!result.skin) {
-            SphereOptions options;
-            options.segments = 50;
-            options.rings = 51;
-            options.frames = 40;
-            options.flatLighting = false;
-            options.prtBasis = true;
-            result.skin = skinOf(sphereRecord("sphere", options));
-            result.description = "fixture sphere (no sample quadruped available)";
-        }
-        return result;
-    }();
-    return a;
+    return benchAnimal("flexherd-bench", false);
 }
 
 float spacing() { return gridSpacing(*animal().skin); }
@@ -333,10 +283,10 @@ int main(int argc, char** argv)
         printRatios();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_render: %s\n", e.what());
-        if (!sampleDirectory().empty()) fs::remove_all(sampleDirectory());
+        removeBenchAnimalScratch();
         return 1;
     }
     benchmark::Shutdown();
-    if (!sampleDirectory().empty()) fs::remove_all(sampleDirectory());
+    removeBenchAnimalScratch();
     return 0;
 }
