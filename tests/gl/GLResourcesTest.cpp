@@ -45,17 +45,6 @@ std::vector<std::uint8_t> bufferContents(const ARBVertexBufferObject& buffer)
     return bytes;
 }
 
-// Pretends the driver lacks a GLEW flag for the lifetime of the object.
-class WithoutExtension {
-public:
-    explicit WithoutExtension(GLboolean& flag) : m_flag(flag), m_saved(flag) { m_flag = GL_FALSE; }
-    ~WithoutExtension() { m_flag = m_saved; }
-
-private:
-    GLboolean& m_flag;
-    GLboolean m_saved;
-};
-
 // Writes a w x h PNG whose top row is red and every other row blue.
 void writeTwoToneImage(const fs::path& path, int w, int h)
 {

@@ -41,20 +41,6 @@ PixelBounds boundsOf(const std::vector<std::uint8_t>& pixels, int width, int hei
     return b;
 }
 
-template <class Draw>
-GLuint primitivesGenerated(Draw f)
-{
-    GLuint query = 0;
-    glGenQueries(1, &query);
-    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-    f();
-    glEndQuery(GL_PRIMITIVES_GENERATED);
-    GLuint count = 0;
-    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
-    glDeleteQueries(1, &query);
-    return count;
-}
-
 const Rgb kWhite{255, 255, 255};
 
 // Every piece of state an empty table must leave untouched.

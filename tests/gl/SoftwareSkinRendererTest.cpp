@@ -61,21 +61,6 @@ HerdInstance placed(const Skin& skin, unsigned frame, const Vector3f& at, float 
     return instance;
 }
 
-// Triangles that reach the vertex stage while f runs: what was drawn, clipped or not.
-template <class Draw>
-GLuint primitivesGenerated(Draw f)
-{
-    GLuint query = 0;
-    glGenQueries(1, &query);
-    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-    f();
-    glEndQuery(GL_PRIMITIVES_GENERATED);
-    GLuint count = 0;
-    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
-    glDeleteQueries(1, &query);
-    return count;
-}
-
 int countColor(const Picture& picture, const Rgb& color)
 {
     const std::vector<std::uint8_t>& pixels = picture.rgb;
@@ -96,17 +81,6 @@ int brightness(const Rgb& c)
 {
     return c.r + c.g + c.b;
 }
-
-// Pretends the driver lacks a GLEW flag for the lifetime of the object.
-class WithoutExtension {
-public:
-    explicit WithoutExtension(GLboolean& flag) : m_flag(flag), m_saved(flag) { m_flag = GL_FALSE; }
-    ~WithoutExtension() { m_flag = m_saved; }
-
-private:
-    GLboolean& m_flag;
-    GLboolean m_saved;
-};
 
 } // namespace
 

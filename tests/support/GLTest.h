@@ -13,6 +13,7 @@
 #include "foundation/Vector3f.h"
 #include "render/RenderSettings.h"
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -84,6 +85,32 @@ PictureComparison compare(const Picture& a, const Picture& b, int channelToleran
 // A picture of where a and b differ by more than the tolerance (red) over a dimmed copy of a.
 Picture differenceImage(const Picture& a, const Picture& b, int channelTolerance);
 std::ostream& operator<<(std::ostream& out, const PictureComparison& c);
+
+// Triangles that reach the vertex stage while f runs: what was drawn, clipped or not.
+template <class Draw>
+GLuint primitivesGenerated(Draw f)
+{
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    f();
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    GLuint count = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
+    glDeleteQueries(1, &query);
+    return count;
+}
+
+// Pretends the driver lacks a GLEW flag for the lifetime of the object.
+class WithoutExtension {
+public:
+    explicit WithoutExtension(GLboolean& flag) : m_flag(flag), m_saved(flag) { m_flag = GL_FALSE; }
+    ~WithoutExtension() { m_flag = m_saved; }
+
+private:
+    GLboolean& m_flag;
+    GLboolean m_saved;
+};
 
 class GLTest : public ::testing::Test {
 public:
