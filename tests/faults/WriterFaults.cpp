@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace faultinjection {
 
-namespace {
-
 std::set<std::string> entries(const fs::path& directory)
 {
     std::set<std::string> names;
@@ -29,6 +27,8 @@ void putBytes(const fs::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
+
+namespace {
 
 // What each file held before a write: nothing a writer could produce.
 std::string previousBytes(const std::string& file)

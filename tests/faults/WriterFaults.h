@@ -13,10 +13,16 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace faultinjection {
+
+// The names in a directory, to see that a failed write left nothing behind.
+std::set<std::string> entries(const std::filesystem::path& directory);
+// Replaces a file's contents with bytes (the "previous file" a failed write must keep).
+void putBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // One write attempt: the error the writer reported (caption and message as the user sees
 // them), or nullopt when it reported success, and what the fault layer saw.

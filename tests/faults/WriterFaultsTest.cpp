@@ -38,18 +38,6 @@ using namespace faultinjection;
 
 namespace {
 
-std::set<std::string> entries(const fs::path& directory)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
-    return names;
-}
-
-void putBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // The message of the FileWriteException that `write` throws, or "(none)".
 template <typename Write>
 FileWriteException caught(Write write)
