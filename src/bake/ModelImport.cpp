@@ -320,6 +320,8 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
         levelReport.displacementCorrections = r.displacementBasis.columns();
         levelReport.normalCorrections = r.normalBasis.columns();
         levelReport.lightingVectors = r.lightingBasis.columns();
+        levelReport.correctionsAsked = static_cast<unsigned>(std::max(0, options.corrections));
+        levelReport.lightingVectorsAsked = static_cast<unsigned>(std::max(0, options.prt));
         levelReport.sloppy = levels.sloppy[l];
         if (eigenskin) {
             levelReport.positionRmsAfter = positionRms(*skin, eigenskin->referencePositions());
@@ -415,12 +417,32 @@ std::string importSummary(const ImportReport& report, const std::string& output,
     out << "  placement:  up " << p.up.text() << " (" << p.upSource << "), forward " << p.forward.text() << " ("
         << p.forwardSource << "), " << general(p.metresPerUnit) << " m per unit (" << p.scaleSource
         << "), moved by [" << general(p.offset.x) << ' ' << general(p.offset.y) << ' ' << general(p.offset.z) << "]\n";
+    std::vector<std::string> fewer;
     for (std::size_t l = 0; l < report.levels.size(); ++l) {
         const LevelReport& level = report.levels[l];
         out << "  level " << l << ":    " << level.vertices << " vertices, " << level.triangles << " triangles"
             << (level.sloppy ? " (coarse fallback)" : "") << ", corrections " << level.displacementCorrections << "+"
             << level.normalCorrections << " (position RMS " << general(level.positionRmsBefore) << " -> "
-            << general(level.positionRmsAfter) << " m), lighting vectors " << level.lightingVectors << '\n';
+            << general(level.positionRmsAfter) << " m), lighting vectors " << level.lightingVectors;
+        if (level.lightingVectors < level.lightingVectorsAsked) out << " of " << level.lightingVectorsAsked;
+        out << '\n';
+        const bool fewerCorrections = std::max(level.displacementCorrections, level.normalCorrections) < level.correctionsAsked;
+        const bool fewerLighting = level.lightingVectors < level.lightingVectorsAsked;
+        if (l == 0 && (fewerCorrections || fewerLighting)) {
+            const std::string what = fewerCorrections && fewerLighting ? "corrections and lighting vectors"
+                                     : fewerCorrections             ? "corrections"
+                                                                    : "lighting vectors";
+            const std::size_t most = std::max(level.correctionsAsked, level.lightingVectorsAsked);
+            if (report.frames <= 1)
+                fewer.push_back("No " + what + ": a model with one frame has no motion to correct or relight.");
+            else if (report.frames < most)
+                fewer.push_back("Fewer " + what + " than asked for: " + std::to_string(report.frames) +
+                                " frames give no more than " + std::to_string(report.frames) + " of each.");
+            else
+                fewer.push_back("Fewer " + what + " than asked for: the " + std::to_string(report.frames) +
+                                " frames differ from each other in fewer ways; every further vector would change no "
+                                "vertex by 1e-7 of the model's size or of full light.");
+        }
     }
     if (report.shadowVertices > 0)
         out << "  shadow:     " << report.shadowVertices << " vertices following bone '" << report.shadowBone << "'\n";
@@ -434,6 +456,7 @@ std::string importSummary(const ImportReport& report, const std::string& output,
     out << "  seconds:    read " << fixed(t.read, 2) << ", merge " << fixed(t.merge, 2) << ", sampling "
         << fixed(t.sampling, 2) << ", simplification " << fixed(t.simplification, 2) << ", corrections "
         << fixed(t.corrections, 2) << ", PRT " << fixed(t.prt, 2) << ", shadow and strips " << fixed(t.shadow, 2) << '\n';
+    for (const std::string& note : fewer) out << "  note:       " << note << '\n';
     for (const std::string& warning : report.warnings) out << "  warning:    " << warning << '\n';
     return out.str();
 }

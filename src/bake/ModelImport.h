@@ -19,6 +19,10 @@ struct LevelReport {
     unsigned displacementCorrections = 0;
     unsigned normalCorrections = 0;
     unsigned lightingVectors = 0;
+    // What was asked for; the SVD keeps no more than there are frames, and columns that change
+    // nothing visible (below 1e-7) are dropped, so a clip that moves little keeps fewer.
+    unsigned correctionsAsked = 0;
+    unsigned lightingVectorsAsked = 0;
     bool sloppy = false;           // the fallback simplifier made this level
     double positionRmsBefore = 0;  // metres from the dual-quaternion reference, no corrections
     double positionRmsAfter = 0;   // the same with every correction
@@ -88,5 +92,6 @@ std::string importTextureName(const ImportResult& result, const std::filesystem:
 // inconsistent (which would be a fault of the import).
 std::vector<std::shared_ptr<Skin>> importedSkins(const ImportResult& result, const std::string& fileName);
 
-// The one-screen summary flexherd-import prints.
+// The one-screen summary flexherd-import prints. A level with fewer corrections or lighting
+// vectors than asked for says why (fewer frames, or a clip whose frames differ in fewer ways).
 std::string importSummary(const ImportReport& report, const std::string& output, const std::string& textureFileName);

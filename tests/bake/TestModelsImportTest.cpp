@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -96,6 +97,38 @@ TEST(TestModels, ImportWithTheirCountsStandingOnTheGroundAndMoving)
             }
         }
     }
+}
+
+TEST(TestModels, FewerLightingVectorsThanAskedForAreOnlyThoseThatChangeNothingAndTheSummarySaysSo)
+{
+    // The FBX clip turns one joint to and fro: its lighting varies in two ways over the 25
+    // frames. Every level keeps those two of the 16 asked for, and the summary says why.
+    const std::string path = kModels + "/FBX/animation_with_skeleton.fbx";
+    const ImportResult result = importModel(path, ImportOptions{});
+    ASSERT_FALSE(result.report.levels.empty());
+    for (const LevelReport& level : result.report.levels) {
+        EXPECT_EQ(level.lightingVectorsAsked, 16u);
+        EXPECT_EQ(level.lightingVectors, 2u);
+    }
+    const std::string summary = importSummary(result.report, "out.bin", "");
+    EXPECT_NE(summary.find("lighting vectors 2 of 16"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("the 25 frames differ from each other in fewer ways"), std::string::npos) << summary;
+
+    // The two kept carry the change of light over the clip (a thousandth of full light and
+    // more at the bending joint).
+    const auto skins = importedSkins(result, path);
+    const Skin& skin = *skins.front();
+    const DenseMatrix& basis = skin.lightingBasis();
+    const DenseMatrix& coordinates = skin.lightingCoordinates();
+    ASSERT_EQ(coordinates.columns(), 25u);
+    double varies = 0.0;
+    for (unsigned f = 0; f < coordinates.columns(); ++f)
+        for (unsigned v = 0; v < skin.vertexCount(); ++v) {
+            double value = 0.0;
+            for (unsigned k = 0; k < basis.columns(); ++k) value += double(basis(v, k)) * coordinates(k, f);
+            varies = std::max(varies, std::fabs(value));
+        }
+    EXPECT_GT(varies, 1e-3) << "the lighting that does change is kept";
 }
 
 TEST(TestModels, AStillModelIsOneBoneWithItsTextureNamedFromTheOutput)
