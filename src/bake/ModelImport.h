@@ -77,14 +77,14 @@ ImportResult importModel(const std::string& path, const ImportOptions& options, 
 ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const ImportProgress& progress = {});
 
 // Writes the records to `output` (atomically: a failed write leaves no half-written file).
-// An embedded texture is written first, as PNG beside it (the output's name with ".png");
-// a texture file is named relative to the output's directory. Returns the texture file name
-// the records carry ("" for none). Throws IOException naming the file that cannot be written.
+// The texture (embedded in the model, or the model's texture file, both read in as PNG) is
+// written first, as PNG beside it (the output's name with ".png"), so the output carries its
+// own texture wherever it goes. Returns the texture file name the records carry ("" for
+// none). Throws IOException naming the file that cannot be written.
 std::string writeImport(ImportResult& result, const std::filesystem::path& output);
 
-// The texture file name writeImport gives the records for this output: "" for none, the
-// output's name with ".png" for an embedded picture, else the texture file relative to the
-// output's directory.
+// The texture file name writeImport gives the records for this output: "" for none, else the
+// output's name with ".png".
 std::string importTextureName(const ImportResult& result, const std::filesystem::path& output);
 
 // The result as the binary skin loader would give it after writeImport: the levels as Skins,
