@@ -423,8 +423,12 @@ ImportedModel readAssimpModel(const std::string& path, const ImportOptions& opti
     importer.SetPropertyInteger(AI_CONFIG_PP_LBW_MAX_WEIGHTS, 4);
     const aiScene* scene = nullptr;
     try {
+        // Meshes exported inside out (normals and winding facing inwards, as the FBX test
+        // model's bar is) are turned right side out: the PRT lighting takes the normals as
+        // they come, and an inside-out body is lit from below, dark where the sky lights it.
         scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_LimitBoneWeights |
-                                            aiProcess_GenSmoothNormals | aiProcess_ValidateDataStructure);
+                                            aiProcess_GenSmoothNormals | aiProcess_FixInfacingNormals |
+                                            aiProcess_ValidateDataStructure);
     } catch (const std::bad_alloc&) {
         throw IOException("Unable to import model '" + path + "': out of memory.");
     }

@@ -131,6 +131,42 @@ TEST(TestModels, FewerLightingVectorsThanAskedForAreOnlyThoseThatChangeNothingAn
     EXPECT_GT(varies, 1e-3) << "the lighting that does change is kept";
 }
 
+TEST(TestModels, BodiesAreRightSideOutAndLitFromTheSky)
+{
+    // The FBX bar comes inside out from its file (normals and winding facing inwards). Every
+    // closed body here must face outwards, so that the sky lights its top: the mean PRT
+    // lighting of its top tenth is brighter than that of its bottom tenth.
+    for (const char* file : {"FBX/animation_with_skeleton.fbx", "X/anim_test.x", "SMD/WusonSMD.smd"}) {
+        SCOPED_TRACE(file);
+        ImportOptions options;
+        options.levels = 1;
+        options.shadow = false;
+        const auto skins = importedSkins(importModel(kModels + "/" + file, options), file);
+        const Skin& skin = *skins.front();
+        BoundingBox box;
+        for (const Vector3f& p : skin.restPositions()) box.grow(p);
+        const Vector3f centre = (box.minimum + box.maximum) * 0.5f;
+        const float height = box.maximum.y - box.minimum.y;
+        double outwards = 0.0, top = 0.0, bottom = 0.0;
+        int tops = 0, bottoms = 0;
+        for (unsigned v = 0; v < skin.vertexCount(); ++v) {
+            const Vector3f& p = skin.restPositions()[v];
+            outwards += (p - centre).dot(skin.restNormals()[v]);
+            if (p.y >= box.maximum.y - 0.1f * height) {
+                top += skin.meanLighting()[v];
+                ++tops;
+            } else if (p.y <= box.minimum.y + 0.1f * height) {
+                bottom += skin.meanLighting()[v];
+                ++bottoms;
+            }
+        }
+        EXPECT_GT(outwards, 0.0) << "the normals face inwards";
+        ASSERT_GT(tops, 0);
+        ASSERT_GT(bottoms, 0);
+        EXPECT_GT(top / tops, bottom / bottoms + 0.1) << "top " << top / tops << ", bottom " << bottom / bottoms;
+    }
+}
+
 TEST(TestModels, AStillModelIsOneBoneWithItsTextureNamedFromTheOutput)
 {
     const TempDirectory directory("still-model");
