@@ -2,12 +2,15 @@
 
 #include "app/ErrorBox.h"
 #include "app/ExportCommands.h"
+#include "app/FileCommands.h"
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
 #include "app/TerminalProgress.h"
+#include "bake/ModelFiles.h"
 #include "render/ExportNaming.h"
 #include "render/FrameStamps.h"
+#include "skin/FileDispatch.h"
 #include "viewer/Playback.h"
 #include "viewer/ViewerCore.h"
 
@@ -15,6 +18,7 @@
 #include <wx/menu.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <thread>
@@ -147,6 +151,19 @@ void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
         showErrorBox("Invalid option",
                      "The menu item \"" + label + "\" is disabled by the other settings, so it cannot be chosen.", &frame);
     }
+}
+
+void openCommandLineFiles(MyFrame& frame, const BatchOptions& options)
+{
+    const bool imports = std::any_of(options.files.begin(), options.files.end(), [](const std::string& file) {
+        return fileKindOf(file) == FileKind::BinarySkin && isModelFile(file);
+    });
+    if (imports && !options.batch()) {
+        frame.Show(true);
+        // Mapped and painted before the modal progress dialog takes the event loop.
+        frame.Update();
+    }
+    for (const std::string& file : options.files) frame.files().openFile(file);
 }
 
 void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)

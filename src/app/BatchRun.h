@@ -19,6 +19,13 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked);
 // them. An item the settings
 // before it disabled ("Display lists" with "--software") is reported with showErrorBox.
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options);
+// Opens the command line's files in order (each failure reported, the rest still opened).
+// An interactive start that imports a model shows the frame first, so that the import's
+// progress dialog stands over the main window rather than appearing before it; otherwise
+// the frame is left as it is, to be shown once the files are loaded. Batch runs never show
+// it early.
+void openCommandLineFiles(MyFrame& frame, const BatchOptions& options);
+
 // What needs the loaded herds: the fixed detail level, the animal count (else the top-up to
 // ten) and the start frame. A level the herds do not have is reported with showErrorBox.
 void applyLoadedChoices(MyFrame& frame, const BatchOptions& options);

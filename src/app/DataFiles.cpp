@@ -18,6 +18,13 @@ std::vector<fs::path> installedDataDirectories(const fs::path& executable)
         directories.push_back((executable.parent_path() / FLEXHERD_BINDIR_TO_DATADIR).lexically_normal());
     const fs::path configured = fs::path(FLEXHERD_INSTALL_DATADIR).lexically_normal();
     if (directories.empty() || directories.front() != configured) directories.push_back(configured);
+#if defined(FLEXHERD_BUILD_PROGRAM_DIR) && defined(FLEXHERD_BUILD_DATADIR)
+    // The program as built, not yet installed, runs from any directory too: its data are the
+    // build's samples. Only the build's own program looks there.
+    std::error_code error;
+    if (!executable.empty() && fs::equivalent(executable.parent_path(), FLEXHERD_BUILD_PROGRAM_DIR, error))
+        directories.push_back(fs::path(FLEXHERD_BUILD_DATADIR).lexically_normal());
+#endif
     return directories;
 }
 

@@ -11,7 +11,8 @@
 // The installation's data directories, most specific first: the one next to the executable
 // (<prefix>/share/flexherd for <prefix>/bin/flexherd, so a moved or relocated installation
 // still finds its files) and the one of the configured install prefix. `executable` may be
-// empty when unknown; then only the configured one is listed.
+// empty when unknown; then only the configured one is listed. The program of a build tree,
+// not installed yet, lists the build's samples directory last.
 std::vector<std::filesystem::path> installedDataDirectories(const std::filesystem::path& executable);
 
 // The data directories of the running program (from /proc/self/exe on Linux).

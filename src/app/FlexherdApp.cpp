@@ -65,9 +65,9 @@ bool FlexherdApp::OnInit()
             settingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))));
     applyStartupChoices(*frame, options);
 
-    // Every file gets its chance: openFile reports a failing one and returns.
-    for (const std::string& file : options.files)
-        frame->files().openFile(file);
+    // Every file gets its chance: openFile reports a failing one and returns. A model to
+    // import shows the frame first, under the import's progress dialog.
+    openCommandLineFiles(*frame, options);
     // The animal count (at least ten unless given), a fixed detail level, the start frame.
     applyLoadedChoices(*frame, options);
     // A model far larger or smaller than the sample animals is brought into view.

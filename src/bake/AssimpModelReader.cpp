@@ -11,6 +11,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -318,6 +319,22 @@ std::optional<double> metadataMetresPerUnit(const aiMetadata* metadata)
     return centimetres / 100.0;
 }
 
+// Axes that a format fixes but Assimp leaves in place: glTF 2.0 declares +y up with the
+// front of an asset facing +z; Valve's studio model sources (.smd) are z-up, and Assimp hands
+// them over unturned (its compiled Half-Life .mdl loader turns them itself).
+void applyFormatConventions(const std::string& path, ImportedModel& model)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".gltf" || extension == ".glb") {
+        model.fileUp = AxisDirection{1, 1};
+        model.fileForward = AxisDirection{2, 1};
+    } else if (extension == ".smd") {
+        model.fileUp = AxisDirection{2, 1};
+    }
+}
+
 void chooseTexture(const aiScene& scene, const std::vector<std::size_t>& trianglesPerMaterial, const std::string& path,
                    ImportedModel& model)
 {
@@ -406,8 +423,12 @@ ImportedModel readAssimpModel(const std::string& path, const ImportOptions& opti
     importer.SetPropertyInteger(AI_CONFIG_PP_LBW_MAX_WEIGHTS, 4);
     const aiScene* scene = nullptr;
     try {
+        // Meshes exported inside out (normals and winding facing inwards, as the FBX test
+        // model's bar is) are turned right side out: the PRT lighting takes the normals as
+        // they come, and an inside-out body is lit from below, dark where the sky lights it.
         scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_LimitBoneWeights |
-                                            aiProcess_GenSmoothNormals | aiProcess_ValidateDataStructure);
+                                            aiProcess_GenSmoothNormals | aiProcess_FixInfacingNormals |
+                                            aiProcess_ValidateDataStructure);
     } catch (const std::bad_alloc&) {
         throw IOException("Unable to import model '" + path + "': out of memory.");
     }
@@ -426,7 +447,11 @@ ImportedModel readAssimpModel(const std::string& path, const ImportOptions& opti
     start = Clock::now();
     const NodeTable table(*scene);
     model.fileUp = metadataAxis(scene->mMetaData, "UpAxis", "UpAxisSign");
-    model.fileForward = metadataAxis(scene->mMetaData, "FrontAxis", "FrontAxisSign");
+    // FBX's "FrontAxis" is not where the model faces: it is the front (parity) vector of the
+    // file's axis system, which exporters write whatever the model does (Blender writes +z for
+    // every model) and which Assimp reports as +z when the file has none. The forward axis is
+    // guessed instead, except where the format itself fixes it.
+    applyFormatConventions(path, model);
     model.fileMetresPerUnit = metadataMetresPerUnit(scene->mMetaData);
 
     auto hasTriangles = [&](unsigned m) {

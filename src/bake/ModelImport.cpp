@@ -1,6 +1,7 @@
 #include "bake/ModelImport.h"
 
 #include "bake/Eigenskin.h"
+#include "bake/ImageCodec.h"
 #include "bake/LevelBuilder.h"
 #include "bake/ParallelFor.h"
 #include "bake/ObjModelReader.h"
@@ -16,6 +17,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 
@@ -149,6 +152,27 @@ void measureBoxes(SkinRecord& record, unsigned threads)
     for (const BoundingBox& box : record.frameBoxes) record.boundingBox.grow(box);
 }
 
+// A texture file beside the model is read in and kept as PNG, to be written beside the
+// output like an embedded one: a path leading from the output back to the model's texture
+// breaks as soon as either moves, and the viewer's imports go to a temporary directory
+// (where "../.." through a symbolic link leads somewhere else). One that cannot be read or
+// decoded is left out with a warning, as a missing one is.
+void takeInTexture(ModelTexture& texture, std::vector<std::string>& warnings)
+{
+    if (texture.file.empty() || !texture.png.empty()) return;
+    const std::string name = texture.file.string();
+    try {
+        std::ifstream in(texture.file, std::ios::binary);
+        if (!in) throw IOException("Unable to open file '" + name + "' for reading.");
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad()) throw IOException("Error reading file '" + name + "'.");
+        texture.png = convertToPng(bytes, name);
+    } catch (const IOException& e) {
+        warnings.push_back("The texture '" + name + "' is left out: " + e.message());
+        texture = ModelTexture{};
+    }
+}
+
 class ProgressSteps {
 public:
     explicit ProgressSteps(const ImportProgress& progress) : m_progress(progress) {}
@@ -187,6 +211,7 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
     report.fps = options.fps;
     report.textureSource = model.texture.sourceName;
     report.textureEmbedded = !model.texture.png.empty();
+    takeInTexture(model.texture, report.warnings);
     report.warnings = model.warnings;
     report.timings = model.timings;
     report.modelTriangles = model.triangles.size();
@@ -320,6 +345,8 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
         levelReport.displacementCorrections = r.displacementBasis.columns();
         levelReport.normalCorrections = r.normalBasis.columns();
         levelReport.lightingVectors = r.lightingBasis.columns();
+        levelReport.correctionsAsked = static_cast<unsigned>(std::max(0, options.corrections));
+        levelReport.lightingVectorsAsked = static_cast<unsigned>(std::max(0, options.prt));
         levelReport.sloppy = levels.sloppy[l];
         if (eigenskin) {
             levelReport.positionRmsAfter = positionRms(*skin, eigenskin->referencePositions());
@@ -340,7 +367,7 @@ ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const 
 
 namespace {
 
-std::filesystem::path embeddedTexturePath(const std::filesystem::path& output)
+std::filesystem::path texturePathBeside(const std::filesystem::path& output)
 {
     std::filesystem::path texture = output;
     texture.replace_extension(".png");
@@ -352,19 +379,14 @@ std::filesystem::path embeddedTexturePath(const std::filesystem::path& output)
 
 std::string importTextureName(const ImportResult& result, const std::filesystem::path& output)
 {
-    if (!result.texture.png.empty()) return embeddedTexturePath(output).filename().string();
-    if (result.texture.file.empty()) return {};
-    std::error_code error;
-    const std::filesystem::path directory = std::filesystem::absolute(output, error).parent_path();
-    const std::filesystem::path file = std::filesystem::weakly_canonical(std::filesystem::absolute(result.texture.file, error), error);
-    const std::filesystem::path relative = file.lexically_relative(std::filesystem::weakly_canonical(directory, error));
-    return relative.empty() ? file.string() : relative.generic_string();
+    if (result.texture.png.empty()) return {};
+    return texturePathBeside(output).filename().string();
 }
 
 std::string writeImport(ImportResult& result, const std::filesystem::path& output)
 {
     const std::string textureFileName = importTextureName(result, output);
-    if (!result.texture.png.empty()) writeFileAtomically(embeddedTexturePath(output), result.texture.png);
+    if (!textureFileName.empty()) writeFileAtomically(texturePathBeside(output), result.texture.png);
     for (SkinRecord& record : result.records) record.textureFileName = textureFileName;
     writeSkinFile(output, result.records);
     return textureFileName;
@@ -415,12 +437,32 @@ std::string importSummary(const ImportReport& report, const std::string& output,
     out << "  placement:  up " << p.up.text() << " (" << p.upSource << "), forward " << p.forward.text() << " ("
         << p.forwardSource << "), " << general(p.metresPerUnit) << " m per unit (" << p.scaleSource
         << "), moved by [" << general(p.offset.x) << ' ' << general(p.offset.y) << ' ' << general(p.offset.z) << "]\n";
+    std::vector<std::string> fewer;
     for (std::size_t l = 0; l < report.levels.size(); ++l) {
         const LevelReport& level = report.levels[l];
         out << "  level " << l << ":    " << level.vertices << " vertices, " << level.triangles << " triangles"
             << (level.sloppy ? " (coarse fallback)" : "") << ", corrections " << level.displacementCorrections << "+"
             << level.normalCorrections << " (position RMS " << general(level.positionRmsBefore) << " -> "
-            << general(level.positionRmsAfter) << " m), lighting vectors " << level.lightingVectors << '\n';
+            << general(level.positionRmsAfter) << " m), lighting vectors " << level.lightingVectors;
+        if (level.lightingVectors < level.lightingVectorsAsked) out << " of " << level.lightingVectorsAsked;
+        out << '\n';
+        const bool fewerCorrections = std::max(level.displacementCorrections, level.normalCorrections) < level.correctionsAsked;
+        const bool fewerLighting = level.lightingVectors < level.lightingVectorsAsked;
+        if (l == 0 && (fewerCorrections || fewerLighting)) {
+            const std::string what = fewerCorrections && fewerLighting ? "corrections and lighting vectors"
+                                     : fewerCorrections             ? "corrections"
+                                                                    : "lighting vectors";
+            const std::size_t most = std::max(level.correctionsAsked, level.lightingVectorsAsked);
+            if (report.frames <= 1)
+                fewer.push_back("No " + what + ": a model with one frame has no motion to correct or relight.");
+            else if (report.frames < most)
+                fewer.push_back("Fewer " + what + " than asked for: " + std::to_string(report.frames) +
+                                " frames give no more than " + std::to_string(report.frames) + " of each.");
+            else
+                fewer.push_back("Fewer " + what + " than asked for: the " + std::to_string(report.frames) +
+                                " frames differ from each other in fewer ways; every further vector would change no "
+                                "vertex by 1e-7 of the model's size or of full light.");
+        }
     }
     if (report.shadowVertices > 0)
         out << "  shadow:     " << report.shadowVertices << " vertices following bone '" << report.shadowBone << "'\n";
@@ -429,11 +471,13 @@ std::string importSummary(const ImportReport& report, const std::string& output,
     if (textureFileName.empty())
         out << "  texture:    none\n";
     else
-        out << "  texture:    " << textureFileName << (report.textureEmbedded ? " (embedded in the model)" : "") << '\n';
+        out << "  texture:    " << textureFileName
+            << (report.textureEmbedded ? " (embedded in the model)" : " (from '" + report.textureSource + "')") << '\n';
     const ImportTimings& t = report.timings;
     out << "  seconds:    read " << fixed(t.read, 2) << ", merge " << fixed(t.merge, 2) << ", sampling "
         << fixed(t.sampling, 2) << ", simplification " << fixed(t.simplification, 2) << ", corrections "
         << fixed(t.corrections, 2) << ", PRT " << fixed(t.prt, 2) << ", shadow and strips " << fixed(t.shadow, 2) << '\n';
+    for (const std::string& note : fewer) out << "  note:       " << note << '\n';
     for (const std::string& warning : report.warnings) out << "  warning:    " << warning << '\n';
     return out.str();
 }

@@ -19,6 +19,10 @@ struct LevelReport {
     unsigned displacementCorrections = 0;
     unsigned normalCorrections = 0;
     unsigned lightingVectors = 0;
+    // What was asked for; the SVD keeps no more than there are frames, and columns that change
+    // nothing visible (below 1e-7) are dropped, so a clip that moves little keeps fewer.
+    unsigned correctionsAsked = 0;
+    unsigned lightingVectorsAsked = 0;
     bool sloppy = false;           // the fallback simplifier made this level
     double positionRmsBefore = 0;  // metres from the dual-quaternion reference, no corrections
     double positionRmsAfter = 0;   // the same with every correction
@@ -73,14 +77,14 @@ ImportResult importModel(const std::string& path, const ImportOptions& options, 
 ImportResult bakeModel(ImportedModel model, const ImportOptions& options, const ImportProgress& progress = {});
 
 // Writes the records to `output` (atomically: a failed write leaves no half-written file).
-// An embedded texture is written first, as PNG beside it (the output's name with ".png");
-// a texture file is named relative to the output's directory. Returns the texture file name
-// the records carry ("" for none). Throws IOException naming the file that cannot be written.
+// The texture (embedded in the model, or the model's texture file, both read in as PNG) is
+// written first, as PNG beside it (the output's name with ".png"), so the output carries its
+// own texture wherever it goes. Returns the texture file name the records carry ("" for
+// none). Throws IOException naming the file that cannot be written.
 std::string writeImport(ImportResult& result, const std::filesystem::path& output);
 
-// The texture file name writeImport gives the records for this output: "" for none, the
-// output's name with ".png" for an embedded picture, else the texture file relative to the
-// output's directory.
+// The texture file name writeImport gives the records for this output: "" for none, else the
+// output's name with ".png".
 std::string importTextureName(const ImportResult& result, const std::filesystem::path& output);
 
 // The result as the binary skin loader would give it after writeImport: the levels as Skins,
@@ -88,5 +92,6 @@ std::string importTextureName(const ImportResult& result, const std::filesystem:
 // inconsistent (which would be a fault of the import).
 std::vector<std::shared_ptr<Skin>> importedSkins(const ImportResult& result, const std::string& fileName);
 
-// The one-screen summary flexherd-import prints.
+// The one-screen summary flexherd-import prints. A level with fewer corrections or lighting
+// vectors than asked for says why (fewer frames, or a clip whose frames differ in fewer ways).
 std::string importSummary(const ImportReport& report, const std::string& output, const std::string& textureFileName);

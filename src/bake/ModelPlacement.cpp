@@ -1,6 +1,8 @@
 #include "bake/ModelPlacement.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -24,8 +26,9 @@ Placement choosePlacement(const ImportedModel& model, const ImportOptions& optio
         placement.forward = *model.fileForward;
         placement.forwardSource = "file";
     } else {
-        placement.forward = placement.up.axis == 2 ? AxisDirection{1, -1} : AxisDirection{2, 1};
-        placement.forwardSource = "default";
+        const FacingGuess guess = guessFacing(model, placement.up);
+        placement.forward = guess.forward;
+        placement.forwardSource = guess.source;
     }
     if (placement.up.axis == placement.forward.axis)
         throw std::invalid_argument("The up axis " + placement.up.text() + " and the forward axis " + placement.forward.text() +
@@ -40,6 +43,120 @@ Placement choosePlacement(const ImportedModel& model, const ImportOptions& optio
         placement.scaleSource = "default";
     }
     return placement;
+}
+
+namespace {
+
+// Below this share of a step's total ground motion the feet do not push one way (a clip that
+// sways, breathes or slides its whole underside back and forth).
+constexpr double kConsistentWalk = 0.5;
+// A body and its lower third must be this much longer one way than the other to be a body
+// that walks along its length.
+constexpr double kElongated = 1.5;
+
+struct Extent {
+    double low = std::numeric_limits<double>::max();
+    double high = -std::numeric_limits<double>::max();
+    void grow(double v)
+    {
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    double size() const { return high >= low ? high - low : 0.0; }
+};
+
+// The two horizontal axes when `up` is up, in increasing order.
+std::array<int, 2> horizontalAxes(const AxisDirection& up)
+{
+    return up.axis == 0 ? std::array<int, 2>{1, 2} : up.axis == 1 ? std::array<int, 2>{0, 2} : std::array<int, 2>{0, 1};
+}
+
+// The walking direction the clip's feet give, as a horizontal vector in file coordinates
+// (zero when they give none). Between consecutive frames, every vertex that lies within a
+// twentieth of the height above the lowest point in both frames is a foot on the ground; its
+// step against the model's centre is summed.
+Vector3d walkDirection(const ImportedModel& model, const AxisDirection& up)
+{
+    const std::size_t frames = model.frameCount();
+    if (frames < 2 || model.positions.empty()) return {};
+    const int u = up.axis;
+    const double s = up.sign;
+    std::vector<Vector3d> previous = skinnedPositions(model, 0), current;
+    auto heights = [&](const std::vector<Vector3d>& points, double& lowest, Vector3d& centre) {
+        Extent height;
+        centre = {};
+        for (const Vector3d& p : points) {
+            height.grow(s * p[u]);
+            centre += p;
+        }
+        centre *= 1.0 / double(points.size());
+        lowest = height.low;
+        return height.size();
+    };
+    double lowPrevious = 0.0;
+    Vector3d centrePrevious;
+    const double height = heights(previous, lowPrevious, centrePrevious);
+    if (!(height > 0.0)) return {};
+    const double band = height / 20.0;
+    Vector3d sum;
+    double travelled = 0.0;
+    for (std::size_t f = 1; f < frames; ++f) {
+        current = skinnedPositions(model, f);
+        double lowCurrent = 0.0;
+        Vector3d centreCurrent;
+        heights(current, lowCurrent, centreCurrent);
+        const Vector3d centreStep = centreCurrent - centrePrevious;
+        for (std::size_t v = 0; v < current.size(); ++v) {
+            if (s * previous[v][u] > lowPrevious + band || s * current[v][u] > lowCurrent + band) continue;
+            Vector3d step = current[v] - previous[v] - centreStep;
+            step[u] = 0.0;
+            sum += step;
+            travelled += step.length();
+        }
+        previous.swap(current);
+        lowPrevious = lowCurrent;
+        centrePrevious = centreCurrent;
+    }
+    // Feet on the ground push backwards: the body walks the other way.
+    if (!(travelled > 0.0) || sum.length() < kConsistentWalk * travelled || sum.length() < 1e-9 * height) return {};
+    return sum * -1.0;
+}
+
+} // namespace
+
+FacingGuess guessFacing(const ImportedModel& model, const AxisDirection& up)
+{
+    const AxisDirection fallback = up.axis == 2 ? AxisDirection{1, -1} : AxisDirection{2, 1};
+    const std::array<int, 2> across = horizontalAxes(up);
+
+    const Vector3d walk = walkDirection(model, up);
+    if (walk.length() > 0.0) {
+        const int axis = std::fabs(walk[across[0]]) > std::fabs(walk[across[1]]) ? across[0] : across[1];
+        return {{axis, walk[axis] > 0.0 ? 1 : -1}, "walk"};
+    }
+
+    // The rest pose's extents, and those of its lower third.
+    Extent height;
+    for (const Vector3d& p : model.positions) height.grow(up.sign * p[up.axis]);
+    Extent whole[2], lower[2];
+    for (const Vector3d& p : model.positions)
+        for (int k = 0; k < 2; ++k) {
+            whole[k].grow(p[across[k]]);
+            if (up.sign * p[up.axis] <= height.low + height.size() / 3.0) lower[k].grow(p[across[k]]);
+        }
+    auto longer = [](const Extent (&e)[2]) {
+        if (e[0].size() >= kElongated * e[1].size() && e[0].size() > 0.0) return 0;
+        if (e[1].size() >= kElongated * e[0].size() && e[1].size() > 0.0) return 1;
+        return -1;
+    };
+    const int body = longer(whole);
+    if (body < 0 || longer(lower) != body || lower[body].size() < height.size() / 3.0) return {fallback, "default"};
+    const int axis = across[static_cast<std::size_t>(body)];
+    // The shape gives the axis, not the end that leads: no measure of bulk or height told
+    // head from tail on both the sample animals (hanging tails, raised heads) and a bison with
+    // its head low and its tail straight out. The usual direction on the usual axis, else the
+    // positive one; --forward says otherwise.
+    return {{axis, axis == fallback.axis ? fallback.sign : 1}, "shape"};
 }
 
 std::vector<Vector3d> skinnedPositions(const ImportedModel& model, std::size_t frame)

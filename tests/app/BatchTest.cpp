@@ -63,9 +63,9 @@ enum class Display { None, X };
 // `environment` ("NAME=VALUE") is set for the program alone. Without an X display unless
 // asked for one.
 ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
-                    Display display = Display::None)
+                    Display display = Display::None, const fs::path& workingDirectory = {})
 {
-    std::string command = "cd " + quoted(g_samples.string()) + " && env";
+    std::string command = "cd " + quoted((workingDirectory.empty() ? g_samples : workingDirectory).string()) + " && env";
     if (display == Display::None) command += " -u DISPLAY";
     for (const std::string& variable : environment) command += ' ' + quoted(variable);
     command += ' ';
@@ -241,6 +241,48 @@ TEST(BatchExportTest, AModelFileIsImportedAndItsHerdDrawn)
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.err.rfind("Error importing model: ", 0), 0u) << failed.err;
     EXPECT_NE(failed.err.find("'" + broken.string() + "'"), std::string::npos) << failed.err;
+}
+
+TEST(BatchExportTest, FromAnyWorkingDirectoryTheSkyAndGroundAreThoseOfTheSamplesDirectory)
+{
+    // A camera low over the herd looking at the horizon: sky above, ground below.
+    const fs::path keys = g_directory / "horizon.keys";
+    {
+        std::ofstream out(keys, std::ios::binary);
+        auto word = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+        const std::pair<std::string, float> values[] = {{"azimuth", 1.5708f}, {"elevation", -0.1f}, {"dolly", 15.0f},
+                                                       {"lookAt.x", 0.0f},    {"lookAt.y", 1.0f},    {"lookAt.z", 0.0f}};
+        word(6);
+        for (const auto& [name, value] : values) {
+            word(std::uint32_t(name.size()));
+            out << name;
+            word(1);
+            word(0);
+            word(std::bit_cast<std::uint32_t>(value));
+        }
+    }
+    const fs::path elsewhere = g_directory / "elsewhere";
+    fs::create_directories(elsewhere);
+    const fs::path inSamples = g_directory / "in-samples.png", outside = g_directory / "outside.png";
+    auto arguments = [&](const fs::path& image) {
+        return std::vector<std::string>{"--stopped",  "--seed",  "7",        "--animals", "5",
+                                        "--lighting", "prt",     "--background", "sky",   "--size",
+                                        "160x100",    "--export-image", image.string(), (g_samples / "quadruped.bin").string(),
+                                        keys.string()};
+    };
+    ASSERT_EQ(flexherd(arguments(inSamples)).status, 0);
+    const ProgramRun run = flexherd(arguments(outside), {}, Display::None, elsewhere);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<unsigned char> reference = imagePixels(inSamples), picture = imagePixels(outside);
+    ASSERT_EQ(picture.size(), std::size_t(160 * 100 * 3));
+    EXPECT_TRUE(picture == reference) << "the picture from another directory differs from the samples directory's";
+    // The sky is blue above (not the untextured white sphere, nor black) and the ground not black.
+    auto pixel = [&](int x, int y) { return &picture[std::size_t(3 * (y * 160 + x))]; };
+    const unsigned char* sky = pixel(80, 3);
+    EXPECT_GT(int(sky[2]), int(sky[0]) + 20) << "sky " << int(sky[0]) << ' ' << int(sky[1]) << ' ' << int(sky[2]);
+    const unsigned char* ground = pixel(3, 97);
+    EXPECT_GT(int(ground[0]) + ground[1] + ground[2], 150) << "ground " << int(ground[0]) << ' ' << int(ground[1]) << ' '
+                                                          << int(ground[2]);
 }
 
 TEST(BatchExportTest, SequenceWritesNumberedFrames)

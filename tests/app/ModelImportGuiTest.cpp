@@ -5,6 +5,7 @@
 
 #include "BentCylinder.h"
 
+#include "app/BatchRun.h"
 #include "app/ImportProgressDialog.h"
 #include "bake/ImportProcess.h"
 #include "camera/CameraFraming.h"
@@ -238,4 +239,41 @@ TEST_F(ModelImportTest, AModelFarLargerThanTheSampleAnimalsIsFramedOnceLoaded)
     m_frame->files().openSkinFiles({(startup().samples / "quadruped.bin").string()});
     EXPECT_EQ(m_core->perspectiveCamera()->lookAtPoint(), framed.lookAtPoint());
     EXPECT_EQ(m_core->perspectiveCamera()->dolly(), framed.dolly());
+}
+
+TEST_F(ModelImportTest, AModelOnTheCommandLineIsImportedUnderTheShownMainWindow)
+{
+    // A frame as OnInit makes it (not shown yet), the files of a command line opened into it;
+    // its importer notes what the screen showed while the import ran.
+    auto* frame = new MyFrame(nullptr, "Start-up import test", wxPoint(0, 0), wxSize(400, 300), wxDEFAULT_FRAME_STYLE,
+                              *dynamic_cast<FlexherdApp*>(wxTheApp));
+    ASSERT_FALSE(frame->IsShown());
+    struct Seen {
+        int imports = 0;
+        bool frameShown = false;
+        wxWindow* dialogParent = nullptr;
+    } seen;
+    frame->view()->core().setModelImporter([&](const std::string&, const fs::path&, const ImportRunProgress&) {
+        ++seen.imports;
+        seen.frameShown = frame->IsShown();
+        if (wxProgressDialog* dialog = frame->importProgress().dialog()) seen.dialogParent = dialog->GetParent();
+        return SkinFile{};
+    });
+    BatchOptions options;
+    options.files = {bentCylinderFile("start-up.gltf")};
+    openCommandLineFiles(*frame, options);
+    EXPECT_EQ(seen.imports, 1);
+    EXPECT_TRUE(seen.frameShown) << "the import ran before the main window was shown";
+    EXPECT_EQ(seen.dialogParent, frame) << "the progress dialog stands over the main window";
+
+    // Without a model to import the frame is shown after the files are loaded, as before.
+    auto* plain = new MyFrame(nullptr, "Start-up test", wxPoint(0, 0), wxSize(400, 300), wxDEFAULT_FRAME_STYLE,
+                              *dynamic_cast<FlexherdApp*>(wxTheApp));
+    BatchOptions skins;
+    skins.files = {startup().validSkin.string()};
+    openCommandLineFiles(*plain, skins);
+    EXPECT_FALSE(plain->IsShown());
+    EXPECT_EQ(plain->view()->core().herds().size(), 1u);
+    frame->Destroy();
+    plain->Destroy();
 }

@@ -4,6 +4,7 @@
 #include "GltfWriter.h"
 #include "TempDirectory.h"
 
+#include "bake/ImageCodec.h"
 #include "bake/ModelImport.h"
 #include "foundation/Exception.h"
 
@@ -258,8 +259,9 @@ TEST(ObjImport, CornersBecomeVerticesOnOneStillBoneWithTheMaterialsTexture)
     {
         std::ofstream mtl(directory.file("box.mtl"));
         mtl << "newmtl skin\nmap_Kd skin.png\nnewmtl other\nKd 1 0 0\n";
-        std::ofstream png(directory.file("skin.png"));
-        png << "not read by the import";
+        const std::uint8_t pixel[4] = {10, 200, 30, 255};
+        std::ofstream png(directory.file("skin.png"), std::ios::binary);
+        png << encodePngRgba(1, 1, pixel, "skin.png");
         std::ofstream obj(directory.file("box.obj"));
         obj << "mtllib box.mtl\n"
                "v 0 0 0\nv 2 0 0\nv 2 0 2\nv 0 0 2\nv 1 3 1\n"
@@ -273,7 +275,8 @@ TEST(ObjImport, CornersBecomeVerticesOnOneStillBoneWithTheMaterialsTexture)
     const std::string path = directory.file("box.obj");
     ImportResult result = importModel(path, options);
     const std::string texture = writeImport(result, directory.file("box.bin"));
-    EXPECT_EQ(texture, "skin.png");
+    EXPECT_EQ(texture, "box.png");
+    EXPECT_EQ(fileBytes(directory.file("box.png")), fileBytes(directory.file("skin.png")));
     const auto skins = importedSkins(result, path);
     const Skin& skin = *skins.front();
     EXPECT_EQ(skin.boneCount(), 1u);
@@ -282,7 +285,7 @@ TEST(ObjImport, CornersBecomeVerticesOnOneStillBoneWithTheMaterialsTexture)
     // and 2/2 in their texture coordinates: seven vertices.
     EXPECT_EQ(skin.vertexCount(), 7u);
     EXPECT_EQ(skin.triangleCount(), 2u + 5u);
-    EXPECT_EQ(skin.textureFileName(), "skin.png");
+    EXPECT_EQ(skin.textureFileName(), "box.png");
     EXPECT_NEAR(skin.boundingBox().minimum.y, 0.0f, 1e-6);
     EXPECT_NEAR(skin.boundingBox().maximum.y, 3.0f, 1e-6);
     EXPECT_NEAR(skin.boundingBox().minimum.x, -1.0f, 1e-6);

@@ -4,11 +4,15 @@
 
 #include "bake/ImportProcess.h"
 #include "bake/ModelImport.h"
+#include "bake/ImageCodec.h"
 #include "foundation/Exception.h"
+#include "render/ImageFile.h"
+#include "render/TexturePath.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 
 namespace {
 
@@ -146,6 +150,52 @@ TEST(ImportProcess, AsASkinFileFailuresAreImportExceptions)
     const SkinFile cancelled =
         importModelFile(kModels + "/X/anim_test.x", directory.path(), [](double, const std::string&) { return false; });
     EXPECT_TRUE(cancelled.skins.empty());
+}
+
+TEST(ImportProcess, AnImportedObjCarriesItsTextureWhereverTheViewerLoadsIt)
+{
+    // A textured pyramid in its own directory, its picture a known 4 x 2 pattern; the model
+    // is named by a relative path, as on a command line.
+    const TempDirectory models("textured-obj");
+    const std::filesystem::path folder = models.path() / "deep" / "er";
+    std::filesystem::create_directories(folder);
+    std::vector<std::uint8_t> rgba;
+    for (int i = 0; i < 8; ++i) rgba.insert(rgba.end(), {std::uint8_t(30 * i), std::uint8_t(255 - 20 * i), 77, 255});
+    {
+        std::ofstream(folder / "coat.png", std::ios::binary) << encodePngRgba(4, 2, rgba.data(), "coat.png");
+        std::ofstream(folder / "beast.mtl") << "newmtl coat\nmap_Kd coat.png\n";
+        std::ofstream(folder / "beast.obj") << "mtllib beast.mtl\ng body\nusemtl coat\n"
+                                                "v 0 0 0\nv 2 0 0\nv 2 0 2\nv 0 0 2\nv 1 3 1\n"
+                                                "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.5 0.5\n"
+                                                "f 1/1 4/4 3/3 2/2\nf 1/1 2/2 5/5\nf 2/2 3/3 5/5\nf 3/3 4/4 5/5\nf 4/4 1/1 5/5\n";
+    }
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(models.path());
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{cwd};
+
+    // The viewer's way: the child process writes into a fresh private directory, the viewer
+    // loads the skins and draws with the texture named relative to that directory.
+    const std::filesystem::path output = createImportDirectory();
+    struct Remove {
+        std::filesystem::path directory;
+        ~Remove() { removeImportDirectory(directory); }
+    } remove{output};
+    const SkinFile file = importModelFile("deep/er/beast.obj", output, [](double, const std::string&) { return true; });
+    ASSERT_EQ(file.skins.size(), 1u);
+    const std::string name = file.skins.front()->textureFileName();
+    ASSERT_FALSE(name.empty());
+    // The skins carry their own picture: the model's folder may go.
+    std::filesystem::remove_all(models.path() / "deep");
+    const PixelImage picture = readImageFile(texturePath(file.directory.string(), name));
+    ASSERT_EQ(picture.width, 4);
+    ASSERT_EQ(picture.height, 2);
+    for (int i = 0; i < 8; ++i)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(picture.rgb[static_cast<std::size_t>(3 * i + c)], rgba[static_cast<std::size_t>(4 * i + c)])
+                << "pixel " << i << " channel " << c;
 }
 
 TEST(ImportProcess, ImportDirectoriesArePrivateAndFresh)
