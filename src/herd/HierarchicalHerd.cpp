@@ -8,6 +8,7 @@ HierarchicalHerd::HierarchicalHerd(const std::vector<std::shared_ptr<Skin>>& lev
 {
     for (const auto& skin : levelSkins) m_levels.push_back(std::make_shared<SimpleHerd>(skin));
     if (m_levels.empty()) m_levels.push_back(std::make_shared<SimpleHerd>(skin()));
+    m_impostors = std::make_shared<SimpleHerd>(m_levels.back()->skin());
 }
 
 bool HierarchicalHerd::intersects(const BoundingBox& box) const
@@ -75,6 +76,7 @@ void HierarchicalHerd::setHerd(std::shared_ptr<Herd> herd)
 void HierarchicalHerd::clearLevels()
 {
     for (const auto& level : m_levels) level->clear();
+    m_impostors->clear();
 }
 
 void HierarchicalHerd::distributeToLevel(int level)
@@ -94,8 +96,11 @@ void HierarchicalHerd::distributeByScreenSize(const ScreenSpaceConverter& conver
     const unsigned count = m_wrapped->instanceCount();
     for (unsigned i = 0; i < count; ++i) {
         const HerdInstance instance = m_wrapped->instance(i);
-        const double area = converter.boxRectangle(instance.box).area();
-        m_levels[levelForArea(area, m_scale, levels)]->append(instance);
+        const NdcRectangle rectangle = converter.boxRectangle(instance.box);
+        if (isImpostorSize(rectangle, m_impostorHeight))
+            m_impostors->append(instance);
+        else
+            m_levels[levelForArea(rectangle.area(), m_scale, levels)]->append(instance);
     }
 }
 
@@ -106,4 +111,10 @@ unsigned HierarchicalHerd::levelForArea(double area, double scale, unsigned leve
     const double scaled = std::clamp(std::log(area) * scale, -1e6, 1e6);
     const long level = -static_cast<long>(std::trunc(scaled));
     return static_cast<unsigned>(std::clamp<long>(level, 0, static_cast<long>(levelCount) - 1));
+}
+
+bool HierarchicalHerd::isImpostorSize(const NdcRectangle& rectangle, double ndcHeight)
+{
+    const double height = rectangle.height();
+    return ndcHeight > 0.0 && std::isfinite(height) && height < ndcHeight;
 }
