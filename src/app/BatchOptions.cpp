@@ -144,6 +144,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                     throw UsageError{"invalid value '" + level + "' for '--lod' (expected aggressive, moderate, "
                                      "conservative or a level number)"};
                 }
+            } else if (option == "--impostors") {
+                flag();
+                options.menuChoices.push_back({kImpostorsId, true});
+            } else if (option == "--impostor-pixels") {
+                options.impostorPixels = static_cast<unsigned>(numberIn(option, value(), 1, 1000));
             } else if (option == "--animals") {
                 options.animals = static_cast<unsigned>(numberIn(option, value(), 1, 100000));
             } else if (option == "--frame") {
@@ -171,9 +176,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         if (options.outputPath.empty() &&
             (options.action == BatchOptions::Action::ExportImage || options.action == BatchOptions::Action::ExportSequence))
             throw UsageError{"the image path must not be empty"};
-        if (sizeGiven && options.action != BatchOptions::Action::ExportImage &&
-            options.action != BatchOptions::Action::ExportSequence)
-            throw UsageError{"'--size' needs '--export-image' or '--export-sequence'"};
+        if (sizeGiven && options.action == BatchOptions::Action::None)
+            throw UsageError{"'--size' needs '--export-image', '--export-sequence' or '--timedemo'"};
         if (options.frames && options.action != BatchOptions::Action::ExportSequence)
             throw UsageError{"'--frames' needs '--export-sequence'"};
     } catch (const UsageError& error) {
@@ -196,6 +200,9 @@ std::string usageText()
            "  --lighting none|opengl|prt      lighting\n"
            "  --geometry boxes|polys|wireframe|points\n"
            "  --lod aggressive|moderate|conservative|LEVEL\n"
+           "  --impostors                     check \"Impostors for distant animals\"\n"
+           "  --impostor-pixels N             draw animals less than N pixels tall as\n"
+           "                                  impostors (1 to 1000, default 64)\n"
            "  --camera perspective|orthographic\n"
            "  --background white|light-gray|dark-gray|blue|black|sky\n"
            "  --no-shadows                    uncheck \"Shadows\"\n"
@@ -209,8 +216,9 @@ std::string usageText()
            "  --export-sequence PATH [--size WxH] [--frames N]\n"
            "                                      numbered images (default 720x480, as many\n"
            "                                      frames as the camera animation has)\n"
-           "  --timedemo                          play the camera animation as fast as possible\n"
-           "                                      and print the frame rate\n"
+           "  --timedemo [--size WxH]             play the camera animation as fast as possible\n"
+           "                                      and print the frame rate (in a view of WxH\n"
+           "                                      pixels when given)\n"
            "\n"
            "  --help                          show this text\n"
            "  --version                       show the version\n"

@@ -29,6 +29,8 @@ struct BatchOptions {
     // exist only then).
     std::optional<unsigned> fixedDetailLevel;
     std::optional<unsigned> animals;
+    // "--impostor-pixels N": the impostor switch height.
+    std::optional<unsigned> impostorPixels;
     std::optional<int> frame;
 
     Action action = Action::None;

@@ -79,8 +79,11 @@ int runAction(MyFrame& frame, const BatchOptions& options)
             showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", &frame);
             break;
         }
+        // One frame first, so that what the first paint makes (programs, lists, impostor
+        // atlases) is not timed as drawing.
+        view.paintNow();
         const TimedemoResult result = runTimedemo(core, [&view] { view.paintNow(); });
-        std::cout << timedemoReport(result.frames, result.seconds) << std::flush;
+        std::cout << timedemoReport(result.frames, result.seconds) << breakdownReport(result.breakdown) << std::flush;
         break;
     }
     }
@@ -111,6 +114,7 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 {
+    if (options.impostorPixels) frame.setImpostorPixels(*options.impostorPixels);
     for (const MenuChoice& choice : options.menuChoices) {
         if (chooseMenuItem(frame, choice.id, choice.checked)) continue;
         const wxMenuItem* item = frame.GetMenuBar()->FindItem(choice.id);
@@ -127,9 +131,7 @@ void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)
         const unsigned level = *options.fixedDetailLevel;
         if (!chooseMenuItem(frame, kFirstFixedLevelId + static_cast<int>(level), true))
         {
-            const std::size_t items = frame.menuItem(kLodMenuId)->GetSubMenu()->GetMenuItemCount();
-            // The first three items are the view-dependent modes.
-            const std::size_t levels = items > 3 ? items - 3 : 0;
+            const std::size_t levels = frame.fixedLevelItemCount();
             showErrorBox("Invalid option", "There is no detail level " + std::to_string(level) +
                                                ": the loaded herds have " + std::to_string(levels) + " levels.",
                          &frame);

@@ -63,6 +63,9 @@ bool FlexherdApp::OnInit()
     // The animal count (at least ten unless given), a fixed detail level, the start frame.
     applyLoadedChoices(*frame, options);
 
+    // A timedemo at a given size measures a view of exactly that many pixels.
+    if (options.action == BatchOptions::Action::Timedemo && options.width && options.height)
+        frame->SetClientSize(*options.width, *options.height);
     frame->Show(true);
     if (options.batch()) startBatchRun(*frame, options);
     return true;

@@ -69,6 +69,9 @@ constexpr int kHerdPropertiesId = 60;
 constexpr int kAboutId = 62;
 // The mouse-and-keys panel of the view (F1).
 constexpr int kMouseAndKeysId = 63;
+// LOD: "Impostors for distant animals" and the switch height.
+constexpr int kImpostorsId = 64;
+constexpr int kImpostorPixelsId = 65;
 
 // Run-time items: the first of each range carries the count 0 (or level 0).
 constexpr int kFirstVertexCorrectionId = 1000;

@@ -146,7 +146,14 @@ TEST(CommandLineTest, SizesMustBeWidthByHeightWithinTheExportLimits)
 
 TEST(CommandLineTest, ActionOptionsMustFitTogether)
 {
-    EXPECT_EQ(usageError({"--size", "10x10"}), "'--size' needs '--export-image' or '--export-sequence'");
+    EXPECT_EQ(usageError({"--size", "10x10"}), "'--size' needs '--export-image', '--export-sequence' or '--timedemo'");
+    const CommandLine timedemo = parse({"--timedemo", "--size", "1280x720", "--impostors", "--impostor-pixels", "48"});
+    EXPECT_EQ(timedemo.kind, CommandLine::Kind::Run);
+    EXPECT_EQ(timedemo.options.width, 1280);
+    EXPECT_EQ(timedemo.options.height, 720);
+    EXPECT_EQ(timedemo.options.impostorPixels, 48u);
+    EXPECT_EQ(timedemo.options.menuChoices, (std::vector<MenuChoice>{{kImpostorsId, true}}));
+    EXPECT_EQ(usageError({"--impostor-pixels", "0"}).substr(0, 35), "invalid value '0' for '--impostor-p");
     EXPECT_EQ(usageError({"--export-image", "a.png", "--frames", "3"}), "'--frames' needs '--export-sequence'");
     EXPECT_EQ(usageError({"--frames", "0", "--export-sequence", "a.png"}).substr(0, 33),
               "invalid value '0' for '--frames' ");

@@ -11,6 +11,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace {
@@ -287,20 +288,21 @@ void HardwareSkinRenderer::render(const RenderSettings& settings)
     glEnable(GL_LIGHTING);
     GLState::setSkinMaterial();
 
-    const ViewFrustumTest frustum = GLState::viewFrustumTest();
-    const Herd& animals = *herd();
     const bool displayLists = settings.renderMethod() == RenderMethod::DisplayLists;
     // Instances showing the same frame one after another need no new upload.
     unsigned uploaded = m_environmentSlots;
-    const unsigned count = animals.instanceCount();
-    for (unsigned i = 0; i < count; ++i) {
-        const HerdInstance instance = animals.instance(i);
-        if (frustum.isOutside(instance.box)) continue;
+    const std::vector<HerdInstance>& visible = cullInstances(GLState::viewFrustumTest());
+    FrameBreakdown* figures = breakdown();
+    if (figures && geometry != GeometryMode::Points)
+        figures->trianglesDrawn += static_cast<unsigned long long>(herd()->skin()->triangleCount()) * visible.size();
+    for (const HerdInstance& instance : visible) {
         // A herd shown with another skin (a shadow) may run past this skin's frames: wrap.
         const unsigned slot = instance.frame % m_environmentSlots;
         if (slot != uploaded) {
+            const auto start = std::chrono::steady_clock::now();
             uploadEnvironment(slot);
             uploaded = slot;
+            if (figures) figures->skinning += FrameBreakdown::millisecondsSince(start);
         }
 
         GLState::ModelviewPush push;

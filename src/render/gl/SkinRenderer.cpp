@@ -9,6 +9,7 @@
 
 #include <GL/glew.h>
 
+#include <chrono>
 #include <cstdint>
 
 static_assert(kGLTriangles == GL_TRIANGLES && kGLTriangleStrip == GL_TRIANGLE_STRIP &&
@@ -83,6 +84,20 @@ void SkinRenderer::drawBatches(const RenderSettings& settings, std::unique_ptr<G
             recorder = std::make_unique<GLDisplayList::Recorder>(*sink.back());
         }
     }
+}
+
+const std::vector<HerdInstance>& SkinRenderer::cullInstances(const ViewFrustumTest& frustum)
+{
+    const auto start = std::chrono::steady_clock::now();
+    m_visible.clear();
+    const Herd& animals = *m_herd;
+    const unsigned count = animals.instanceCount();
+    for (unsigned i = 0; i < count; ++i) {
+        HerdInstance instance = animals.instance(i);
+        if (!frustum.isOutside(instance.box)) m_visible.push_back(instance);
+    }
+    if (m_breakdown) m_breakdown->culling += FrameBreakdown::millisecondsSince(start);
+    return m_visible;
 }
 
 void SkinRenderer::drawBatches(const RenderSettings& settings)

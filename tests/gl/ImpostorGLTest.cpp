@@ -1,0 +1,237 @@
+// Impostors on a real context: an animal drawn as a mesh and as its impostor at the distance
+// where the one turns into the other must cover the same pixels, so the switch does not pop.
+
+#include "GLTest.h"
+#include "TestSkins.h"
+
+#include "herd/BoxRules.h"
+#include "herd/HierarchicalHerd.h"
+#include "herd/SimpleHerd.h"
+#include "render/MatrixScreenSpaceConverter.h"
+#include "render/gl/GLFramebuffer.h"
+#include "render/gl/GLState.h"
+#include "render/gl/HardwareSkinRenderer.h"
+#include "render/gl/ImpostorRenderer.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+constexpr unsigned kThresholdPixels = 64;
+// The view the default switch height is meant for.
+constexpr int kPictureWidth = 1280;
+constexpr int kPictureHeight = 720;
+
+struct Coverage {
+    int minX = kPictureWidth, minY = kPictureHeight, maxX = -1, maxY = -1;
+    int pixels = 0;
+    double colour[3] = {0, 0, 0};
+    std::vector<bool> mask = std::vector<bool>(static_cast<std::size_t>(kPictureWidth) * kPictureHeight, false);
+};
+
+// An off-screen picture of the viewer's usual size, with a 45 degree perspective camera at
+// (0, 0, kEyeDistance) looking down -z, as the fixture's window has.
+class Picture {
+public:
+    Picture()
+    {
+        glViewport(0, 0, kPictureWidth, kPictureHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(GLTest::kFovy, double(kPictureWidth) / kPictureHeight, 0.1, 100.0);
+        glMatrixMode(GL_MODELVIEW);
+    }
+    ~Picture() { glViewport(0, 0, GLTest::kWidth, GLTest::kHeight); }
+    bool complete() const { return m_framebuffer.valid(); }
+
+    Coverage coverage() const
+    {
+        std::vector<std::uint8_t> rgb(3 * static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
+        GLState::PackIntoImage pack(kPictureWidth, 0, 0);
+        glReadPixels(0, 0, kPictureWidth, kPictureHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        Coverage c;
+        for (int y = 0; y < kPictureHeight; ++y)
+            for (int x = 0; x < kPictureWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(y) * kPictureWidth + x;
+                const std::uint8_t* p = &rgb[3 * i];
+                if (p[0] == GLTest::kBackground[0] && p[1] == GLTest::kBackground[1] && p[2] == GLTest::kBackground[2])
+                    continue;
+                c.minX = std::min(c.minX, x), c.maxX = std::max(c.maxX, x);
+                c.minY = std::min(c.minY, y), c.maxY = std::max(c.maxY, y);
+                ++c.pixels;
+                c.mask[i] = true;
+                for (int k = 0; k < 3; ++k) c.colour[k] += p[k];
+            }
+        for (double& channel : c.colour) channel /= std::max(c.pixels, 1);
+        return c;
+    }
+
+private:
+    GLFramebuffer m_framebuffer{kPictureWidth, kPictureHeight};
+};
+
+// Pixels covered by both over pixels covered by either; b mirrored about x = axis / 2 first
+// when asked.
+double overlap(const Coverage& a, const Coverage& b, bool mirrorB, int axis)
+{
+    int both = 0, either = 0;
+    for (int y = 0; y < kPictureHeight; ++y)
+        for (int x = 0; x < kPictureWidth; ++x) {
+            const int bx = mirrorB ? axis - x : x;
+            const bool inB = bx >= 0 && bx < kPictureWidth && b.mask[static_cast<std::size_t>(y) * kPictureWidth + bx];
+            const bool inA = a.mask[static_cast<std::size_t>(y) * kPictureWidth + x];
+            both += inA && inB;
+            either += inA || inB;
+        }
+    return either == 0 ? 0.0 : double(both) / either;
+}
+
+using ImpostorGLTest = GLTest;
+
+TEST_F(ImpostorGLTest, MeshAndImpostorCoverTheSamePixelsAtTheSwitch)
+{
+    if (!GLEW_ARB_vertex_program || !GLEW_EXT_framebuffer_object) FAIL() << "the GL lacks vertex programs or FBOs";
+    // A sphere drawn out to 2.4 on +x and flattened in z: lopsided, so a mirrored or turned
+    // picture would not match.
+    SphereOptions options;
+    options.frames = 1;
+    SkinRecord record = sphereRecord("lopsided", options);
+    for (Vector3f& p : record.positions) {
+        if (p.x > 0.0f) p.x *= 2.4f;
+        p.z *= 0.6f;
+    }
+    record.boundingBox = BoundingBox({-1.0f, -1.0f, -0.6f}, {2.4f, 1.0f, 0.6f});
+    record.frameBoxes.assign(1, record.boundingBox);
+    const std::shared_ptr<Skin> skin = skinOf(record);
+    TestSettings settings;
+    settings.lighting = LightingMode::PRT;
+
+    const Picture picture;
+    ASSERT_TRUE(picture.complete());
+    const MatrixScreenSpaceConverter converter(GLState::modelview(), GLState::projection(), GLState::viewport());
+    const double threshold = 2.0 * kThresholdPixels / kPictureHeight;
+    // The distance in front of the eye where the box is exactly as tall as the threshold.
+    auto boxAt = [&](double distance, float heading) {
+        HerdInstance instance;
+        instance.frame = 0;
+        instance.transform = Matrix4f::translation({0.0f, 0.0f, static_cast<float>(kEyeDistance - distance)}) *
+                             Matrix4f::rotation({0, 1, 0}, heading);
+        instance.box = transformBox(skin->boundingBox(), instance.transform);
+        return instance;
+    };
+    int lopsidedViews = 0;
+    for (const float heading : {0.0f, 0.3f, -2.0f}) {
+        SCOPED_TRACE(::testing::Message() << "heading " << heading);
+        double near = 2.0, far = 60.0;
+        for (int i = 0; i < 60; ++i) {
+            const double mid = 0.5 * (near + far);
+            (converter.boxRectangle(boxAt(mid, heading).box).height() > threshold ? near : far) = mid;
+        }
+        const double switchDistance = far;
+        // Just beyond the switch: an impostor; just before it: a mesh.
+        auto wrapped = std::make_shared<SimpleHerd>(skin);
+        wrapped->append(boxAt(switchDistance * 1.01, heading));
+        wrapped->append(boxAt(switchDistance * 0.99, heading));
+        auto herd = std::make_shared<HierarchicalHerd>(std::vector<std::shared_ptr<Skin>>{skin}, wrapped);
+        herd->setMode(1);
+        herd->setImpostorThreshold(threshold);
+        herd->distributeByScreenSize(converter);
+        ASSERT_EQ(herd->impostors()->instanceCount(), 1u);
+        ASSERT_EQ(herd->levels()[0]->instanceCount(), 1u);
+        ASSERT_FLOAT_EQ(herd->impostors()->instance(0).transform(2, 3), wrapped->instance(0).transform(2, 3));
+
+        // The mesh at the impostor's place.
+        auto meshHerd = std::make_shared<SimpleHerd>(skin);
+        meshHerd->append(herd->impostors()->instance(0));
+        HardwareSkinRenderer mesh(meshHerd, 0, "");
+        clear();
+        mesh.render(settings);
+        const Coverage meshCoverage = picture.coverage();
+        expectNoGLError("mesh");
+
+        ImpostorRenderer impostor(herd, "");
+        impostor.prepare(settings, true, kThresholdPixels);
+        ASSERT_NE(impostor.atlas(), nullptr);
+        FrameBreakdown breakdown;
+        clear();
+        impostor.update(GLState::viewFrustumTest(), {0.0f, 0.0f, static_cast<float>(kEyeDistance)}, false, breakdown);
+        impostor.render(breakdown);
+        const Coverage impostorCoverage = picture.coverage();
+        expectNoGLError("impostor");
+        EXPECT_EQ(breakdown.impostorsDrawn, 1u);
+
+        // About 60 pixels tall (the box, 64, a little taller). The impostor may differ
+        // from the mesh by its texels (the cell holds about one texel per pixel here, and texels
+        // of less than a quarter coverage are not drawn), by its parallel projection against
+        // the mesh's perspective (the animal's near end is a few percent larger in the mesh) and
+        // by the cell's direction, up to 11.25 degrees round from the eye's: two pixels and 4%
+        // of the size on each edge.
+        const int height = meshCoverage.maxY - meshCoverage.minY + 1;
+        const int width = meshCoverage.maxX - meshCoverage.minX + 1;
+        ASSERT_GT(height, 40);
+        const double toleranceY = 2.0 + 0.04 * height, toleranceX = 2.0 + 0.04 * width;
+        EXPECT_NEAR(impostorCoverage.minX, meshCoverage.minX, toleranceX);
+        EXPECT_NEAR(impostorCoverage.maxX, meshCoverage.maxX, toleranceX);
+        EXPECT_NEAR(impostorCoverage.minY, meshCoverage.minY, toleranceY);
+        EXPECT_NEAR(impostorCoverage.maxY, meshCoverage.maxY, toleranceY);
+        // The same shape, not its mirror image: where the silhouette is lopsided (seen from the
+        // side), the impostor's overlaps the mesh's far more than the mesh's own mirror image.
+        const double same = overlap(meshCoverage, impostorCoverage, false, 0);
+        const double mirrored = overlap(meshCoverage, meshCoverage, true, meshCoverage.minX + meshCoverage.maxX);
+        std::cout << "heading " << heading << ": silhouette overlap " << same << ", with its mirror image "
+                  << mirrored << "; box of the mesh x " << meshCoverage.minX << ".." << meshCoverage.maxX << " y "
+                  << meshCoverage.minY << ".." << meshCoverage.maxY << ", of the impostor x " << impostorCoverage.minX
+                  << ".." << impostorCoverage.maxX << " y " << impostorCoverage.minY << ".." << impostorCoverage.maxY
+                  << std::endl;
+        EXPECT_GT(same, 0.88);
+        if (mirrored < 0.9) {
+            EXPECT_GT(same, mirrored + 0.05);
+            ++lopsidedViews;
+        }
+        // The lighting baked into the atlas is the mesh's.
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(impostorCoverage.colour[c], meshCoverage.colour[c], 8.0) << c;
+    }
+    EXPECT_GE(lopsidedViews, 2);
+}
+
+TEST_F(ImpostorGLTest, TheAtlasHoldsEveryCellWithinItsBudget)
+{
+    SphereOptions options;
+    options.frames = 20;
+    const std::shared_ptr<Skin> skin = skinOf(sphereRecord("ball", options));
+    TestSettings settings;
+    ImpostorAtlas::keepTexels(true);
+    const ImpostorAtlas atlas(skin, 0, "", settings, true, kThresholdPixels);
+    ImpostorAtlas::keepTexels(false);
+    expectNoGLError("atlas");
+    const ImpostorAtlasLayout& layout = atlas.layout();
+    EXPECT_EQ(layout.cellCount(), 16u * 3u * 16u);
+    EXPECT_LE(layout.textureBytes(), ImpostorAtlasLayout::kMemoryBudget);
+    ASSERT_EQ(atlas.texels().size(), static_cast<std::size_t>(layout.width()) * layout.height() * 4);
+    // Every cell pictures the ball: a disc about the cell's middle, filling most of it (the
+    // cell spans the box's diagonal, the ball the box's side), with a fringe of partial
+    // coverage, and premultiplied texels never brighter than their coverage.
+    for (unsigned c = 0; c < layout.cellCount(); ++c) ASSERT_FALSE(atlas.cells()[c].empty) << "cell " << c;
+    // Phase 0 shows frame 0, the rest pose: a ball from every side.
+    for (unsigned c = 0; c < layout.azimuths * layout.elevations; ++c) {
+        const ImpostorCellRect rect = coveredRect(atlas.texels(), layout, c, 0);
+        const double expectedSide = layout.cellSize * 2.0 / (2.0 * layout.radius);
+        EXPECT_NEAR(rect.x1 - rect.x0, expectedSide, 3.0) << "cell " << c;
+        EXPECT_NEAR(rect.y1 - rect.y0, expectedSide, 3.0) << "cell " << c;
+        EXPECT_NEAR(0.5 * (rect.x0 + rect.x1), 0.5 * layout.cellSize, 1.5) << "cell " << c;
+    }
+    int partial = 0;
+    for (std::size_t i = 0; i < atlas.texels().size(); i += 4) {
+        const std::uint8_t alpha = atlas.texels()[i + 3];
+        for (int k = 0; k < 3; ++k) ASSERT_LE(atlas.texels()[i + k], alpha);
+        partial += alpha > 0 && alpha < 255;
+    }
+    EXPECT_GT(partial, 0);
+}
+
+} // namespace
