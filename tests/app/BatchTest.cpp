@@ -187,13 +187,31 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::regex report("timedemo complete\\.\n\tframes:\t300\n\ttotal time:\t([0-9.e+-]+)s\n"
-                            "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
+                            "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n"
+                            // Where the time went, per frame on average.
+                            "\tLOD update:\t[0-9.e+-]+ms/frame\n\tculling:\t[0-9.e+-]+ms/frame\n"
+                            "\tskinning:\t[0-9.e+-]+ms/frame\n\tdrawing meshes:\t[0-9.e+-]+ms/frame\n"
+                            "\tdrawing impostors:\t0ms/frame\n\ttriangles drawn:\t([0-9]+)/frame\n"
+                            "\timpostors drawn:\t0/frame\n");
     std::smatch match;
     ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
     const double seconds = std::stod(match[1]);
     EXPECT_GT(seconds, 0.0);
     EXPECT_NEAR(std::stod(match[2]), seconds / 300, 1e-5 + seconds / 300 * 1e-4);
     EXPECT_NEAR(std::stod(match[3]), 300 / seconds, 300 / seconds * 1e-4);
+    const unsigned long long meshTriangles = std::stoull(match[4]);
+    EXPECT_GT(meshTriangles, 0u) << "the animals are meshes";
+
+    // Every animal less than 1000 pixels tall is an impostor: quads instead of triangles, but
+    // for the few frames where the flight passes close to an animal.
+    const ProgramRun impostors = flexherd(
+        {"--animals", "20", "--impostors", "--impostor-pixels", "1000", "--timedemo", "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(impostors.status, 0) << impostors.err;
+    const std::regex drawn("[^]*\ttriangles drawn:\t([0-9]+)/frame\n\timpostors drawn:\t([0-9]+)/frame\n");
+    ASSERT_TRUE(std::regex_match(impostors.out, match, drawn)) << impostors.out;
+    EXPECT_LT(std::stoull(match[1]) * 10, meshTriangles);
+    EXPECT_GT(std::stoull(match[2]), 0u);
+    EXPECT_LE(std::stoull(match[2]), 20u);
 
     const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);

@@ -288,14 +288,17 @@ void HardwareSkinRenderer::render(const RenderSettings& settings)
     glEnable(GL_LIGHTING);
     GLState::setSkinMaterial();
 
+    const ViewFrustumTest frustum = GLState::viewFrustumTest();
+    const Herd& animals = *herd();
     const bool displayLists = settings.renderMethod() == RenderMethod::DisplayLists;
     // Instances showing the same frame one after another need no new upload.
     unsigned uploaded = m_environmentSlots;
-    const std::vector<HerdInstance>& visible = cullInstances(GLState::viewFrustumTest());
     FrameBreakdown* figures = breakdown();
-    if (figures && geometry != GeometryMode::Points)
-        figures->trianglesDrawn += static_cast<unsigned long long>(herd()->skin()->triangleCount()) * visible.size();
-    for (const HerdInstance& instance : visible) {
+    const unsigned triangles = geometry == GeometryMode::Points ? 0u : animals.skin()->triangleCount();
+    const unsigned count = animals.instanceCount();
+    for (unsigned i = 0; i < count; ++i) {
+        const HerdInstance instance = animals.instance(i);
+        if (isCulled(frustum, instance, triangles)) continue;
         // A herd shown with another skin (a shadow) may run past this skin's frames: wrap.
         const unsigned slot = instance.frame % m_environmentSlots;
         if (slot != uploaded) {

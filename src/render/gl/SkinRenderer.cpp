@@ -86,18 +86,14 @@ void SkinRenderer::drawBatches(const RenderSettings& settings, std::unique_ptr<G
     }
 }
 
-const std::vector<HerdInstance>& SkinRenderer::cullInstances(const ViewFrustumTest& frustum)
+bool SkinRenderer::isCulled(const ViewFrustumTest& frustum, const HerdInstance& instance, unsigned triangles) const
 {
+    if (!m_breakdown) return frustum.isOutside(instance.box);
     const auto start = std::chrono::steady_clock::now();
-    m_visible.clear();
-    const Herd& animals = *m_herd;
-    const unsigned count = animals.instanceCount();
-    for (unsigned i = 0; i < count; ++i) {
-        HerdInstance instance = animals.instance(i);
-        if (!frustum.isOutside(instance.box)) m_visible.push_back(instance);
-    }
-    if (m_breakdown) m_breakdown->culling += FrameBreakdown::millisecondsSince(start);
-    return m_visible;
+    const bool outside = frustum.isOutside(instance.box);
+    m_breakdown->culling += FrameBreakdown::millisecondsSince(start);
+    if (!outside) m_breakdown->trianglesDrawn += triangles;
+    return outside;
 }
 
 void SkinRenderer::drawBatches(const RenderSettings& settings)

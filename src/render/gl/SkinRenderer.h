@@ -70,9 +70,9 @@ public:
 
 protected:
     FrameBreakdown* breakdown() const { return m_breakdown; }
-    // The instances of the herd whose boxes are in view, in herd order, into visibleInstances()
-    // (its storage kept between draws); the time it took counts as culling.
-    const std::vector<HerdInstance>& cullInstances(const ViewFrustumTest& frustum);
+    // The frustum test of one instance (true: out of view). With a breakdown, its time counts as
+    // culling and an instance in view adds `triangles` to the triangles drawn.
+    bool isCulled(const ViewFrustumTest& frustum, const HerdInstance& instance, unsigned triangles) const;
 
 private:
     void buildIndexBatches(const RenderSettings& settings);
@@ -86,5 +86,4 @@ private:
     bool m_batchesBuilt = false;
     std::shared_ptr<GLTexture> m_texture;
     FrameBreakdown* m_breakdown = nullptr;
-    std::vector<HerdInstance> m_visible;
 };

@@ -63,16 +63,19 @@ void SoftwareSkinRenderer::render(const RenderSettings& settings)
     GLState::ClientArray normalArray(GL_NORMAL_ARRAY, lighting == LightingMode::OpenGL);
     GLState::ClientArray textureArray(GL_TEXTURE_COORD_ARRAY, false);
 
-    const Skin& skin = *herd()->skin();
+    const ViewFrustumTest frustum = GLState::viewFrustumTest();
+    const Herd& animals = *herd();
+    const Skin& skin = *animals.skin();
     const unsigned frames = skin.frameCount();
     const bool bufferObjects = settings.renderMethod() == RenderMethod::VertexBufferObjects;
     const std::size_t slots = std::max(frames, 1u);
     const bool perFrameBuffers = slots * skin.vertexCount() * 3 * sizeof(Vector3f) <= m_frameBufferBudget;
 
-    const std::vector<HerdInstance>& visible = cullInstances(GLState::viewFrustumTest());
     FrameBreakdown* figures = breakdown();
-    if (figures) figures->trianglesDrawn += static_cast<unsigned long long>(skin.triangleCount()) * visible.size();
-    for (const HerdInstance& instance : visible) {
+    const unsigned count = animals.instanceCount();
+    for (unsigned i = 0; i < count; ++i) {
+        const HerdInstance instance = animals.instance(i);
+        if (isCulled(frustum, instance, skin.triangleCount())) continue;
         if (bufferObjects && !GLEW_ARB_vertex_buffer_object)
             throw OpenGLException("ARB_vertex_buffer_object not supported on this card.");
 
