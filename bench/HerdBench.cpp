@@ -44,7 +44,7 @@ HerdScene& populatedScene(unsigned n)
     static std::map<unsigned, std::unique_ptr<HerdScene>> scenes;
     auto& scene = scenes[n];
     if (!scene) {
-        scene = std::make_unique<HerdScene>(RandomGenerator(42));
+        scene = std::make_unique<HerdScene>(42);
         scene->addSkin(levelSkins(), "");
         scene->setAnimalCount(n);
     }
@@ -67,7 +67,7 @@ void setAnimalCountBenchmark(benchmark::State& state)
     const unsigned n = static_cast<unsigned>(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        auto scene = std::make_unique<HerdScene>(RandomGenerator(7));
+        auto scene = std::make_unique<HerdScene>(7);
         scene->addSkin(levelSkins(), "");
         state.ResumeTiming();
         scene->setAnimalCount(n);

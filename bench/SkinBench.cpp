@@ -1,12 +1,15 @@
-// Frame evaluation against plain scalar skinning loops, and binary loading against a plain read
-// of the same file, each pair measured in the same run so that the ratios printed at the end
-// hold for this machine and its current load.
+// Frame evaluation against plain scalar skinning loops and against the kernel's earlier
+// approximate version (what exact results cost), PRT colours against the sgemv they replaced,
+// and binary loading against a plain read of the same file, each pair measured in the same run
+// so that the ratios printed at the end hold for this machine and its current load.
 //
 // Every evaluation benchmark writes frame f into storage of its own for that frame, as the
 // skin's frame caches do, and cycles through all frames: each iteration skins a frame afresh
 // into memory that was last touched frames ago.
 
+#include "ApproximateSkinning.h"
 #include "CollectingReporter.h"
+#include "render/PrtColors.h"
 #include "skin/BinarySkinLoader.h"
 #include "skin/BinarySkinWriter.h"
 #include "skin/Skin.h"
@@ -219,12 +222,64 @@ void saxpyThenLoopFrame(PlainSkin& plain, unsigned f)
                   positions.data(), normals.data());
 }
 
+// The kernel before it was made exact (fused multiply-adds, reciprocal square root estimate),
+// fed the same skin and writing each frame into storage of its own like the skin's caches.
+struct ApproximateSkin {
+    std::unique_ptr<ApproximateSkinningKernel> kernel;
+    const Skin* skin = nullptr;
+    std::vector<std::vector<Vector3f>> positions;
+    std::vector<std::vector<Vector3f>> normals;
+};
+
+std::unique_ptr<ApproximateSkin> approximateSkinOf(const Skin& skin)
+{
+    auto approximate = std::make_unique<ApproximateSkin>();
+    std::vector<BoneInfluence> influences;
+    std::vector<std::uint32_t> starts{0};
+    for (unsigned v = 0; v < skin.vertexCount(); ++v) {
+        const auto list = skin.influences(v);
+        influences.insert(influences.end(), list.begin(), list.end());
+        starts.push_back(std::uint32_t(influences.size()));
+    }
+    approximate->kernel = std::make_unique<ApproximateSkinningKernel>(influences, starts, skin.boneCount());
+    approximate->skin = &skin;
+    approximate->positions.assign(skin.frameCount(), std::vector<Vector3f>(skin.vertexCount()));
+    approximate->normals.assign(skin.frameCount(), std::vector<Vector3f>(skin.vertexCount()));
+    return approximate;
+}
+
+FrameCorrections frameCorrections(const DenseMatrix& basis, const DenseMatrix& coordinates, unsigned f)
+{
+    FrameCorrections corrections;
+    corrections.count = basis.columns();
+    corrections.basis = basis.data();
+    corrections.leadingDimension = basis.rows();
+    corrections.coefficients = coordinates.data() + f;
+    corrections.coefficientStride = coordinates.rows();
+    return corrections;
+}
+
+BoundingBox approximateFrame(ApproximateSkin& approximate, unsigned f)
+{
+    const Skin& skin = *approximate.skin;
+    for (unsigned b = 0; b < skin.boneCount(); ++b) approximate.kernel->setBone(b, skin.boneAnimation(b)[f]);
+    SkinningFrame frame;
+    frame.restPositions = &skin.restPositions().data()->x;
+    frame.restNormals = &skin.restNormals().data()->x;
+    frame.displacements = frameCorrections(skin.displacementBasis(), skin.displacementCoordinates(), f);
+    frame.normalCorrections = frameCorrections(skin.normalBasis(), skin.normalCoordinates(), f);
+    frame.positions = &approximate.positions[f].data()->x;
+    frame.normals = &approximate.normals[f].data()->x;
+    return approximate.kernel->skinFrame(frame);
+}
+
 // ---- Evaluation benchmarks --------------------------------------------------------------------
 
 struct EvaluationCase {
     std::string label; // "20k/K0"
     std::shared_ptr<Skin> skin;
     std::unique_ptr<PlainSkin> plain;
+    std::unique_ptr<ApproximateSkin> approximate; // on AVX2 and FMA processors
 };
 
 std::vector<EvaluationCase>& evaluationCases()
@@ -253,6 +308,18 @@ void evaluateBenchmark(benchmark::State& state, const Skin* skin, SkinningIsa is
     setVertexRate(state, skin->vertexCount());
 }
 
+void approximateBenchmark(benchmark::State& state, ApproximateSkin* approximate)
+{
+    unsigned f = 0;
+    const unsigned frames = approximate->skin->frameCount();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(approximateFrame(*approximate, f));
+        benchmark::ClobberMemory();
+        f = (f + 1) % frames;
+    }
+    setVertexRate(state, approximate->skin->vertexCount());
+}
+
 template <void (*frameFunction)(PlainSkin&, unsigned)>
 void plainBenchmark(benchmark::State& state, PlainSkin* plain)
 {
@@ -265,6 +332,66 @@ void plainBenchmark(benchmark::State& state, PlainSkin* plain)
         f = (f + 1) % frames;
     }
     setVertexRate(state, plain->vertexCount);
+}
+
+// ---- PRT colours ------------------------------------------------------------------------------
+
+// The colours the software renderer builds for every frame at its first draw, for a skin the
+// size of the sample animals: the fixed-order sum against the cblas_sgemv it replaced.
+struct PrtCase {
+    std::vector<float> mean;
+    DenseMatrix basis;       // V x K
+    DenseMatrix coordinates; // K x F
+    std::vector<Vector3f> colors;
+    unsigned frames = 48;
+};
+
+PrtCase& prtCase()
+{
+    static PrtCase data = [] {
+        constexpr unsigned kVertices = 6500, kBasis = 16;
+        PrtCase d;
+        std::mt19937 random(5);
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        d.basis.resize(kVertices, kBasis);
+        d.coordinates.resize(kBasis, d.frames);
+        for (unsigned v = 0; v < kVertices; ++v) {
+            d.mean.push_back(unit(random));
+            d.colors.push_back({unit(random), unit(random), unit(random)});
+            for (unsigned k = 0; k < kBasis; ++k) d.basis(v, k) = unit(random) - 0.5f;
+        }
+        for (unsigned f = 0; f < d.frames; ++f)
+            for (unsigned k = 0; k < kBasis; ++k) d.coordinates(k, f) = unit(random) - 0.5f;
+        return d;
+    }();
+    return data;
+}
+
+// The colours as they were computed before: one sgemv per frame.
+std::vector<std::vector<float>> sgemvFrameColors(const PrtCase& d)
+{
+    std::vector<std::vector<float>> frames;
+    const int rows = int(d.basis.rows());
+    for (unsigned f = 0; f < d.frames; ++f) {
+        std::vector<float> lighting = d.mean;
+        cblas_sgemv(CblasColMajor, CblasNoTrans, rows, int(d.basis.columns()), 1.0f, d.basis.data(), rows,
+                    d.coordinates.column(f), 1, 1.0f, lighting.data(), 1);
+        std::vector<float> colors(3 * lighting.size());
+        for (std::size_t v = 0; v < lighting.size(); ++v)
+            for (int c = 0; c < 3; ++c) colors[3 * v + std::size_t(c)] = lighting[v] * d.colors[v][c];
+        frames.push_back(std::move(colors));
+    }
+    return frames;
+}
+
+void prtBenchmark(benchmark::State& state, bool sgemv)
+{
+    const PrtCase& d = prtCase();
+    for (auto _ : state) {
+        const auto colors = sgemv ? sgemvFrameColors(d) : prtFrameColors(d.mean, d.basis, d.coordinates, d.colors, d.frames);
+        benchmark::DoNotOptimize(colors.data());
+    }
+    setVertexRate(state, d.mean.size() * d.frames);
 }
 
 // ---- Loading ----------------------------------------------------------------------------------
@@ -391,6 +518,7 @@ int main(int argc, char** argv)
             entry.label = std::string(label) + "/K" + std::to_string(corrections);
             entry.skin = readSkin(tubeRecord(vertexCount, corrections, vertexCount + corrections));
             entry.plain = std::make_unique<PlainSkin>(plainSkinOf(*entry.skin));
+            if (ApproximateSkinningKernel::supported()) entry.approximate = approximateSkinOf(*entry.skin);
             evaluationCases().push_back(std::move(entry));
         }
     for (EvaluationCase& entry : evaluationCases()) {
@@ -402,6 +530,10 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("EvaluateSse2/" + entry.label).c_str(), evaluateBenchmark,
                                          entry.skin.get(), SkinningIsa::Sse2)
                 ->UseRealTime();
+        if (entry.approximate)
+            benchmark::RegisterBenchmark(("EvaluateApproximate/" + entry.label).c_str(), approximateBenchmark,
+                                         entry.approximate.get())
+                ->UseRealTime();
         if (corrected)
             benchmark::RegisterBenchmark(("SaxpyThenLoop/" + entry.label).c_str(), plainBenchmark<saxpyThenLoopFrame>,
                                          entry.plain.get())
@@ -411,6 +543,9 @@ int main(int argc, char** argv)
                                          entry.plain.get())
                 ->UseRealTime();
     }
+
+    benchmark::RegisterBenchmark("PrtColors/fixed-order", prtBenchmark, false)->UseRealTime();
+    benchmark::RegisterBenchmark("PrtColors/sgemv", prtBenchmark, true)->UseRealTime();
 
     writeLoadFiles();
     for (const auto& [name, file] : {std::pair{"3levels", &loadFiles().full},
@@ -431,7 +566,7 @@ int main(int argc, char** argv)
 
     // The saxpy reference runs as the viewer used to run it, with OpenBLAS's own threading.
     std::printf("\nSummary, medians when repeated (%s kernel; OpenBLAS threads %d; file %.1f MB)\n",
-                skinningIsa() == SkinningIsa::Avx2Fma ? "AVX2+FMA" : "SSE2", openblas_get_num_threads(),
+                skinningIsa() == SkinningIsa::Avx2 ? "AVX2" : "SSE2", openblas_get_num_threads(),
                 double(loadFiles().full.bytes) / 1e6);
     for (const char* size : {"20k", "60k"}) {
         const std::string k0 = std::string(size) + "/K0", k8 = std::string(size) + "/K8";
@@ -444,9 +579,26 @@ int main(int argc, char** argv)
         printRatio(("SSE2 evaluateFrame / saxpy-then-loop, " + k8).c_str(), reporter.rate("EvaluateSse2/" + k8),
                    reporter.rate("SaxpyThenLoop/" + k8), 0, "Mvert/s");
     }
+    // What exactness costs: the same kernel with fused multiply-adds and the reciprocal square
+    // root estimate, whose results differ between processor makers.
     for (EvaluationCase& entry : evaluationCases())
+        printRatio(("exact / approximate kernel, " + entry.label).c_str(), reporter.rate("Evaluate/" + entry.label),
+                   reporter.rate("EvaluateApproximate/" + entry.label), 0, "Mvert/s");
+    printRatio("PRT colours, fixed order / sgemv", reporter.rate("PrtColors/fixed-order"),
+               reporter.rate("PrtColors/sgemv"), 0, "Mvert/s");
+    for (EvaluationCase& entry : evaluationCases()) {
         std::printf("  %-44s %.2g\n", ("largest difference to the reference, " + entry.label).c_str(),
                     double(largestDifference(entry, 7)));
+        if (entry.approximate) {
+            approximateFrame(*entry.approximate, 7);
+            float largest = 0;
+            for (std::size_t v = 0; v < entry.skin->vertexCount(); ++v)
+                for (int k = 0; k < 3; ++k)
+                    largest = std::max(largest, std::fabs(entry.skin->frameNormals(7)[v][k] - entry.approximate->normals[7][v][k]));
+            std::printf("  %-44s %.2g\n", ("largest normal difference to approximate, " + entry.label).c_str(),
+                        double(largest));
+        }
+    }
     const double load = reporter.rate("Load/3levels"), read = reporter.rate("PlainRead/3levels");
     printRatio("load / plain read", load, read, 0.5, "MB/s");
     const double strips = reporter.rate("StripsOnly/3levels");

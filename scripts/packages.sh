@@ -10,9 +10,10 @@ FLEXHERD_PACKAGES=(
   xvfb xauth x11-utils imagemagick xdotool
   desktop-file-utils man-db
   clang libclang-rt-14-dev
-  libmeshoptimizer-dev assimp-testmodels
+  libmeshoptimizer-dev libassimp-dev assimp-testmodels
   libstb-dev libjpeg-dev
   libtinyobjloader-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 
 # Installs the missing packages when run as root; otherwise prints the one command to run.

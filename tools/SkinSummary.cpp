@@ -3,6 +3,8 @@
 #include "HerdSummary.h"
 #include "KeysSummary.h"
 
+#include "bake/ModelFiles.h"
+#include "bake/ModelImport.h"
 #include "foundation/Exception.h"
 #include "mesh/VertexCacheFifo.h"
 #include "skin/FileDispatch.h"
@@ -78,11 +80,31 @@ nlohmann::ordered_json describeObjFile(const std::string& path)
     }
 }
 
+// What the import with its default options makes of a model file, described like a binary
+// skin file.
+nlohmann::ordered_json describeModelFile(const std::string& path)
+{
+    try {
+        ImportResult result = importModel(path, ImportOptions{});
+        // The texture as flexherd-import would name it writing beside the model.
+        const std::string texture = importTextureName(result, std::filesystem::path(path).replace_extension(".bin"));
+        for (SkinRecord& record : result.records) record.textureFileName = texture;
+        nlohmann::ordered_json skins = nlohmann::ordered_json::array();
+        for (const auto& skin : importedSkins(result, path)) skins.push_back(describeSkin(*skin));
+        return {{"file", path}, {"skins", skins}};
+    } catch (const Exception& e) {
+        return errorReport(path, "Error importing model", e.message());
+    } catch (const std::bad_alloc&) {
+        return errorReport(path, "Error importing model", "Unable to import model '" + path + "': out of memory.");
+    }
+}
+
 } // namespace
 
 nlohmann::ordered_json describeFile(const std::string& path)
 {
     if (fileExtension(path) == ".obj") return describeObjFile(path);
+    if (isModelFile(path)) return describeModelFile(path);
     switch (fileKindOf(path)) {
     case FileKind::Herd:
         return describeHerdFile(path);

@@ -22,7 +22,9 @@ nlohmann::ordered_json describeSkin(const Skin& skin);
 // are described like binary skin files; herd files (".herd") get the herd report of
 // describeHerdFile (HerdSummary.h), camera keys files (".keys") the record report of
 // describeKeysFile (KeysSummary.h); OBJ meshes (".obj") get {"file":..., "obj":{"groups",
-// "faces", "vertices", "normals", "texcoords", "materials":[names of the libraries' materials]}}.
+// "faces", "vertices", "normals", "texcoords", "materials":[names of the libraries' materials]}};
+// other model files (isModelFile, ModelFiles.h) are imported with the default options and
+// described like the binary skin file the import writes (caption "Error importing model").
 nlohmann::ordered_json describeFile(const std::string& path);
 
 // The same report as indented text, one record per paragraph.

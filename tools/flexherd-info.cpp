@@ -1,4 +1,5 @@
-// flexherd-info [--json] FILE...: describes skin, herd and camera keys files for users and scripts.
+// flexherd-info [--json] FILE...: describes skin, herd and camera keys files, and what the import
+// makes of model files, for users and scripts.
 // Exit status 1 when any file failed to load, 2 on bad usage, 0 otherwise.
 #include "SkinSummary.h"
 

@@ -178,8 +178,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             throw UsageError{"the image path must not be empty"};
         if (sizeGiven && options.action == BatchOptions::Action::None)
             throw UsageError{"'--size' needs '--export-image', '--export-sequence' or '--timedemo'"};
-        if (options.frames && options.action != BatchOptions::Action::ExportSequence)
-            throw UsageError{"'--frames' needs '--export-sequence'"};
+        if (options.frames && options.action != BatchOptions::Action::ExportSequence &&
+            options.action != BatchOptions::Action::Timedemo)
+            throw UsageError{"'--frames' needs '--export-sequence' or '--timedemo'"};
     } catch (const UsageError& error) {
         result = CommandLine{};
         result.kind = CommandLine::Kind::UsageError;
@@ -216,9 +217,10 @@ std::string usageText()
            "  --export-sequence PATH [--size WxH] [--frames N]\n"
            "                                      numbered images (default 720x480, as many\n"
            "                                      frames as the camera animation has)\n"
-           "  --timedemo [--size WxH]             play the camera animation as fast as possible\n"
+           "  --timedemo [--size WxH] [--frames N]\n"
+           "                                      play the camera animation as fast as possible\n"
            "                                      and print the frame rate (in a view of WxH\n"
-           "                                      pixels when given)\n"
+           "                                      pixels, its first N frames, when given)\n"
            "\n"
            "  --help                          show this text\n"
            "  --version                       show the version\n"

@@ -39,7 +39,8 @@ struct BatchOptions {
     // Unset: the export command's default (1440 x 960 image, 720 x 480 sequence).
     std::optional<int> width;
     std::optional<int> height;
-    // Unset: the camera animation's length.
+    // Unset: the camera animation's length (the sequence's, or the timedemo's, which plays
+    // at most that many).
     std::optional<int> frames;
 
     std::vector<std::string> files;

@@ -82,8 +82,11 @@ int runAction(MyFrame& frame, const BatchOptions& options)
         // One frame first, so that what the first paint makes (programs, lists, impostor
         // atlases) is not timed as drawing.
         view.paintNow();
-        const TimedemoResult result = runTimedemo(core, [&view] { view.paintNow(); });
-        std::cout << timedemoReport(result.frames, result.seconds) << breakdownReport(result.breakdown) << std::flush;
+        const int limit = options.frames.value_or(0);
+        const TimedemoResult result = runTimedemo(core, [&view] { view.paintNow(); },
+                                                  [limit](int done, int) { return limit == 0 || done < limit; });
+        std::cout << timedemoReport(result.framesDrawn, result.seconds) << breakdownReport(result.breakdown)
+                  << std::flush;
         break;
     }
     }

@@ -1,11 +1,12 @@
 #include "camera/CameraKeysFile.h"
 
 #include "camera/AttributeWithKeys.h"
+#include "foundation/AtomicFile.h"
+#include "foundation/Exception.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <limits>
@@ -209,25 +210,13 @@ std::string encodeCameraKeys(const std::vector<CameraKeysRecord>& records)
 
 void writeCameraKeysFile(const std::string& path, const std::vector<CameraKeysRecord>& records)
 {
-    namespace fs = std::filesystem;
-    const std::string bytes = encodeCameraKeys(records);
-    const fs::path temporary(path + ".tmp");
-    std::error_code ignored;
-    const auto failure = [&](const std::string& description) {
-        fs::remove(temporary, ignored);
-        return IOException("Error writing file '" + path + "': " + description);
-    };
-
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) throw IOException("Error opening keys file '" + path + "' for writing.");
-    errno = 0;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw failure(streamErrorDescription(errno, "the stream failed"));
-
-    std::error_code error;
-    fs::rename(temporary, fs::path(path), error);
-    if (error) throw failure(error.message());
+    try {
+        writeFileAtomically(path, encodeCameraKeys(records));
+    } catch (const FileWriteException& e) {
+        if (e.stage() == FileWriteException::Stage::Creating)
+            throw IOException("Error opening keys file '" + path + "' for writing.");
+        throw IOException("Error writing file '" + path + "': " + e.reason());
+    }
 }
 
 void readCameraKeys(std::istream& in, std::uint64_t size, const std::string& path, CameraKeysSink& sink)

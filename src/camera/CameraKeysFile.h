@@ -53,10 +53,10 @@ public:
 // The file's bytes for the records.
 std::string encodeCameraKeys(const std::vector<CameraKeysRecord>& records);
 
-// Writes the records into a temporary file next to path, then renames it over path, so a
-// failed save never leaves a half-written file in place of a good one. Throws IOException
-// "Error opening keys file 'PATH' for writing." when the file cannot be created and "Error
-// writing file 'PATH': REASON" when writing or replacing fails.
+// Writes the records through an AtomicFile, so a failed save never leaves a half-written file
+// in place of a good one. Throws IOException "Error opening keys file 'PATH' for writing."
+// when the file cannot be created and "Error writing file 'PATH': REASON" (the system's
+// reason) when writing, flushing to the disk or replacing the old file fails.
 void writeCameraKeysFile(const std::string& path, const std::vector<CameraKeysRecord>& records);
 
 // Reads a keys file into the sink. Throws IOException "Error opening keys file 'PATH' for

@@ -4,7 +4,12 @@
 
 std::shared_ptr<Herd> GridHerdCreator::create(std::shared_ptr<Skin> skin) const
 {
-    return std::make_shared<GridHerd>(std::move(skin), m_rows, m_columns);
+    return create(std::move(skin), RandomGenerator());
+}
+
+std::shared_ptr<Herd> GridHerdCreator::create(std::shared_ptr<Skin> skin, RandomGenerator random) const
+{
+    return std::make_shared<GridHerd>(std::move(skin), m_rows, m_columns, random);
 }
 
 bool GridHerdCreator::equals(const HerdCreator& other) const

@@ -8,6 +8,7 @@ public:
     GridHerdCreator(int rows, int columns) : m_rows(rows), m_columns(columns) {}
 
     std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin) const override;
+    std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin, RandomGenerator random) const override;
     // Another GridHerdCreator with the same rows and columns.
     bool equals(const HerdCreator& other) const override;
 

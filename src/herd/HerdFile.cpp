@@ -1,5 +1,6 @@
 #include "herd/HerdFile.h"
 
+#include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
 #include "herd/GaussianRandomHerd.h"
 #include "herd/HerdScene.h"
@@ -9,11 +10,10 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <istream>
+#include <ostream>
 #include <sstream>
-#include <system_error>
 
 namespace {
 
@@ -260,34 +260,23 @@ void HerdFile::write(const HerdScene& scene, const std::string& path)
         records.emplace_back(storableSkinPath(skin, path), std::move(gaussian));
     }
 
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path temporary = fs::path(path + ".tmp");
-    std::error_code ignored;
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        if (!out) throw IOException("Unable to open file '" + path + "' for writing.\n");
-        out.precision(8);
-        for (const auto& [skinPath, herd] : records) {
-            out << skinPath << '\n';
-            const unsigned count = herd->instanceCount();
-            for (unsigned i = 0; i < count; ++i) {
-                const HerdInstance instance = herd->instance(i);
-                out << instance.frame << ' ';
-                for (float value : instance.transform.m) out << ' ' << value;
-                out << '\n';
+    try {
+        writeFileAtomically(path, [&](std::ostream& out) {
+            out.precision(8);
+            for (const auto& [skinPath, herd] : records) {
+                out << skinPath << '\n';
+                const unsigned count = herd->instanceCount();
+                for (unsigned i = 0; i < count; ++i) {
+                    const HerdInstance instance = herd->instance(i);
+                    out << instance.frame << ' ';
+                    for (float value : instance.transform.m) out << ' ' << value;
+                    out << '\n';
+                }
             }
-        }
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ignored);
-            throw IOException("Error writing file '" + path + "'.");
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, ignored);
-        throw IOException("Error writing file '" + path + "': " + error.message() + ".");
+        });
+    } catch (const FileWriteException& e) {
+        if (e.stage() == FileWriteException::Stage::Creating)
+            throw IOException("Unable to open file '" + path + "' for writing.\n");
+        throw IOException("Error writing file '" + path + "': " + e.reason() + ".");
     }
 }

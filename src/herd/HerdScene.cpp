@@ -7,12 +7,28 @@
 
 #include <algorithm>
 
-HerdScene::HerdScene() : HerdScene(RandomGenerator()) {}
-
-HerdScene::HerdScene(RandomGenerator random)
-    : m_random(random), m_creator(std::make_shared<GaussianHerdCreator>()),
-      m_collection(std::make_shared<HerdCollection>())
+HerdScene::HerdScene()
+    : m_creator(std::make_shared<GaussianHerdCreator>()), m_collection(std::make_shared<HerdCollection>())
 {
+}
+
+HerdScene::HerdScene(std::int32_t seed) : HerdScene()
+{
+    reseed(seed);
+}
+
+void HerdScene::reseed(std::int32_t seed)
+{
+    m_seed = seed;
+    m_random = RandomGenerator(seed);
+    m_herdsMade = 0;
+}
+
+std::shared_ptr<Herd> HerdScene::createHerd(const std::shared_ptr<Skin>& skin)
+{
+    if (!m_seed) return m_creator->create(skin);
+    // The picks draw from the seed itself; herds take the derived streams 1, 2, ...
+    return m_creator->create(skin, RandomGenerator(RandomGenerator::derivedSeed(*m_seed, ++m_herdsMade)));
 }
 
 HerdScene::~HerdScene() = default;
@@ -21,7 +37,7 @@ std::shared_ptr<HierarchicalHerd> HerdScene::addSkin(const std::vector<std::shar
                                                      const std::filesystem::path& directory)
 {
     if (levelSkins.empty()) return nullptr;
-    auto herd = std::make_shared<HierarchicalHerd>(levelSkins, m_creator->create(levelSkins.front()));
+    auto herd = std::make_shared<HierarchicalHerd>(levelSkins, createHerd(levelSkins.front()));
     m_collection->add(herd);
     m_herds.push_back(herd);
     m_directories.push_back(directory);
@@ -40,7 +56,7 @@ void HerdScene::setHerdCreator(std::shared_ptr<HerdCreator> creator)
     if (!creator || (m_creator && creator->equals(*m_creator))) return;
     m_creator = std::move(creator);
     for (const auto& herd : m_herds) {
-        herd->setHerd(m_creator->create(herd->skin()));
+        herd->setHerd(createHerd(herd->skin()));
         for (int i = 0; i < 10; ++i) herd->addAnimal(*m_collection);
     }
 }

@@ -3,9 +3,11 @@
 #include "herd/HierarchicalHerd.h"
 #include "herd/RandomGenerator.h"
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -21,15 +23,20 @@ class Skin;
 // removed). It answers the view's herd operations: changing the herd kind and counting and
 // setting the number of animals; HerdFile saves and loads it.
 //
+// An unseeded scene (the viewer's) seeds its generator and every herd's from the operating
+// system. A seeded scene draws everything from its seed: its picks, and each herd its creators
+// make gets a seed derived from the scene's seed and the herd's number, so the same calls lay
+// the same animals out on every run.
+//
 // The viewer core holds one; the frame renderer makes the renderers of its herds. Nothing here
 // touches GL. Owns the collection and shares the herds and the creator with whoever else holds
 // them.
 class HerdScene {
 public:
-    // An empty scene with the start-up creator ("Round") and an OS-seeded generator.
+    // An empty scene with the start-up creator ("Round"), seeded from the operating system.
     HerdScene();
-    // The same with the given generator (reproducible picks in tests).
-    explicit HerdScene(RandomGenerator random);
+    // The same seeded: reproducible picks and herds (tests, benchmarks, fuzzing).
+    explicit HerdScene(std::int32_t seed);
     ~HerdScene();
     HerdScene(const HerdScene&) = delete;
     HerdScene& operator=(const HerdScene&) = delete;
@@ -61,6 +68,13 @@ public:
     // Passes the time to every herd.
     void setFrame(int frame, bool moving);
 
+    // From now on the scene draws from this seed as a scene made with it would: its picks
+    // restart from the seed and the next herd made is the first of the seed's herds. Herds
+    // made before keep their animals and generators.
+    void reseed(std::int32_t seed);
+    // The seed of a seeded scene; none when the operating system seeds it.
+    std::optional<std::int32_t> seed() const { return m_seed; }
+
     const std::deque<std::shared_ptr<HierarchicalHerd>>& herds() const { return m_herds; }
     // The directory of the skin file the index-th herd was made from (its textures are named
     // relative to it); index must be below herds().size().
@@ -69,7 +83,13 @@ public:
     RandomGenerator& random() { return m_random; }
 
 private:
+    // A new herd of the current creator's kind: OS-seeded, or seeded from the scene's seed.
+    std::shared_ptr<Herd> createHerd(const std::shared_ptr<Skin>& skin);
+
     RandomGenerator m_random;
+    std::optional<std::int32_t> m_seed;
+    // Herds made since the scene was seeded: the stream number of the next herd's seed.
+    std::uint32_t m_herdsMade = 0;
     std::shared_ptr<HerdCreator> m_creator;
     std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
     std::deque<std::filesystem::path> m_directories;

@@ -4,7 +4,12 @@
 
 std::shared_ptr<Herd> LineHerdCreator::create(std::shared_ptr<Skin> skin) const
 {
-    return std::make_shared<LineRandomHerd>(std::move(skin), m_halfWidth);
+    return create(std::move(skin), RandomGenerator());
+}
+
+std::shared_ptr<Herd> LineHerdCreator::create(std::shared_ptr<Skin> skin, RandomGenerator random) const
+{
+    return std::make_shared<LineRandomHerd>(std::move(skin), m_halfWidth, random);
 }
 
 bool LineHerdCreator::equals(const HerdCreator& other) const

@@ -9,6 +9,7 @@ public:
     explicit LineHerdCreator(double halfWidth) : m_halfWidth(halfWidth) {}
 
     std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin) const override;
+    std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin, RandomGenerator random) const override;
     // Another LineHerdCreator with the same half-width.
     bool equals(const HerdCreator& other) const override;
 

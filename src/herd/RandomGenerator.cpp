@@ -37,6 +37,17 @@ std::int32_t RandomGenerator::systemSeed()
     return seed;
 }
 
+std::int32_t RandomGenerator::derivedSeed(std::int32_t seed, std::uint32_t stream)
+{
+    // SplitMix64's finaliser over the pair: every input bit reaches every output bit.
+    std::uint64_t z = (std::uint64_t(static_cast<std::uint32_t>(seed)) << 32 | stream) + 0x9e3779b97f4a7c15ull;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    z ^= z >> 31;
+    // 1 .. 2147483646: distinct values leave the engine (modulus 2147483647) in distinct states.
+    return static_cast<std::int32_t>(z % 2147483646u) + 1;
+}
+
 void RandomGenerator::seedWith(std::int32_t seed)
 {
     // |INT32_MIN| does not fit an int32, so the magnitude is taken in unsigned arithmetic.

@@ -29,6 +29,10 @@ public:
 
     // The seed the operating system gives: 4 random bytes, never 0.
     static std::int32_t systemSeed();
+    // A seed for stream number `stream` of a seeded owner: the same pair gives the same seed on
+    // every run, and different streams look unrelated (consecutive seeds of the inversive
+    // congruential engine would start off alike). Never 0.
+    static std::int32_t derivedSeed(std::int32_t seed, std::uint32_t stream);
 
 private:
     void seedWith(std::int32_t seed);

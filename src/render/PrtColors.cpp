@@ -2,10 +2,33 @@
 
 #include "foundation/Exception.h"
 
-#include <cblas.h>
-
-#include <limits>
+#include <algorithm>
 #include <sstream>
+
+namespace {
+
+// lighting += basis x coefficients, one column after the other in column order, every element
+// rounded after each product and each sum. A BLAS gemv would pick a kernel for the processor at
+// run time, each summing in its own order and some with fused multiply-adds, so colours would
+// differ between machines; this order is fixed, and the inner loop over vertices is independent
+// per element, so the compiler vectorises it without reordering any sum. Vertices go in blocks
+// whose running sums stay in L1 while the columns stream past.
+void addBasisColumns(std::vector<float>& lighting, const DenseMatrix& basis, std::span<const float> coefficients)
+{
+    constexpr std::size_t kBlock = 2048;
+    const std::size_t rows = basis.rows();
+    for (std::size_t begin = 0; begin < lighting.size(); begin += kBlock) {
+        const std::size_t count = std::min(kBlock, lighting.size() - begin);
+        float* const sum = lighting.data() + begin;
+        for (std::size_t j = 0; j < coefficients.size(); ++j) {
+            const float coefficient = coefficients[j];
+            const float* const column = basis.data() + j * rows + begin;
+            for (std::size_t v = 0; v < count; ++v) sum[v] += column[v] * coefficient;
+        }
+    }
+}
+
+} // namespace
 
 std::vector<float> prtColors(std::span<const float> meanLighting, const DenseMatrix& basis,
                              std::span<const float> coefficients, std::span<const Vector3f> vertexColors)
@@ -23,15 +46,8 @@ std::vector<float> prtColors(std::span<const float> meanLighting, const DenseMat
                 << " basis vectors.";
         throw Exception(message.str());
     }
-    if (vertexCount > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        throw Exception("Too many vertices for PRT lighting.");
-
     std::vector<float> lighting(meanLighting.begin(), meanLighting.end());
-    if (basis.columns() > 0 && vertexCount > 0) {
-        const int rows = static_cast<int>(basis.rows());
-        cblas_sgemv(CblasColMajor, CblasNoTrans, rows, static_cast<int>(basis.columns()), 1.0f, basis.data(), rows,
-                    coefficients.data(), 1, 1.0f, lighting.data(), 1);
-    }
+    addBasisColumns(lighting, basis, coefficients);
     std::vector<float> colors(3 * vertexCount);
     for (std::size_t v = 0; v < vertexCount; ++v) {
         colors[3 * v] = lighting[v] * vertexColors[v].x;

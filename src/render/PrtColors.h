@@ -1,9 +1,9 @@
 #pragma once
 
 // Per-vertex colours from precomputed radiance transfer, computed on the processor for the
-// software renderer: lighting = mean + basis x coefficients (one sgemv), then each vertex's
-// colour scaled by its lighting. GL-free; results are 3 floats (r, g, b) per vertex, ready for
-// glColorPointer.
+// software renderer: lighting = mean + basis x coefficients, summed in one fixed order so that
+// every processor gives the same bits, then each vertex's colour scaled by its lighting.
+// GL-free; results are 3 floats (r, g, b) per vertex, ready for glColorPointer.
 
 #include "foundation/DenseMatrix.h"
 #include "foundation/Vector3f.h"

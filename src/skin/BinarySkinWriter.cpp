@@ -1,8 +1,8 @@
 #include "skin/BinarySkinWriter.h"
 
+#include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
 
-#include <fstream>
 #include <ostream>
 
 namespace {
@@ -70,26 +70,7 @@ void writeSkinRecord(std::ostream& out, const SkinRecord& record)
 
 void writeSkinFile(const std::filesystem::path& path, const std::vector<SkinRecord>& records)
 {
-    std::filesystem::path temporary = path;
-    temporary += ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) throw IOException("Unable to open file '" + temporary.string() + "' for writing.");
-        try {
-            for (const SkinRecord& record : records) writeSkinRecord(out, record);
-            out.close();
-            if (!out) throw IOException("Unable to write to file '" + path.string() + "'.");
-        } catch (...) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw IOException("Unable to write to file '" + path.string() + "'.");
-    }
+    writeFileAtomically(path.string(), [&](std::ostream& out) {
+        for (const SkinRecord& record : records) writeSkinRecord(out, record);
+    });
 }

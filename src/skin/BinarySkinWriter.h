@@ -44,5 +44,5 @@ void writeSkinRecord(std::ostream& out, const SkinRecord& record);
 
 // Writes the records back to back into a new file that replaces `path` only once it is
 // complete, so a failed write never leaves a half-written file behind.
-// Throws IOException naming the path.
+// Throws FileWriteException (an IOException) naming the path.
 void writeSkinFile(const std::filesystem::path& path, const std::vector<SkinRecord>& records);

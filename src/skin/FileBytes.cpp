@@ -1,7 +1,5 @@
 #include "skin/FileBytes.h"
 
-#include "foundation/Exception.h"
-
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -46,46 +44,6 @@ bool readFileBytes(const std::string& path, std::string& bytes)
         }
     }
     return !std::ferror(file.get());
-}
-
-void replaceFileContents(const std::string& path, const std::string& bytes)
-{
-    replaceFileContents(path, [&](const std::function<void(std::string_view)>& sink) { sink(bytes); });
-}
-
-void replaceFileContents(const std::string& path,
-                         const std::function<void(const std::function<void(std::string_view)>& sink)>& produce)
-{
-    const std::string temporary = path + ".partial";
-    const auto removeTemporary = [&] {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-    };
-    {
-        File file(std::fopen(temporary.c_str(), "wb"));
-        if (!file) throw IOException("Unable to open file '" + path + "' for writing.");
-        bool written = true;
-        try {
-            produce([&](std::string_view bytes) {
-                written = written && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-            });
-        } catch (...) {
-            file.reset();
-            removeTemporary();
-            throw;
-        }
-        const bool closed = std::fclose(file.release()) == 0;
-        if (!written || !closed) {
-            removeTemporary();
-            throw IOException("Unable to write to file '" + path + "'.");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        removeTemporary();
-        throw IOException("Unable to write to file '" + path + "'.");
-    }
 }
 
 FileView::FileView(const std::string& path)

@@ -1,23 +1,12 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 
 // Reads a whole file into `bytes`. False when it cannot be opened or read (a directory, a
 // vanished file); the caller words the message.
 bool readFileBytes(const std::string& path, std::string& bytes);
-
-// Replaces the file at `path` by `bytes`: written to a temporary file beside it, then renamed
-// over it, so a failed write never leaves a half-written file where a good one was. Throws
-// IOException "Unable to open file '<path>' for writing." when it cannot be created and
-// "Unable to write to file '<path>'." when writing or replacing fails.
-void replaceFileContents(const std::string& path, const std::string& bytes);
-// The same with the contents produced piece by piece: `produce` is called once with a sink
-// that appends bytes to the temporary file.
-void replaceFileContents(const std::string& path,
-                         const std::function<void(const std::function<void(std::string_view)>& sink)>& produce);
 
 // A whole file mapped read-only into memory (or, where mapping is not possible, read into a
 // buffer): what the text readers parse, without copying large files first.

@@ -1,6 +1,7 @@
 // The OBJ reader and writer.
 #include "skin/ObjFile.h"
 
+#include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
 #include "skin/FileBytes.h"
 #include "skin/TextScan.h"
@@ -416,5 +417,13 @@ void ObjFile::write(const std::string& fileName) const
 {
     // Written to a temporary file renamed over the target only when complete: a model that
     // cannot be written leaves the old file untouched.
-    replaceFileContents(fileName, [this](const std::function<void(std::string_view)>& sink) { produceText(sink); });
+    try {
+        AtomicFile file(fileName);
+        produceText([&](std::string_view piece) { file.write(piece); });
+        file.commit();
+    } catch (const FileWriteException& e) {
+        if (e.stage() == FileWriteException::Stage::Creating)
+            throw IOException("Unable to open file '" + fileName + "' for writing.");
+        throw;
+    }
 }

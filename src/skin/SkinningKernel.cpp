@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cfloat>
 
 #if !defined(__x86_64__)
 #error "the skinning kernel is written with x86-64 SSE2/AVX2 intrinsics"
@@ -20,9 +19,6 @@ constexpr unsigned kBlockVertices = 256;
 // Floats in a per-block array: one float of slack after the last vertex, because vertices
 // are loaded and stored as four floats.
 constexpr std::size_t kBlockFloats = 3 * kBlockVertices + 4;
-// The SSE2 version renormalises normals in batches: one vector square root and division serve
-// several vertices, where one per vertex would keep the divider busy for most of the frame.
-constexpr unsigned kBatch = 8;
 
 // One block's share of a frame. Inputs must allow reading, and outputs writing, one float past
 // the block's last vertex: each vertex moves as four floats, the fourth being the next
@@ -51,7 +47,16 @@ using BlockFunction = const InfluenceGroup* (*)(const BlockJob& job, BoxState& b
 using CorrectionFunction = void (*)(float* out, const float* rest, std::size_t n, const float* basis,
                                     std::size_t leadingDimension, const float* coefficients, unsigned count);
 
-// ---- SSE2: every x86-64 processor -------------------------------------------------------------
+// Every version computes each number with the same IEEE operations in the same order, so the
+// frame comes out bit for bit the same whichever version the processor runs:
+//   corrected = rest + k0 b0 + k1 b1 + ...                 (left to right, one rounding each)
+//   M, t      = w0 B0 + w1 B1 + ...                        (bones in list order)
+//   position  = ((M0 px + M1 py) + M2 pz) + t
+//   normal    = s / sqrt((sx sx + sy sy) + sz sz), s = (M0 nx + M1 ny) + M2 nz
+// with no fused multiply-add and no estimate instructions (rsqrt, rcp), whose results differ
+// between processor makers.
+
+// ---- Shared by every version ------------------------------------------------------------------
 
 template <int lane>
 inline __m128 splat(__m128 v)
@@ -59,68 +64,90 @@ inline __m128 splat(__m128 v)
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(lane, lane, lane, lane));
 }
 
-// Multiplies, adds and renormalises in the order of the scalar formulation, so this version
-// reproduces it exactly apart from the corrections, whose saxpy may fuse its multiply-adds.
-const InfluenceGroup* skinBlockSse2(const BlockJob& job, BoxState& box)
+__attribute__((always_inline)) inline void growBox(__m128 position, __m128& boxMin, __m128& boxMax)
 {
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 one = _mm_set1_ps(1.0f);
+    // The new value as first operand: a NaN leaves the box alone, as in BoundingBox::grow.
+    boxMin = _mm_min_ps(position, boxMin);
+    boxMax = _mm_max_ps(position, boxMax);
+}
+
+// Renormalises the skinned normals of `count` (at most four) consecutive vertices, starting at
+// vertex `first`, and stores them. Four at a time, transposed, so that one vector square root
+// and three divisions serve four vertices without a trip through memory. A normal whose
+// squared length is not positive (zero: no influences, or a transform that collapses it; or
+// NaN) keeps its corrected rest value.
+__attribute__((always_inline)) inline void storeNormals(__m128 n0, __m128 n1, __m128 n2, __m128 n3, unsigned count,
+                                                        unsigned first, const BlockJob& job)
+{
+    _MM_TRANSPOSE4_PS(n0, n1, n2, n3);
+    const __m128 lengthSquared = _mm_add_ps(_mm_add_ps(_mm_mul_ps(n0, n0), _mm_mul_ps(n1, n1)), _mm_mul_ps(n2, n2));
+    const unsigned positive =
+        static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(lengthSquared, _mm_setzero_ps())));
+    // Dividing by the length rounds once per component; a unit normal along an axis stays
+    // exactly unit.
+    const __m128 length = _mm_sqrt_ps(lengthSquared);
+    __m128 x = _mm_div_ps(n0, length), y = _mm_div_ps(n1, length), z = _mm_div_ps(n2, length);
+    __m128 unused = _mm_setzero_ps();
+    _MM_TRANSPOSE4_PS(x, y, z, unused);
+    const __m128 normals[4] = {x, y, z, unused};
+    for (unsigned i = 0; i < count; ++i) {
+        const std::size_t at = 3 * std::size_t{first + i};
+        _mm_storeu_ps(job.normalsOut + at, (positive >> i) & 1u ? normals[i] : _mm_loadu_ps(job.normalsIn + at));
+    }
+}
+
+// Runs skinVertex(v, boxMin, boxMax), which stores vertex v's position and returns its skinned,
+// unnormalised normal, over the block, and renormalises the normals four at a time.
+template <typename SkinVertex>
+__attribute__((always_inline)) inline void skinBlockInFours(const BlockJob& job, BoxState& box, SkinVertex skinVertex)
+{
     __m128 boxMin = _mm_load_ps(box.minimum);
     __m128 boxMax = _mm_load_ps(box.maximum);
-    const InfluenceGroup* group = job.groups;
-    alignas(16) float lengthSquared[kBatch];
-    alignas(16) float scale[kBatch];
-    alignas(16) float skinned[kBatch][4];
-    std::fill_n(lengthSquared, kBatch, 1.0f); // lanes past a short batch stay harmless
-
-    for (unsigned base = 0; base < job.count; base += kBatch) {
-        const unsigned batch = std::min(kBatch, job.count - base);
-        for (unsigned i = 0; i < batch; ++i) {
-            const unsigned v = base + i;
-            __m128 column0 = zero, column1 = zero, column2 = zero, translation = zero;
-            for (std::uint32_t g = job.groupCounts[v]; g != 0; --g, ++group)
-                for (int s = 0; s < 4; ++s) {
-                    const float* bone = job.palette + std::size_t{group->bone[s]} * SkinningKernel::kPaletteStride;
-                    const __m128 weight = _mm_set1_ps(group->weight[s]);
-                    column0 = _mm_add_ps(column0, _mm_mul_ps(_mm_load_ps(bone), weight));
-                    column1 = _mm_add_ps(column1, _mm_mul_ps(_mm_load_ps(bone + 4), weight));
-                    column2 = _mm_add_ps(column2, _mm_mul_ps(_mm_load_ps(bone + 8), weight));
-                    translation = _mm_add_ps(translation, _mm_mul_ps(_mm_load_ps(bone + 12), weight));
-                }
-
-            const __m128 p = _mm_loadu_ps(job.positionsIn + 3 * v);
-            __m128 position = _mm_add_ps(_mm_mul_ps(column0, splat<0>(p)), _mm_mul_ps(column1, splat<1>(p)));
-            position = _mm_add_ps(_mm_add_ps(position, _mm_mul_ps(column2, splat<2>(p))), translation);
-            _mm_storeu_ps(job.positionsOut + 3 * v, position);
-            // The new value as first operand: a NaN leaves the box alone, as in BoundingBox::grow.
-            boxMin = _mm_min_ps(position, boxMin);
-            boxMax = _mm_max_ps(position, boxMax);
-
-            const __m128 n = _mm_loadu_ps(job.normalsIn + 3 * v);
-            __m128 normal = _mm_add_ps(_mm_mul_ps(column0, splat<0>(n)), _mm_mul_ps(column1, splat<1>(n)));
-            normal = _mm_add_ps(normal, _mm_mul_ps(column2, splat<2>(n)));
-            const __m128 squares = _mm_mul_ps(normal, normal);
-            const __m128 sum = _mm_add_ss(_mm_add_ss(squares, splat<1>(squares)), _mm_movehl_ps(squares, squares));
-            _mm_store_ss(&lengthSquared[i], sum);
-            _mm_store_ps(skinned[i], normal);
-        }
-
-        unsigned positive = 0;
-        for (unsigned h = 0; h < kBatch; h += 4) {
-            const __m128 lengths = _mm_load_ps(lengthSquared + h);
-            _mm_store_ps(scale + h, _mm_div_ps(one, _mm_sqrt_ps(lengths)));
-            positive |= static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(lengths, zero))) << h;
-        }
-        for (unsigned i = 0; i < batch; ++i) {
-            float* out = job.normalsOut + 3 * (base + i);
-            if (positive & (1u << i))
-                _mm_storeu_ps(out, _mm_mul_ps(_mm_load_ps(skinned[i]), _mm_set1_ps(scale[i])));
-            else
-                _mm_storeu_ps(out, _mm_loadu_ps(job.normalsIn + 3 * (base + i)));
-        }
+    unsigned v = 0;
+    for (; v + 4 <= job.count; v += 4) {
+        const __m128 n0 = skinVertex(v, boxMin, boxMax);
+        const __m128 n1 = skinVertex(v + 1, boxMin, boxMax);
+        const __m128 n2 = skinVertex(v + 2, boxMin, boxMax);
+        const __m128 n3 = skinVertex(v + 3, boxMin, boxMax);
+        storeNormals(n0, n1, n2, n3, 4, v, job);
+    }
+    if (v < job.count) {
+        __m128 n[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+        const unsigned rest = job.count - v;
+        for (unsigned i = 0; i < rest; ++i) n[i] = skinVertex(v + i, boxMin, boxMax);
+        storeNormals(n[0], n[1], n[2], n[3], rest, v, job);
     }
     _mm_store_ps(box.minimum, boxMin);
     _mm_store_ps(box.maximum, boxMax);
+}
+
+// ---- SSE2: every x86-64 processor -------------------------------------------------------------
+
+const InfluenceGroup* skinBlockSse2(const BlockJob& job, BoxState& box)
+{
+    const InfluenceGroup* group = job.groups;
+    skinBlockInFours(job, box, [&](unsigned v, __m128& boxMin, __m128& boxMax) {
+        __m128 column0 = _mm_setzero_ps(), column1 = column0, column2 = column0, translation = column0;
+        for (std::uint32_t g = job.groupCounts[v]; g != 0; --g, ++group)
+            for (int s = 0; s < 4; ++s) {
+                const float* bone = job.palette + std::size_t{group->bone[s]} * SkinningKernel::kPaletteStride;
+                const __m128 weight = _mm_set1_ps(group->weight[s]);
+                column0 = _mm_add_ps(column0, _mm_mul_ps(_mm_load_ps(bone), weight));
+                column1 = _mm_add_ps(column1, _mm_mul_ps(_mm_load_ps(bone + 4), weight));
+                column2 = _mm_add_ps(column2, _mm_mul_ps(_mm_load_ps(bone + 8), weight));
+                translation = _mm_add_ps(translation, _mm_mul_ps(_mm_load_ps(bone + 12), weight));
+            }
+
+        const __m128 p = _mm_loadu_ps(job.positionsIn + 3 * v);
+        __m128 position = _mm_add_ps(_mm_mul_ps(column0, splat<0>(p)), _mm_mul_ps(column1, splat<1>(p)));
+        position = _mm_add_ps(_mm_add_ps(position, _mm_mul_ps(column2, splat<2>(p))), translation);
+        _mm_storeu_ps(job.positionsOut + 3 * v, position);
+        growBox(position, boxMin, boxMax);
+
+        const __m128 n = _mm_loadu_ps(job.normalsIn + 3 * v);
+        const __m128 normal = _mm_add_ps(_mm_mul_ps(column0, splat<0>(n)), _mm_mul_ps(column1, splat<1>(n)));
+        return _mm_add_ps(normal, _mm_mul_ps(column2, splat<2>(n)));
+    });
     return group;
 }
 
@@ -154,77 +181,49 @@ void addCorrectionsSse2(float* out, const float* rest, std::size_t n, const floa
     }
 }
 
-// ---- AVX2 and FMA -----------------------------------------------------------------------------
+// ---- AVX2 -------------------------------------------------------------------------------------
 
-#define FLEXHERD_AVX2 __attribute__((target("avx2,fma")))
+// Compiled for AVX2 alone: without FMA in the target the compiler has no fused multiply-add to
+// turn a product and a sum into, whatever the contraction setting.
+#define FLEXHERD_AVX2 __attribute__((target("avx2")))
 
-// A blended transform fills two registers: columns 0 and 1, then column 2 and the translation.
-// Blending a bone costs two fused multiply-adds; no gathers, which cost more than they save here.
-// Normals are renormalised with the reciprocal square root estimate and one Newton step, within
-// 3e-7 of exact: a square root and a division per vertex would keep the divider busy for most
-// of the frame, and batching them through memory stalls on store forwarding.
+// A blended transform fills two registers: columns 0 and 1, then column 2 and the translation,
+// so blending a bone costs two multiplies and two adds where the SSE2 version needs four of
+// each; no gathers, which cost more than they save here.
 FLEXHERD_AVX2 const InfluenceGroup* skinBlockAvx2(const BlockJob& job, BoxState& box)
 {
     const __m256i selectXy = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
-    const __m256 zero = _mm256_setzero_ps();
     const __m256 one = _mm256_set1_ps(1.0f);
-    const __m128 half = _mm_set1_ps(0.5f);
-    const __m128 threeHalves = _mm_set1_ps(1.5f);
-    // The estimate covers normal, finite numbers; anything else takes the exact formula.
-    const __m128 smallest = _mm_set_ss(FLT_MIN);
-    const __m128 largest = _mm_set_ss(FLT_MAX);
-    __m128 boxMin = _mm_load_ps(box.minimum);
-    __m128 boxMax = _mm_load_ps(box.maximum);
     const InfluenceGroup* group = job.groups;
-
-    for (unsigned v = 0; v < job.count; ++v) {
-        __m256 columns01 = zero, columns2t = zero;
+    skinBlockInFours(job, box, [&](unsigned v, __m128& boxMin, __m128& boxMax) FLEXHERD_AVX2 {
+        __m256 columns01 = _mm256_setzero_ps(), columns2t = columns01;
         for (std::uint32_t g = job.groupCounts[v]; g != 0; --g, ++group)
             for (int s = 0; s < 4; ++s) {
                 const float* bone = job.palette + std::size_t{group->bone[s]} * SkinningKernel::kPaletteStride;
                 const __m256 weight = _mm256_broadcast_ss(&group->weight[s]);
-                columns01 = _mm256_fmadd_ps(weight, _mm256_load_ps(bone), columns01);
-                columns2t = _mm256_fmadd_ps(weight, _mm256_load_ps(bone + 8), columns2t);
+                columns01 = _mm256_add_ps(columns01, _mm256_mul_ps(_mm256_load_ps(bone), weight));
+                columns2t = _mm256_add_ps(columns2t, _mm256_mul_ps(_mm256_load_ps(bone + 8), weight));
             }
 
-        // M p + t = (c0 px + c1 py) + (c2 pz + t 1): the halves of one register hold the two
-        // sums, which one add folds together.
+        // The halves of one product hold c0 px and c1 py, those of the other c2 pz and t 1 = t;
+        // they are summed in the SSE2 version's order.
         const __m256 p = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(job.positionsIn + 3 * v));
         const __m256 pxy = _mm256_permutevar_ps(p, selectXy);
         const __m256 pz1 = _mm256_blend_ps(_mm256_permute_ps(p, 0xAA), one, 0xF0);
-        const __m256 positionTerms = _mm256_fmadd_ps(columns2t, pz1, _mm256_mul_ps(columns01, pxy));
-        const __m128 position =
-            _mm_add_ps(_mm256_castps256_ps128(positionTerms), _mm256_extractf128_ps(positionTerms, 1));
+        const __m256 terms01 = _mm256_mul_ps(columns01, pxy);
+        const __m256 terms2t = _mm256_mul_ps(columns2t, pz1);
+        __m128 position = _mm_add_ps(_mm256_castps256_ps128(terms01), _mm256_extractf128_ps(terms01, 1));
+        position = _mm_add_ps(_mm_add_ps(position, _mm256_castps256_ps128(terms2t)), _mm256_extractf128_ps(terms2t, 1));
         _mm_storeu_ps(job.positionsOut + 3 * v, position);
-        boxMin = _mm_min_ps(position, boxMin);
-        boxMax = _mm_max_ps(position, boxMax);
+        growBox(position, boxMin, boxMax);
 
-        const __m128 restNormal = _mm_loadu_ps(job.normalsIn + 3 * v);
-        const __m256 n = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(job.normalsIn + 3 * v));
-        const __m256 nxy = _mm256_permutevar_ps(n, selectXy);
-        const __m256 nz0 = _mm256_blend_ps(_mm256_permute_ps(n, 0xAA), zero, 0xF0);
-        const __m256 normalTerms = _mm256_fmadd_ps(columns2t, nz0, _mm256_mul_ps(columns01, nxy));
-        const __m128 normal = _mm_add_ps(_mm256_castps256_ps128(normalTerms), _mm256_extractf128_ps(normalTerms, 1));
-        const __m128 squares = _mm_mul_ps(normal, normal);
-        const __m128 lengthSquared =
-            _mm_add_ss(_mm_add_ss(squares, _mm_movehdup_ps(squares)), _mm_movehl_ps(squares, squares));
-        float* out = job.normalsOut + 3 * v;
-        if (_mm_comige_ss(lengthSquared, smallest) && _mm_comile_ss(lengthSquared, largest)) {
-            const __m128 l = _mm_broadcastss_ps(lengthSquared);
-            const __m128 estimate = _mm_rsqrt_ps(l);
-            const __m128 halfLengthSquaredEstimate = _mm_mul_ps(_mm_mul_ps(l, half), estimate);
-            const __m128 scale = _mm_mul_ps(estimate, _mm_fnmadd_ps(halfLengthSquaredEstimate, estimate, threeHalves));
-            _mm_storeu_ps(out, _mm_mul_ps(normal, scale));
-        } else if (_mm_comigt_ss(lengthSquared, _mm_setzero_ps())) {
-            const __m128 scale = _mm_div_ss(_mm_set_ss(1.0f), _mm_sqrt_ss(lengthSquared));
-            _mm_storeu_ps(out, _mm_mul_ps(normal, _mm_broadcastss_ps(scale)));
-        } else {
-            // Zero (no influences, or a transform that collapses the normal) or NaN.
-            _mm_storeu_ps(out, restNormal);
-        }
-    }
-    _mm_store_ps(box.minimum, boxMin);
-    _mm_store_ps(box.maximum, boxMax);
+        const __m128 n = _mm_loadu_ps(job.normalsIn + 3 * v);
+        const __m256 nxy = _mm256_permutevar_ps(_mm256_set_m128(n, n), selectXy);
+        const __m256 normalTerms = _mm256_mul_ps(columns01, nxy);
+        const __m128 normal =
+            _mm_add_ps(_mm256_castps256_ps128(normalTerms), _mm256_extractf128_ps(normalTerms, 1));
+        return _mm_add_ps(normal, _mm_mul_ps(_mm256_castps256_ps128(columns2t), splat<2>(n)));
+    });
     return group;
 }
 
@@ -238,10 +237,10 @@ FLEXHERD_AVX2 void addCorrectionsAvx2(float* out, const float* rest, std::size_t
         const float* column = basis + i;
         for (unsigned c = 0; c < count; ++c, column += leadingDimension) {
             const __m256 k = _mm256_broadcast_ss(coefficients + c);
-            a0 = _mm256_fmadd_ps(k, _mm256_loadu_ps(column), a0);
-            a1 = _mm256_fmadd_ps(k, _mm256_loadu_ps(column + 8), a1);
-            a2 = _mm256_fmadd_ps(k, _mm256_loadu_ps(column + 16), a2);
-            a3 = _mm256_fmadd_ps(k, _mm256_loadu_ps(column + 24), a3);
+            a0 = _mm256_add_ps(a0, _mm256_mul_ps(k, _mm256_loadu_ps(column)));
+            a1 = _mm256_add_ps(a1, _mm256_mul_ps(k, _mm256_loadu_ps(column + 8)));
+            a2 = _mm256_add_ps(a2, _mm256_mul_ps(k, _mm256_loadu_ps(column + 16)));
+            a3 = _mm256_add_ps(a3, _mm256_mul_ps(k, _mm256_loadu_ps(column + 24)));
         }
         _mm256_storeu_ps(out + i, a0);
         _mm256_storeu_ps(out + i + 8, a1);
@@ -252,7 +251,7 @@ FLEXHERD_AVX2 void addCorrectionsAvx2(float* out, const float* rest, std::size_t
         __m256 a = _mm256_loadu_ps(rest + i);
         const float* column = basis + i;
         for (unsigned c = 0; c < count; ++c, column += leadingDimension)
-            a = _mm256_fmadd_ps(_mm256_broadcast_ss(coefficients + c), _mm256_loadu_ps(column), a);
+            a = _mm256_add_ps(a, _mm256_mul_ps(_mm256_broadcast_ss(coefficients + c), _mm256_loadu_ps(column)));
         _mm256_storeu_ps(out + i, a);
     }
     for (; i < n; ++i) {
@@ -275,22 +274,22 @@ struct KernelVersion {
 constexpr KernelVersion kSse2Version{skinBlockSse2, addCorrectionsSse2};
 constexpr KernelVersion kAvx2Version{skinBlockAvx2, addCorrectionsAvx2};
 
-bool processorHasAvx2Fma()
+bool processorHasAvx2()
 {
     // The check includes the operating system's support for saving the wide registers.
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return __builtin_cpu_supports("avx2");
 }
 
 SkinningIsa& isaInUse()
 {
-    static SkinningIsa isa = processorHasAvx2Fma() ? SkinningIsa::Avx2Fma : SkinningIsa::Sse2;
+    static SkinningIsa isa = processorHasAvx2() ? SkinningIsa::Avx2 : SkinningIsa::Sse2;
     return isa;
 }
 
 const KernelVersion& versionInUse()
 {
-    return isaInUse() == SkinningIsa::Avx2Fma ? kAvx2Version : kSse2Version;
+    return isaInUse() == SkinningIsa::Avx2 ? kAvx2Version : kSse2Version;
 }
 
 void gatherCoefficients(const FrameCorrections& corrections, std::vector<float>& out)
@@ -303,7 +302,7 @@ void gatherCoefficients(const FrameCorrections& corrections, std::vector<float>&
 
 bool skinningIsaSupported(SkinningIsa isa)
 {
-    return isa == SkinningIsa::Sse2 || processorHasAvx2Fma();
+    return isa == SkinningIsa::Sse2 || processorHasAvx2();
 }
 
 SkinningIsa skinningIsa()

@@ -11,8 +11,9 @@
 struct BoneInfluence;
 
 // Instruction sets the frame kernel has a version for. The default build stays portable to
-// any x86-64, so the AVX2 version is chosen at run time, only on processors that have it.
-enum class SkinningIsa { Sse2, Avx2Fma };
+// any x86-64, so the AVX2 version is chosen at run time, only on processors that have it; the
+// versions differ in speed only, never in results.
+enum class SkinningIsa { Sse2, Avx2 };
 
 bool skinningIsaSupported(SkinningIsa isa);
 // The version in use: the best supported one unless overridden.
@@ -53,11 +54,12 @@ struct SkinningFrame {
 // blocks small enough that the corrected rest data never leaves L1, so the frame costs one
 // pass over the basis instead of one pass over the whole position array per basis vector.
 //
-// Results agree with "copy the rest pose, saxpy every basis column into it, then blend each
-// vertex's bones in list order" up to rounding: the SSE2 version keeps that order, the AVX2
-// version fuses multiply-adds and renormalises within 3e-7 of exact (see skinBlockAvx2). Normals
-// go through the blended linear part, not its inverse transpose: bone transforms are close to
-// rigid, and the normal is renormalised anyway.
+// Every instruction-set version gives the same bits on every x86-64 processor: each number is
+// computed with exactly rounded IEEE operations in one fixed order, that of "copy the rest pose,
+// add every basis column times its coefficient in turn, blend each vertex's bones in list order,
+// transform, divide the normal by its length". No fused multiply-adds, no reciprocal or square
+// root estimates. Normals go through the blended linear part, not its inverse transpose: bone
+// transforms are close to rigid, and the normal is renormalised anyway.
 class SkinningKernel {
 public:
     SkinningKernel() = default;

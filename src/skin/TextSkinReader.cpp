@@ -252,10 +252,10 @@ void TextSkinParser::loadMesh(std::string_view line)
     std::vector<Vector3d> normalSums(vertexCount);
     auto& triangles = m_skin.m_triangles;
     triangles.clear();
-    const auto checkNumber = [&](const char* what, std::int32_t number, std::size_t count) {
+    const auto checkNumber = [&](const char* what, const char* plural, std::int32_t number, std::size_t count) {
         if (number < 1 || static_cast<std::size_t>(number) > count)
             fail(std::string("Face refers to ") + what + " " + str(number) + " but '" + mesh.fileName() + "' has " +
-                 str(count) + " " + what + "s.");
+                 str(count) + " " + plural + ".");
     };
     for (const ObjFile::Group& group : mesh.groups())
         for (std::size_t f = 0; f < group.faceCount(); ++f) {
@@ -269,15 +269,16 @@ void TextSkinParser::loadMesh(std::string_view line)
             Triangle triangle;
             for (int c = 0; c < 3; ++c) {
                 const ObjCorner& corner = face[c];
-                checkNumber("vertex", corner.vertex, vertexCount);
+                checkNumber("vertex", "vertices", corner.vertex, vertexCount);
                 const std::size_t v = static_cast<std::size_t>(corner.vertex - 1);
                 triangle.index[c] = static_cast<std::uint32_t>(v);
                 if (corner.hasNormal) {
-                    checkNumber("normal", corner.normal, mesh.normals().size());
+                    checkNumber("normal", "normals", corner.normal, mesh.normals().size());
                     normalSums[v] += mesh.normals()[static_cast<std::size_t>(corner.normal - 1)];
                 }
                 if (corner.hasTextureCoordinate) {
-                    checkNumber("texture coordinate", corner.textureCoordinate, mesh.textureCoordinates().size());
+                    checkNumber("texture coordinate", "texture coordinates", corner.textureCoordinate,
+                                mesh.textureCoordinates().size());
                     const Vector3d& t = mesh.textureCoordinates()[static_cast<std::size_t>(corner.textureCoordinate - 1)];
                     m_skin.m_textureCoordinates[v] = Vector2f(static_cast<float>(t.x), static_cast<float>(t.y));
                 }

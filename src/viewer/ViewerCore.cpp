@@ -29,10 +29,13 @@ std::vector<std::shared_ptr<AttributeWithKeys>> keyedAttributes(Camera& camera)
 
 } // namespace
 
-ViewerCore::ViewerCore(ViewSettings& settings) : ViewerCore(settings, RandomGenerator()) {}
+ViewerCore::ViewerCore(ViewSettings& settings, std::int32_t seed) : ViewerCore(settings)
+{
+    m_scene.reseed(seed);
+}
 
-ViewerCore::ViewerCore(ViewSettings& settings, RandomGenerator random)
-    : m_settings(settings), m_scene(random), m_perspectiveCamera(std::make_shared<ProjectiveFixedYCamera>(false)),
+ViewerCore::ViewerCore(ViewSettings& settings)
+    : m_settings(settings), m_perspectiveCamera(std::make_shared<ProjectiveFixedYCamera>(false)),
       m_orthoCamera(std::make_shared<OrthoCamera>())
 {
     // Mouse motion pans and dollies the perspective camera ten times faster than the camera's

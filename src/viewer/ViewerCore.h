@@ -5,6 +5,7 @@
 #include "render/FrameStamps.h"
 #include "render/StatisticsTable.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -30,11 +31,11 @@ class ViewerCore {
 public:
     enum class CameraChoice { Perspective, Orthographic };
 
-    // An empty scene with the start-up creator ("Round") and the start view; the scene's
-    // random generator is seeded from the operating system.
+    // An empty scene with the start-up creator ("Round") and the start view; the scene and its
+    // herds are seeded from the operating system.
     explicit ViewerCore(ViewSettings& settings);
-    // The same with the given generator for the scene (reproducible picks in tests).
-    ViewerCore(ViewSettings& settings, RandomGenerator random);
+    // The same with a seeded scene (see HerdScene): the same calls lay the same animals out.
+    ViewerCore(ViewSettings& settings, std::int32_t seed);
     ~ViewerCore();
     ViewerCore(const ViewerCore&) = delete;
     ViewerCore& operator=(const ViewerCore&) = delete;

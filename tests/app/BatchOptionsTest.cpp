@@ -154,7 +154,9 @@ TEST(CommandLineTest, ActionOptionsMustFitTogether)
     EXPECT_EQ(timedemo.options.impostorPixels, 48u);
     EXPECT_EQ(timedemo.options.menuChoices, (std::vector<MenuChoice>{{kImpostorsId, true}}));
     EXPECT_EQ(usageError({"--impostor-pixels", "0"}).substr(0, 35), "invalid value '0' for '--impostor-p");
-    EXPECT_EQ(usageError({"--export-image", "a.png", "--frames", "3"}), "'--frames' needs '--export-sequence'");
+    EXPECT_EQ(usageError({"--export-image", "a.png", "--frames", "3"}),
+              "'--frames' needs '--export-sequence' or '--timedemo'");
+    EXPECT_EQ(parse({"--timedemo", "--frames", "3"}).options.frames, 3);
     EXPECT_EQ(usageError({"--frames", "0", "--export-sequence", "a.png"}).substr(0, 33),
               "invalid value '0' for '--frames' ");
     EXPECT_NE(usageError({"--export-image", "a.png", "--timedemo"}).find("cannot be combined"), std::string::npos);

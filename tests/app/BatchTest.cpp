@@ -2,6 +2,9 @@
 // on standard output and standard error, and the files it writes. Usage errors need no
 // display; the actions draw, so the suite runs on an X display (Xvfb) and fails without one.
 
+#include "TempDirectory.h"
+#include "WriterFaults.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/image.h>
@@ -10,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -47,10 +52,17 @@ std::string quoted(const std::string& text)
     return result + "'";
 }
 
-// Runs the program with arguments, in the samples directory, and collects what it printed.
-ProgramRun flexherd(const std::vector<std::string>& arguments)
+// Runs the program with arguments, in the samples directory, and collects what it printed;
+// `environment` ("NAME=VALUE") is set for the program alone.
+ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
 {
-    std::string command = "cd " + quoted(g_samples.string()) + " && " + quoted(FLEXHERD_PROGRAM);
+    std::string command = "cd " + quoted(g_samples.string()) + " && ";
+    if (!environment.empty()) {
+        command += "env";
+        for (const std::string& variable : environment) command += ' ' + quoted(variable);
+        command += ' ';
+    }
+    command += quoted(FLEXHERD_PROGRAM);
     for (const std::string& argument : arguments) {
         command += ' ';
         command += quoted(argument);
@@ -103,7 +115,7 @@ TEST(BatchUsageTest, MistakesExitWithStatusTwoAndSayWhatIsWrong)
         {{"--method", "immediate", "quadruped.bin"}, "invalid value 'immediate' for '--method' (expected lists, vbo or arrays)"},
         {{"--export-image", "x.png", "--size", "20000x10"},
          "invalid value '20000x10' for '--size' (expected WIDTHxHEIGHT, each from 1 to 19999)"},
-        {{"--timedemo", "--frames", "3"}, "'--frames' needs '--export-sequence'"},
+        {{"--frames", "3"}, "'--frames' needs '--export-sequence' or '--timedemo'"},
     };
     for (const auto& [arguments, error] : cases) {
         const ProgramRun run = flexherd(arguments);
@@ -121,7 +133,6 @@ TEST(BatchExportTest, WritesTheImageAtTheAskedSizeAndSucceeds)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(imageSize(image), std::make_pair(300, 200));
-    EXPECT_FALSE(fs::exists(image.string() + ".tmp"));
 }
 
 TEST(BatchExportTest, FailuresGoToStandardErrorAsCaptionAndMessageAndExitWithOne)
@@ -183,10 +194,28 @@ TEST(BatchExportTest, SequenceWritesNumberedFrames)
 
 TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
 {
-    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", "flyby.keys"});
+    // A camera flight of 24 frames (the sample's 300 would take minutes on a software renderer):
+    // one "azimuth" record keyed at frames 0 and 24, in the keys file's little-endian layout.
+    std::string keys;
+    const auto appendI32 = [&](std::int32_t value) {
+        for (int b = 0; b < 4; ++b) keys += static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * b)) & 0xff);
+    };
+    const auto appendF32 = [&](float value) { appendI32(std::bit_cast<std::int32_t>(value)); };
+    appendI32(1);
+    appendI32(7);
+    keys += "azimuth";
+    appendI32(2);
+    appendI32(0);
+    appendF32(0.0f);
+    appendI32(24);
+    appendF32(1.5f);
+    const fs::path flight = g_directory / "short.keys";
+    std::ofstream(flight, std::ios::binary) << keys;
+
+    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    const std::regex report("timedemo complete\\.\n\tframes:\t300\n\ttotal time:\t([0-9.e+-]+)s\n"
+    const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
                             "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n"
                             // Where the time went, per frame on average.
                             "\tLOD update:\t[0-9.e+-]+ms/frame\n\tculling:\t[0-9.e+-]+ms/frame\n"
@@ -197,16 +226,17 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
     ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
     const double seconds = std::stod(match[1]);
     EXPECT_GT(seconds, 0.0);
-    EXPECT_NEAR(std::stod(match[2]), seconds / 300, 1e-5 + seconds / 300 * 1e-4);
-    EXPECT_NEAR(std::stod(match[3]), 300 / seconds, 300 / seconds * 1e-4);
+    EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
+    EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
     const unsigned long long meshTriangles = std::stoull(match[4]);
     EXPECT_GT(meshTriangles, 0u) << "the animals are meshes";
 
-    // Every animal less than 1000 pixels tall is an impostor: quads instead of triangles, but
-    // for the few frames where the flight passes close to an animal.
-    const ProgramRun impostors = flexherd(
-        {"--animals", "20", "--impostors", "--impostor-pixels", "1000", "--timedemo", "quadruped.bin", "flyby.keys"});
+    // Every animal less than 1000 pixels tall is an impostor: quads instead of triangles (but
+    // for an animal the camera comes very close to).
+    const ProgramRun impostors = flexherd({"--animals", "20", "--impostors", "--impostor-pixels", "1000",
+                                           "--timedemo", "--frames", "12", "quadruped.bin", flight.string()});
     EXPECT_EQ(impostors.status, 0) << impostors.err;
+    ASSERT_EQ(impostors.out.rfind("timedemo complete.\n\tframes:\t12\n", 0), 0u) << "the first 12 frames";
     const std::regex drawn("[^]*\ttriangles drawn:\t([0-9]+)/frame\n\timpostors drawn:\t([0-9]+)/frame\n");
     ASSERT_TRUE(std::regex_match(impostors.out, match, drawn)) << impostors.out;
     EXPECT_LT(std::stoull(match[1]) * 10, meshTriangles);
@@ -217,6 +247,109 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
     EXPECT_EQ(noKeys.status, 1);
     EXPECT_EQ(noKeys.err, "Run timedemo: There is no camera animation to play. Load a camera keys file first.\n");
     EXPECT_EQ(noKeys.out, "");
+}
+
+namespace {
+
+using namespace faultinjection;
+
+// A herd file with fixed placements (twelve animals, so none are added at random): the same
+// picture on every run, which the fault check compares byte for byte.
+fs::path fixedHerd()
+{
+    const fs::path path = g_directory / "fixed.herd";
+    std::ofstream out(path);
+    out << (g_samples / "quadruped.bin").string() << '\n';
+    for (int i = 0; i < 12; ++i)
+        out << i * 3 << "  1 0 0 " << (i % 4) * 3 - 4.5 << " 0 1 0 0 0 0 1 " << (i / 4) * 4 - 4 << " 0 0 0 1\n";
+    return path;
+}
+
+// The program as a writer: run with the fault layer preloaded when the plan watches a
+// directory. A failure must exit with 1 and say why on standard error; success with 0 and
+// nothing printed.
+WriterUnderTest batchWriter(const std::string& name, const std::vector<std::string>& files,
+                            std::function<std::vector<std::string>(const fs::path& directory)> arguments)
+{
+    WriterUnderTest writer;
+    writer.name = name;
+    writer.files = files;
+    writer.write = [arguments](const fs::path& directory, const FaultPlan& plan) {
+        Attempt attempt;
+        const fs::path report = g_directory / "fault-report.txt";
+        fs::remove(report);
+        std::vector<std::string> environment;
+        if (!plan.directory.empty()) {
+            const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+            environment = {std::string("LD_PRELOAD=") + FLEXHERD_FAULTSHIM,
+                           // A sanitized build wants its runtime first; the layer must come before it.
+                           std::string("ASAN_OPTIONS=") + (sanitizerOptions ? sanitizerOptions + std::string(":") : "") +
+                               "verify_asan_link_order=0"};
+            for (const std::string& variable : environmentFor(plan, report)) environment.push_back(variable);
+        }
+        const ProgramRun run = flexherd(arguments(directory), environment);
+        if (!plan.directory.empty()) {
+            const std::optional<Outcome> outcome = readReport(report);
+            if (outcome)
+                attempt.outcome = *outcome;
+            else
+                ADD_FAILURE() << "the fault layer left no report (not preloaded, or the program crashed): " << run.err;
+        }
+        if (run.status == 0) {
+            EXPECT_EQ(run.err, "") << "success, yet an error was printed";
+        } else {
+            EXPECT_EQ(run.status, 1) << run.err;
+            attempt.error = run.err;
+        }
+        return attempt;
+    };
+    writer.readBack = [files](const fs::path& directory) {
+        for (const std::string& file : files) EXPECT_NE(imageSize(directory / file), std::make_pair(0, 0)) << file;
+    };
+    // Whatever failed: the export command's caption and message, one line.
+    writer.checkError = [](const std::string& error, const std::string& path, const ExpectedFailure&) {
+        EXPECT_EQ(error, "Error writing image: " + expected::image(path) + "\n");
+    };
+    return writer;
+}
+
+std::vector<WriterUnderTest> batchExports()
+{
+    const std::string herd = fixedHerd().string();
+    return {batchWriter("flexherd --export-image", {"herd.png"},
+                        [herd](const fs::path& directory) -> std::vector<std::string> {
+                            return {"--stopped", "--export-image", (directory / "herd.png").string(), "--size", "96x64", herd};
+                        }),
+            batchWriter("flexherd --export-sequence", {"walk.0000.png", "walk.0001.png"},
+                        [herd](const fs::path& directory) -> std::vector<std::string> {
+                            return {"--export-sequence", (directory / "walk.png").string(), "--size", "64x48", "--frames", "2",
+                                    herd};
+                        })};
+}
+
+} // namespace
+
+// The batch exports under a failing disk, the program run as a child with the fault layer
+// preloaded: every fault at every call, then paths that cannot be written. Each run is a
+// process of its own, so the sequence, whose frames go through the same image writer, is
+// tried with fewer faults; and a read-only directory is left to the fault layer's refused
+// creation, since as another user the child could not reach the X display.
+TEST(BatchFaultTest, ExportsSurviveEveryFaultAtEveryCallAndRefuseUnwritablePaths)
+{
+    const std::vector<WriterUnderTest> writers = batchExports();
+    FaultCheckOptions everyFault;
+    everyFault.nextWriteAfterEachFault = false;
+    FaultCheckOptions perFrame = everyFault;
+    perFrame.faults = {Fault::NoSpace, Fault::RenameFails};
+
+    const fs::path imageDirectory = g_directory / "faults-image";
+    const fs::path sequenceDirectory = g_directory / "faults-sequence";
+    fs::create_directories(imageDirectory);
+    fs::create_directories(sequenceDirectory);
+    const int total = expectSoundUnderEveryFault(writers[0], imageDirectory, everyFault).total() +
+                      expectSoundUnderEveryFault(writers[1], sequenceDirectory, perFrame).total();
+    expectSoundOnUnwritablePaths(writers[0], imageDirectory, false);
+    std::cout << "[ faults   ] " << total << " faults injected into batch runs\n";
 }
 
 int main(int argc, char** argv)
@@ -236,8 +369,8 @@ int main(int argc, char** argv)
     }
     wxInitAllImageHandlers();
 
-    g_directory = fs::temp_directory_path() / ("flexherd-test-batch-" + std::to_string(getpid()));
-    fs::remove_all(g_directory);
+    const TempDirectory scratch("batch");
+    g_directory = scratch.path();
     g_samples = g_directory / "samples";
     fs::create_directories(g_samples);
     const std::string generate = std::string("'") + FLEXHERD_MKSAMPLE + "' '" + g_samples.string() + "' >/dev/null 2>&1";
@@ -245,7 +378,5 @@ int main(int argc, char** argv)
         std::cerr << "test_batch: FAILED: flexherd-mksample could not write the sample animals.\n";
         return 1;
     }
-    const int result = RUN_ALL_TESTS();
-    fs::remove_all(g_directory);
-    return result;
+    return RUN_ALL_TESTS();
 }

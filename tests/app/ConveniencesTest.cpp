@@ -15,53 +15,12 @@
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
-#include <wx/modalhook.h>
 
 #include <GL/glew.h>
 
 #include <cmath>
 
 namespace {
-
-// Answers every modal dialog with Cancel without showing it, remembering its title: which
-// dialog a command opens tells which command ran.
-class CancelDialogs : public wxModalDialogHook {
-public:
-    CancelDialogs() { Register(); }
-    ~CancelDialogs() override { Unregister(); }
-
-    std::vector<std::string> titles;
-
-protected:
-    int Enter(wxDialog* dialog) override
-    {
-        // GTK's native file chooser keeps its title as the wx message.
-        const auto* files = dynamic_cast<wxFileDialog*>(dialog);
-        titles.push_back((files ? files->GetMessage() : dialog->GetTitle()).ToStdString());
-        return wxID_CANCEL;
-    }
-    void Exit(wxDialog*) override {}
-};
-
-// Puts both cameras back as they were, so that later tests see the start-up view.
-class CameraRestorer {
-public:
-    explicit CameraRestorer(ViewerCore& core)
-        : m_core(core), m_perspective(*core.perspectiveCamera()), m_ortho(*core.orthoCamera())
-    {
-    }
-    ~CameraRestorer()
-    {
-        *m_core.perspectiveCamera() = m_perspective;
-        *m_core.orthoCamera() = m_ortho;
-        m_core.useCamera(ViewerCore::CameraChoice::Perspective);
-    }
-
-private:
-    ViewerCore& m_core;
-    ProjectiveFixedYCamera m_perspective;
-    OrthoCamera m_ortho;
-};
 
 std::vector<std::string> herdNames(GLView* view)
 {
@@ -146,9 +105,11 @@ TEST_F(GuiTest, EveryCommandItemSendsItsIdAndReachesItsCommand)
         wxMenuItem* item = m_frame->GetMenuBar()->FindItem(id);
         ASSERT_NE(item, nullptr) << "no menu item for command " << id;
         EXPECT_TRUE(item->IsEnabled()) << id;
-        CancelDialogs hook;
+        // Cancelled at once: which dialog a command opens tells which command ran.
+        ScriptedDialogs hook({ScriptedDialogs::kCancel});
         choose(id);
-        EXPECT_EQ(hook.titles, std::vector<std::string>{title}) << "item " << id;
+        ASSERT_EQ(hook.shown.size(), 1u) << "item " << id;
+        EXPECT_EQ(hook.shown[0].title, title) << "item " << id;
     }
     // Cancelled dialogs change nothing.
     EXPECT_TRUE(m_reports.empty());
@@ -198,6 +159,7 @@ TEST_F(GuiTest, DroppingTwoFilesReplacesTheSceneWithTheirHerds)
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     EXPECT_EQ(herdNames(m_view), (std::vector<std::string>{"herd-fine", "second"})) << "in drop order, replacing";
     EXPECT_EQ(m_core->totalAnimalCount(), 10u) << "topped up to ten animals";
+    for (const auto& herd : m_core->scene().herds()) EXPECT_GT(herd->instanceCount(), 0u) << herd->skin()->name();
     // The count menus are rebuilt: "herd.bin" has two levels, so LOD offers two fixed levels.
     ASSERT_EQ(m_frame->fixedLevelItemCount(), 2u);
     EXPECT_EQ(subMenu(kLodMenuId)->FindItemByPosition(3)->GetItemLabel(), "0 (highest)");
@@ -215,7 +177,7 @@ TEST_F(GuiTest, DroppingTwoFilesReplacesTheSceneWithTheirHerds)
 
 TEST_F(GuiTest, WheelStepsDollyThePerspectiveCameraAndZoomThePlan)
 {
-    CameraRestorer restorer(*m_core);
+    CameraRestorer restorer(m_core);
     const auto& camera = m_core->perspectiveCamera();
     const Vector3f target(0.0f, 0.0f, 0.0f);
     camera->setLookAtPoint(Vector3f(0.0f, 0.0f, 0.0f));
@@ -265,7 +227,7 @@ TEST_F(GuiTest, WheelStepsDollyThePerspectiveCameraAndZoomThePlan)
 
 TEST_F(GuiTest, HomeFramesEveryAnimalWithEitherCamera)
 {
-    CameraRestorer restorer(*m_core);
+    CameraRestorer restorer(m_core);
     loadSampleQuadruped(40);
     renderView();
     const double aspect = m_core->currentCamera().effectiveAspect();

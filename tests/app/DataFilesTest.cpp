@@ -1,9 +1,10 @@
 #include "app/DataFiles.h"
 
+#include "TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 namespace fs = std::filesystem;
 
@@ -15,7 +16,6 @@ class DataFilesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() / ("flexherd-datafiles-" + std::to_string(std::random_device()()));
         fs::create_directories(m_root / "work");
         fs::create_directories(m_root / "first");
         fs::create_directories(m_root / "second");
@@ -25,12 +25,12 @@ protected:
     void TearDown() override
     {
         fs::current_path(m_previous);
-        fs::remove_all(m_root);
     }
     void touch(const fs::path& path) { std::ofstream(path) << "x"; }
     std::vector<fs::path> dataDirectories() const { return {m_root / "first", m_root / "second"}; }
 
-    fs::path m_root;
+    TempDirectory m_scratch{"datafiles"};
+    const fs::path& m_root = m_scratch.path();
     fs::path m_previous;
 };
 

@@ -23,7 +23,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
-#include <wx/timer.h>
 #include <wx/utils.h>
 
 #include <climits>
@@ -73,49 +72,18 @@ void expectField(HerdDialog* dialog, wxTextCtrl* field, const std::string& label
 }
 
 
-// The text entry dialog in its modal loop, if any.
-wxTextEntryDialog* modalTextEntry()
+// The presets the text entry dialogs showed, in order.
+std::vector<std::string> presets(const ScriptedDialogs& dialogs)
 {
-    for (wxWindow* window : wxTopLevelWindows)
-        if (auto* dialog = dynamic_cast<wxTextEntryDialog*>(window); dialog != nullptr && dialog->IsModal())
-            return dialog;
-    return nullptr;
+    std::vector<std::string> values;
+    for (const ScriptedDialogs::Shown& shown : dialogs.shown) {
+        EXPECT_EQ(shown.kind, "text");
+        EXPECT_EQ(shown.title, "Number of animals");
+        EXPECT_EQ(shown.text, "Number of animals");
+        values.push_back(shown.detail);
+    }
+    return values;
 }
-
-// Answers the text entry dialogs a command shows, one after the other, while it lives: each
-// answer is typed and confirmed with OK, "<cancel>" presses Cancel. What each dialog showed
-// when it opened is kept in shown. A timer looks for the dialogs, because its events reach
-// every modal loop, also the ones that start after the previous dialog closed.
-class TextEntryAnswers {
-public:
-    explicit TextEntryAnswers(std::vector<std::string> answers) : m_answers(std::move(answers))
-    {
-        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { answer(); });
-        m_timer.Start(5);
-    }
-    ~TextEntryAnswers() { m_timer.Stop(); }
-
-    std::vector<std::string> shown;
-
-private:
-    void answer()
-    {
-        wxTextEntryDialog* dialog = modalTextEntry();
-        if (dialog == nullptr || m_answers.empty()) return;
-        shown.push_back(dialog->GetValue().ToStdString());
-        const std::string answer = m_answers.front();
-        m_answers.erase(m_answers.begin());
-        if (answer == "<cancel>") {
-            click(dialog, wxID_CANCEL);
-        } else {
-            dialog->SetValue(answer);
-            click(dialog, wxID_OK);
-        }
-    }
-
-    std::vector<std::string> m_answers;
-    wxTimer m_timer;
-};
 
 class DialogTest : public GuiTest {
 protected:
@@ -413,30 +381,29 @@ TEST_F(DialogTest, NumberOfAnimalsAsksAgainUntilTheNumberIsFromOneToOneHundredTh
     loadSampleQuadruped(4);
     {
         // Text that is no number reads as 0 and is asked again, preset to what was read.
-        TextEntryAnswers answers({"0", "many", "100001", "-3", "7"});
+        ScriptedDialogs answers({"0", "many", "100001", "-3", "7"});
         command(kAnimalCountId);
-        EXPECT_EQ(answers.shown, (std::vector<std::string>{"4", "0", "0", "100001", "-3"}));
+        EXPECT_EQ(presets(answers), (std::vector<std::string>{"4", "0", "0", "100001", "-3"}));
         EXPECT_EQ(m_core->totalAnimalCount(), 7u);
     }
     {
         // A number too large for a long stays too large rather than wrapping into range.
-        TextEntryAnswers answers({"100000000000000000000", "<cancel>"});
+        ScriptedDialogs answers({"100000000000000000000", "<cancel>"});
         command(kAnimalCountId);
-        EXPECT_EQ(answers.shown, (std::vector<std::string>{"7", std::to_string(LONG_MAX)}));
+        EXPECT_EQ(presets(answers), (std::vector<std::string>{"7", std::to_string(LONG_MAX)}));
         EXPECT_EQ(m_core->totalAnimalCount(), 7u) << "Cancel changes nothing";
     }
     {
         // The number the text starts with counts, as in the export prompts.
-        TextEntryAnswers answers({" 12 cows"});
+        ScriptedDialogs answers({" 12 cows"});
         command(kAnimalCountId);
-        EXPECT_EQ(answers.shown, std::vector<std::string>{"7"});
+        EXPECT_EQ(presets(answers), std::vector<std::string>{"7"});
         EXPECT_EQ(m_core->totalAnimalCount(), 12u);
     }
     {
-        TextEntryAnswers answers({"1"});
+        ScriptedDialogs answers({"1"});
         command(kAnimalCountId);
-        EXPECT_EQ(answers.shown, std::vector<std::string>{"12"});
+        EXPECT_EQ(presets(answers), std::vector<std::string>{"12"});
         EXPECT_EQ(m_core->totalAnimalCount(), 1u);
     }
-    EXPECT_EQ(modalTextEntry(), nullptr);
 }

@@ -94,6 +94,7 @@ protected:
         m_directory = startup().dataDirectory / "export";
         fs::create_directories(m_directory);
         m_originalSize = m_frame->GetSize();
+        m_originalViewSize = m_view->clientSize();
     }
 
     void TearDown() override
@@ -108,8 +109,8 @@ protected:
         if (size == wxSize()) {
             if (m_frame->GetSize() == m_originalSize) return;
             m_frame->SetSize(m_originalSize);
-            pumpUntil([&] { return m_frame->GetSize() == m_originalSize; });
-            pumpFor(std::chrono::milliseconds(100));
+            // The frame's size first, then the view's size event.
+            pumpUntil([&] { return m_frame->GetSize() == m_originalSize && m_view->clientSize() == m_originalViewSize; });
             return;
         }
         const wxSize extra = m_frame->GetClientSize() - m_view->clientSize();
@@ -128,8 +129,17 @@ protected:
         return readPicture(path);
     }
 
+    // The menu command, as a click on its item sends it.
+    void sendCommand(int id)
+    {
+        wxCommandEvent event(wxEVT_MENU, id);
+        event.SetEventObject(m_frame);
+        m_frame->ProcessWindowEvent(event);
+    }
+
     fs::path m_directory;
     wxSize m_originalSize;
+    wxSize m_originalViewSize;
 };
 
 TEST_F(ExportTest, WindowSizedExportIsOneTileShowingTheWindowUprightAndUnmirrored)
@@ -260,7 +270,7 @@ TEST_F(ExportTest, WriteIntoAMissingDirectoryIsReportedAndTheViewPaintsNormally)
     EXPECT_FALSE(m_frame->exports().exportImageTo(path, 320, 200));
     const std::vector<ErrorReport> expected = {{"Error writing image", "Unable to write to image '" + path + "'."}};
     EXPECT_EQ(m_reports, expected);
-    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    EXPECT_FALSE(fs::exists(m_directory / "no-such-dir")) << "the writer makes no directories";
     EXPECT_TRUE(m_core->showStatistics());
 
     // The next paint restores the window's aspect ratio and viewport.
@@ -360,6 +370,124 @@ TEST_F(ExportTest, SequenceNameWithoutADotWritesNothing)
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
+// The prompts of the three commands as a user meets them: what each shows first, which
+// answers are asked again (pre-filled with what was read), and Cancel at any of them.
+TEST_F(ExportTest, ExportImagePromptsForAPathThenASizeInRange)
+{
+    loadSampleQuadruped(3);
+    using Shown = ScriptedDialogs::Shown;
+    const std::string kFilter = "PNG Files(*.png)|*.png|All files(*.*)|*.*";
+    const Shown file{"file", "Export image", kFilter, "save"};
+    const auto width = [](const std::string& preset) {
+        return Shown{"text", "Width of image to export", "Width of image", preset};
+    };
+    const auto height = [](const std::string& preset) {
+        return Shown{"text", "Height of image to export", "Height of image", preset};
+    };
+    const std::string path = (m_directory / "prompted.png").string();
+    {
+        // Widths of 0 and 20000 and text without digits (read as 0) are asked again; the number
+        // the text starts with counts.
+        ScriptedDialogs dialogs({path, "0", "many", "20000", " 48 px", "-2", "32"});
+        sendCommand(kExportImageId);
+        const std::vector<Shown> expected = {file, width("1440"), width("0"), width("0"), width("20000"),
+                                             height("960"), height("-2")};
+        EXPECT_EQ(dialogs.shown, expected);
+        EXPECT_EQ(dialogs.unexpected, 0);
+        const Picture written = readPicture(path);
+        EXPECT_EQ(written.width, 48);
+        EXPECT_EQ(written.height, 32);
+        EXPECT_TRUE(m_reports.empty());
+    }
+    {
+        // 19999 is the largest side taken.
+        ScriptedDialogs dialogs({(m_directory / "wide.png").string(), "19999", "1"});
+        sendCommand(kExportImageId);
+        EXPECT_EQ(dialogs.shown.size(), 3u);
+        EXPECT_EQ(readPicture(m_directory / "wide.png").width, 19999);
+    }
+    // Cancel at any prompt abandons the command, writing nothing.
+    const std::string cancelled = (m_directory / "cancelled.png").string();
+    for (std::size_t at = 0; at < 3; ++at) {
+        std::vector<std::string> answers = {cancelled, "48", "32"};
+        answers[at] = ScriptedDialogs::kCancel;
+        ScriptedDialogs dialogs(answers);
+        sendCommand(kExportImageId);
+        EXPECT_EQ(dialogs.shown.size(), at + 1) << "cancelled at prompt " << at;
+        EXPECT_FALSE(fs::exists(cancelled)) << "cancelled at prompt " << at;
+    }
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(ExportTest, SequencePromptsProposeTheKeyFramesAndEndWithAMessage)
+{
+    CameraKeysRestorer restorer(*m_core);
+    loadSampleQuadruped(3);
+    using Shown = ScriptedDialogs::Shown;
+    const fs::path dir = m_directory / "prompted-sequence";
+    fs::create_directories(dir);
+    const std::string path = (dir / "shot.png").string();
+    {
+        // Without camera keys the frame count proposed is 0, which is not taken.
+        ASSERT_EQ(m_core->keyFrameCount(), 0);
+        ScriptedDialogs dialogs({path, "16", "12", "0", ScriptedDialogs::kCancel});
+        sendCommand(kExportImageSequenceId);
+        const std::vector<Shown> expected = {
+            {"file", "Export image sequence", "PNG Files(*.png)|*.png|All files(*.*)|*.*", "save"},
+            {"text", "Width of image to export", "Width of image", "720"},
+            {"text", "Height of image to export", "Height of image", "480"},
+            {"text", "Number of frames to export", "Number of frames", "0"},
+            {"text", "Number of frames to export", "Number of frames", "0"}};
+        EXPECT_EQ(dialogs.shown, expected);
+        EXPECT_TRUE(fs::is_empty(dir));
+    }
+    {
+        // Keys up to frame 3 propose three frames; two are asked for, then the closing message.
+        m_core->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {3.0f, 2.0f}});
+        ASSERT_EQ(m_core->keyFrameCount(), 3);
+        ScriptedDialogs dialogs({path, "16", "12", "2", ScriptedDialogs::kOk});
+        sendCommand(kExportImageSequenceId);
+        ASSERT_EQ(dialogs.shown.size(), 5u);
+        EXPECT_EQ(dialogs.shown[3], (Shown{"text", "Number of frames to export", "Number of frames", "3"}));
+        EXPECT_EQ(dialogs.shown[4], (Shown{"message", "Image export complete.", "Image export", "ok"}));
+        EXPECT_EQ(dialogs.unexpected, 0);
+        for (const char* name : {"shot.0000.png", "shot.0001.png"}) {
+            const Picture frame = readPicture(dir / name);
+            EXPECT_EQ(frame.width, 16) << name;
+            EXPECT_EQ(frame.height, 12) << name;
+        }
+        EXPECT_FALSE(fs::exists(dir / "shot.0002.png"));
+        EXPECT_EQ(m_core->currentFrame(), 1) << "the animation stays at the last frame written";
+    }
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(ExportTest, TimedemoAsksBeforeItRunsAndShowsItsReport)
+{
+    CameraKeysRestorer restorer(*m_core);
+    loadSampleQuadruped(3);
+    m_core->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {3.0f, 2.0f}});
+    m_core->setFrame(9);
+    const ScriptedDialogs::Shown ready{"message", "Run timedemo", "Press OK when ready", "ok/cancel"};
+    {
+        ScriptedDialogs dialogs({ScriptedDialogs::kCancel});
+        sendCommand(kTimedemoId);
+        EXPECT_EQ(dialogs.shown, std::vector<ScriptedDialogs::Shown>{ready});
+        EXPECT_EQ(m_core->currentFrame(), 9) << "cancelled: nothing played";
+    }
+    {
+        ScriptedDialogs dialogs({ScriptedDialogs::kOk, ScriptedDialogs::kOk});
+        sendCommand(kTimedemoId);
+        ASSERT_EQ(dialogs.shown.size(), 2u);
+        EXPECT_EQ(dialogs.shown[0], ready);
+        EXPECT_EQ(dialogs.shown[1].title, "Timedemo results");
+        EXPECT_EQ(dialogs.shown[1].text.rfind("timedemo complete.\n\tframes:\t3\n\ttotal time:\t", 0), 0u)
+            << dialogs.shown[1].text;
+        EXPECT_EQ(m_core->currentFrame(), 2) << "the last key frame shown";
+    }
+    EXPECT_TRUE(m_reports.empty());
+}
+
 TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
 {
     CameraKeysRestorer restorer(*m_core);
@@ -372,9 +500,11 @@ TEST_F(ExportTest, TimedemoPlaysEveryKeyFrameAndStopsWhenCancelled)
         {"Run timedemo", "There is no camera animation to play. Load a camera keys file first."}};
     EXPECT_EQ(m_reports, expected);
 
-    m_frame->files().openFile((startup().samples / "flyby.keys").string());
+    // Keys up to frame 40: more frames than the 30 stamps the frame rate keeps, and few enough to
+    // paint quickly.
+    m_core->currentAttributes().front()->setKeys({{0.0f, 1.0f}, {40.0f, 2.0f}});
     const int frames = m_core->keyFrameCount();
-    ASSERT_GT(frames, 10);
+    ASSERT_EQ(frames, 40);
     m_core->frameMeasures().stamps.clear();
     const TimedemoResult result = runTimedemo(*m_core, [&] { m_view->paintNow(); });
     EXPECT_EQ(result.frames, frames);

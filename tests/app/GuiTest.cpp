@@ -11,10 +11,12 @@
 #include "skin/BinarySkinWriter.h"
 
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 
 #include <wx/display.h>
 #include <wx/glcanvas.h>
 #include <wx/init.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
 #include <wx/utils.h>
@@ -23,6 +25,7 @@
 #include <GL/glew.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -65,6 +68,17 @@ std::vector<std::string> herdNames(GLView* view)
     std::vector<std::string> names;
     for (const auto& herd : view->core().herds()) names.push_back(herd->skin()->name());
     return names;
+}
+
+// Every animal of every herd, herd by herd.
+std::vector<std::vector<HerdInstance>> animalsOf(GLView* view)
+{
+    std::vector<std::vector<HerdInstance>> animals;
+    for (const auto& herd : view->core().herds()) {
+        animals.emplace_back();
+        for (unsigned i = 0; i < herd->instanceCount(); ++i) animals.back().push_back(herd->instance(i));
+    }
+    return animals;
 }
 
 } // namespace
@@ -147,8 +161,8 @@ TEST_F(GuiTest, HerdFilesLoadTheirSkinsAndPlacements)
     m_frame->files().openFile(startup().validSkin.string());
     m_frame->files().openFile(startup().secondValidSkin.string());
     m_core->setAnimalCount(7);
-    const unsigned animals = m_core->totalAnimalCount();
-    ASSERT_GT(animals, 0u);
+    ASSERT_EQ(m_core->totalAnimalCount(), 7u);
+    const std::vector<std::vector<HerdInstance>> saved = animalsOf(m_view);
     const std::string herdPath = (startup().dataDirectory / "saved.herd").string();
     m_core->saveHerd(herdPath);
 
@@ -156,7 +170,21 @@ TEST_F(GuiTest, HerdFilesLoadTheirSkinsAndPlacements)
     m_frame->files().openFile(herdPath);
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().caption << ": " << m_reports.front().message;
     EXPECT_EQ(herdNames(m_view), (std::vector<std::string>{"herd-fine", "second"}));
-    EXPECT_EQ(m_core->totalAnimalCount(), animals);
+    EXPECT_EQ(m_core->totalAnimalCount(), 7u);
+    // Every animal at its frame and place (the file holds eight significant digits).
+    const std::vector<std::vector<HerdInstance>> loaded = animalsOf(m_view);
+    ASSERT_EQ(loaded.size(), saved.size());
+    for (std::size_t h = 0; h < saved.size(); ++h) {
+        ASSERT_EQ(loaded[h].size(), saved[h].size()) << "herd " << h;
+        for (std::size_t i = 0; i < saved[h].size(); ++i) {
+            EXPECT_EQ(loaded[h][i].frame, saved[h][i].frame) << "herd " << h << " animal " << i;
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c)
+                    EXPECT_NEAR(loaded[h][i].transform(r, c), saved[h][i].transform(r, c),
+                                1e-6f * (1.0f + std::fabs(saved[h][i].transform(r, c))))
+                        << "herd " << h << " animal " << i << " element " << r << "," << c;
+        }
+    }
     // Renderers come with the herds: three levels in all.
     EXPECT_EQ(m_view->frameRenderer().renderers().hardware().size(), 3u);
 }
@@ -384,20 +412,22 @@ TEST_F(GuiTest, PaintHandlerPutsTheFrameOnScreen)
     ASSERT_GT(size.x, 2);
     ASSERT_GT(size.y, 2);
 
-    // Paints already asked for happen first; then a red frame, so that a stale picture cannot
-    // pass for the paint's own.
-    pumpFor(std::chrono::milliseconds(200));
+    // Above the horizon the light gray background (60 of 255) shows once a paint is on screen.
+    // The waits end as soon as the server holds the pixel; they only give up after the limit.
+    const auto showsAtTheTop = [&](unsigned long rgb) {
+        return pumpUntil([&] { return windowPixel(m_view, size.x / 2, 2) == rgb; });
+    };
+    m_view->Refresh(false);
+    ASSERT_TRUE(showsAtTheTop(0x3c3c3cu)) << "no paint reached the screen";
+    // A red frame, so that the earlier picture cannot pass for the next paint's own.
     ASSERT_TRUE(m_view->makeCurrent());
     glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     m_view->SwapBuffers();
-    pumpFor(std::chrono::milliseconds(100));
-    ASSERT_EQ(windowPixel(m_view, size.x / 2, 2), 0xff0000u) << "the red frame did not reach the screen";
+    ASSERT_TRUE(showsAtTheTop(0xff0000u)) << "the red frame did not reach the screen";
     m_view->Refresh(false);
     m_view->Update();
-    pumpFor(std::chrono::milliseconds(200));
-    // Above the horizon the light gray background (60 of 255) shows.
-    EXPECT_EQ(windowPixel(m_view, size.x / 2, 2), 0x3c3c3cu);
+    EXPECT_TRUE(showsAtTheTop(0x3c3c3cu)) << "the paint handler did not put its frame on screen";
 }
 
 int main(int argc, char** argv)
@@ -412,9 +442,8 @@ int main(int argc, char** argv)
     }
 
     StartupState& state = startup();
-    state.dataDirectory = fs::temp_directory_path() / ("flexherd-test-app-gui-" + std::to_string(getpid()));
-    fs::remove_all(state.dataDirectory);
-    fs::create_directories(state.dataDirectory);
+    const TempDirectory scratch("app-gui");
+    state.dataDirectory = scratch.path();
     // The fixture records name the texture "coat.png"; a 2 x 2 binary PPM under that name serves,
     // since images are recognised by their content.
     std::ofstream(state.dataDirectory / "coat.png", std::ios::binary)
@@ -458,6 +487,9 @@ int main(int argc, char** argv)
         ADD_FAILURE_AT(file.utf8_str().data(), line)
             << "wx assertion failed in " << function << ": " << condition << " " << message;
     });
+    // Messages the toolkit logs go to the standard error: a log window would open at exit
+    // and wait for a click.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new FlexherdApp);
     if (!wxEntryStart(wxArgc, wxArgv.data())) {
         std::cerr << "test_app_gui: FAILED: wxWidgets could not start on display '" << display << "'.\n";
@@ -496,6 +528,5 @@ int main(int argc, char** argv)
 
     const int result = RUN_ALL_TESTS();
     wxEntryCleanup();
-    fs::remove_all(state.dataDirectory);
     return result;
 }

@@ -3,6 +3,10 @@
 #include "app/MenuIds.h"
 
 #include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+#include <wx/stattext.h>
+#include <wx/textdlg.h>
 #include <wx/menu.h>
 #include <wx/utils.h>
 
@@ -40,16 +44,91 @@ bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-void pumpFor(std::chrono::milliseconds duration)
-{
-    pumpUntil([] { return false; }, duration);
-}
-
 std::string writeData(const std::string& name, const std::string& bytes)
 {
     const std::filesystem::path path = startup().dataDirectory / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
+}
+
+ScriptedDialogs::ScriptedDialogs(std::vector<std::string> answers) : m_answers(std::move(answers))
+{
+    // Timer events reach the modal loop of a file dialog too.
+    m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { answerFileDialog(); });
+    Register();
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    m_timer.Stop();
+    Unregister();
+}
+
+void ScriptedDialogs::answerFileDialog()
+{
+    if (m_fileDialog == nullptr || !m_fileDialog->IsModal()) return;
+    if (m_fileDialog->GetPath().utf8_string() == m_path) {
+        m_fileDialog->EndModal(wxID_OK);
+    } else if (++m_ticks > 2000) {
+        // Guards against a hang only: the chooser takes its path within a few ticks.
+        ADD_FAILURE() << "the file dialog never took the path '" << m_path << "'; it shows '"
+                      << m_fileDialog->GetPath().utf8_string() << "'";
+        m_fileDialog->EndModal(wxID_CANCEL);
+    }
+}
+
+void ScriptedDialogs::Exit(wxDialog* dialog)
+{
+    if (dialog != m_fileDialog) return;
+    m_timer.Stop();
+    m_fileDialog = nullptr;
+}
+
+int ScriptedDialogs::Enter(wxDialog* dialog)
+{
+    // GTK's file dialog passes through the hook twice: its own ShowModal, then the dialog's.
+    if (dialog == m_fileDialog) return wxID_NONE;
+    std::string answer = kCancel;
+    if (m_answers.empty())
+        ++unexpected;
+    else {
+        answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+    }
+    const bool cancel = answer == kCancel;
+    if (auto* files = dynamic_cast<wxFileDialog*>(dialog)) {
+        // GTK's native file chooser keeps its title as the wx message.
+        shown.push_back({"file", files->GetMessage().ToStdString(), files->GetWildcard().ToStdString(),
+                         files->HasFlag(wxFD_SAVE) ? "save" : "open"});
+        if (cancel) return wxID_CANCEL;
+        files->SetPath(wxString::FromUTF8(answer));
+        m_fileDialog = files;
+        m_path = answer;
+        m_ticks = 0;
+        m_timer.Start(5);
+        return wxID_NONE;
+    }
+    if (auto* entry = dynamic_cast<wxTextEntryDialog*>(dialog)) {
+        std::string prompt;
+        for (wxWindow* child : entry->GetChildren())
+            if (auto* label = dynamic_cast<wxStaticText*>(child)) prompt += label->GetLabel().ToStdString();
+        shown.push_back({"text", entry->GetTitle().ToStdString(), prompt, entry->GetValue().ToStdString()});
+        if (cancel) return wxID_CANCEL;
+        entry->SetValue(wxString::FromUTF8(answer));
+        return wxID_OK;
+    }
+    if (auto* message = dynamic_cast<wxMessageDialog*>(dialog)) {
+        shown.push_back({"message", message->GetCaption().ToStdString(), message->GetMessage().ToStdString(),
+                         (message->GetMessageDialogStyle() & wxCANCEL) ? "ok/cancel" : "ok"});
+        return cancel ? wxID_CANCEL : wxID_OK;
+    }
+    shown.push_back({"other", dialog->GetTitle().ToStdString(), "", ""});
+    return wxID_CANCEL;
+}
+
+void PrintTo(const ScriptedDialogs::Shown& shown, std::ostream* out)
+{
+    *out << "{" << shown.kind << ", \"" << shown.title << "\", \"" << shown.text << "\", \"" << shown.detail << "\"}";
 }
 
 void GuiTest::SetUp()
@@ -77,10 +156,15 @@ void GuiTest::SetUp()
     m_core->useCamera(ViewerCore::CameraChoice::Perspective);
     m_core->setShowStatistics(true);
     m_view->applyRenderSettings();
+
+    m_seed = testSeed();
+    m_core->scene().reseed(m_seed);
+    m_seedTrace.emplace(__FILE__, __LINE__, seedTrace(m_seed));
 }
 
 void GuiTest::TearDown()
 {
+    m_seedTrace.reset();
     setErrorBoxHook(m_previousHook);
 }
 
@@ -133,6 +217,31 @@ void GuiTest::mouse(wxEventType type, int x, int y, bool leftDown)
     event.SetEventObject(m_view);
     event.SetId(m_view->GetId());
     m_view->ProcessWindowEvent(event);
+}
+
+void GuiTest::drag(wxMouseButton button, wxPoint from, wxPoint to)
+{
+    const auto send = [&](wxEventType type, wxPoint at, bool held) {
+        wxMouseEvent event(type);
+        event.m_x = at.x;
+        event.m_y = at.y;
+        event.m_leftDown = held && button == wxMOUSE_BTN_LEFT;
+        event.m_middleDown = held && button == wxMOUSE_BTN_MIDDLE;
+        event.m_rightDown = held && button == wxMOUSE_BTN_RIGHT;
+        event.SetEventObject(m_view);
+        event.SetId(m_view->GetId());
+        m_view->ProcessWindowEvent(event);
+    };
+    const wxEventType down = button == wxMOUSE_BTN_LEFT     ? wxEVT_LEFT_DOWN
+                             : button == wxMOUSE_BTN_MIDDLE ? wxEVT_MIDDLE_DOWN
+                                                            : wxEVT_RIGHT_DOWN;
+    const wxEventType up = button == wxMOUSE_BTN_LEFT     ? wxEVT_LEFT_UP
+                           : button == wxMOUSE_BTN_MIDDLE ? wxEVT_MIDDLE_UP
+                                                          : wxEVT_RIGHT_UP;
+    send(down, from, true);
+    send(wxEVT_MOTION, (from + to) / 2, true);
+    send(wxEVT_MOTION, to, true);
+    send(up, to, false);
 }
 
 void GuiTest::renderView()

@@ -11,6 +11,8 @@
 #include "app/GLView.h"
 #include "app/MyFrame.h"
 #include "camera/AttributeWithKeys.h"
+#include "camera/OrthoCamera.h"
+#include "camera/ProjectiveFixedYCamera.h"
 #include "herd/HerdCollection.h"
 #include "render/gl/FrameRenderer.h"
 #include "render/gl/HardwareSkinRenderer.h"
@@ -21,7 +23,12 @@
 
 #include <wx/menu.h>
 
+#include "TestSeed.h"
+
 #include <gtest/gtest.h>
+#include <wx/filedlg.h>
+#include <wx/modalhook.h>
+#include <wx/timer.h>
 
 #include <array>
 #include <functional>
@@ -29,6 +36,7 @@
 #include <chrono>
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,10 +70,10 @@ struct StartupState {
 StartupState& startup();
 MyFrame* mainFrame();
 
-// Runs the GTK event loop until done() holds or the time is up.
+// Runs the GTK event loop until done() holds; false if it still does not after the limit,
+// which only guards against a hang.
 bool pumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
-void pumpFor(std::chrono::milliseconds duration);
 
 // Writes bytes into the test data directory and returns the path.
 std::string writeData(const std::string& name, const std::string& bytes);
@@ -104,8 +112,73 @@ T* findChild(wxWindow* parent)
     return nullptr;
 }
 
+// Puts both cameras back as they were, so that later tests see the start-up view.
+class CameraRestorer {
+public:
+    explicit CameraRestorer(ViewerCore* core)
+        : m_core(core), m_perspective(*core->perspectiveCamera()), m_ortho(*core->orthoCamera())
+    {
+    }
+    ~CameraRestorer()
+    {
+        *m_core->perspectiveCamera() = m_perspective;
+        *m_core->orthoCamera() = m_ortho;
+        m_core->useCamera(ViewerCore::CameraChoice::Perspective);
+    }
+
+private:
+    ViewerCore* m_core;
+    ProjectiveFixedYCamera m_perspective;
+    OrthoCamera m_ortho;
+};
+
+// Answers the modal dialogs a command shows, in order, and keeps what each one showed. A text
+// entry dialog gets the answer typed and confirmed and a message box OK, without being shown;
+// kCancel presses Cancel. A file dialog is shown with the answer as its path and confirmed
+// once the native chooser reports that path (GTK's chooser only knows a path once it is on
+// screen), which a timer watches for. A dialog beyond the answers is cancelled and counted in
+// `unexpected`.
+class ScriptedDialogs : public wxModalDialogHook {
+public:
+    static constexpr const char* kCancel = "<cancel>";
+    static constexpr const char* kOk = "<ok>";
+
+    // kind "file": title, wildcard, "save" or "open"; "text": caption, prompt, preset value;
+    // "message": caption, message, "ok/cancel" or "ok".
+    struct Shown {
+        std::string kind;
+        std::string title;
+        std::string text;
+        std::string detail;
+        bool operator==(const Shown&) const = default;
+    };
+
+    explicit ScriptedDialogs(std::vector<std::string> answers);
+    ~ScriptedDialogs() override;
+
+    std::vector<Shown> shown;
+    int unexpected = 0;
+
+protected:
+    int Enter(wxDialog* dialog) override;
+    void Exit(wxDialog* dialog) override;
+
+private:
+    void answerFileDialog();
+
+    std::vector<std::string> m_answers;
+    wxFileDialog* m_fileDialog = nullptr;
+    std::string m_path;
+    int m_ticks = 0;
+    wxTimer m_timer;
+};
+
+void PrintTo(const ScriptedDialogs::Shown& shown, std::ostream* out);
+
 // Records error boxes instead of showing them, and puts the main frame's menus and view back
-// to their start-up choices with the animation stopped, so every test starts alike.
+// to their start-up choices with the animation stopped, so every test starts alike. The
+// view's scene is seeded (testSeed) for the length of the test: herds it makes lay their
+// animals out the same way on every run, and every failure names the seed.
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -123,6 +196,9 @@ protected:
     void pressKey(int keyCode, bool control = false);
     // A mouse event of the given type on the view, with the left button held as said.
     void mouse(wxEventType type, int x, int y, bool leftDown);
+    // A drag with one button (wxMOUSE_BTN_LEFT, _MIDDLE or _RIGHT) from one point to another:
+    // the button goes down, the mouse moves half way and the rest, the button comes up.
+    void drag(wxMouseButton button, wxPoint from, wxPoint to);
 
     // Makes the view's context current and draws a frame into the back buffer.
     void renderView();
@@ -135,7 +211,9 @@ protected:
     MyFrame* m_frame = nullptr;
     GLView* m_view = nullptr;
     ViewerCore* m_core = nullptr;
+    std::int32_t m_seed = 0;
 
 private:
     ErrorBoxHook m_previousHook;
+    std::optional<::testing::ScopedTrace> m_seedTrace;
 };

@@ -156,6 +156,7 @@ TEST(ProjectiveFixedYCamera, TilesGetTheVolumeTheWindowShows)
         EXPECT_NEAR(upperRight.bottom, 0.0, 1e-15);
         EXPECT_DOUBLE_EQ(upperRight.top, tiles.last.top);
         EXPECT_EQ(upperRight.zNear, tiles.last.zNear);
+        // Exact: the volume is symmetric, so left + (right - left) gives right back unrounded.
         EXPECT_EQ(tiles.last.tile(1600, 900, 0, 0, 1600, 900).perspectiveMatrix(), camera.projection());
     }
 }

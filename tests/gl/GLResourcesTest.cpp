@@ -1,7 +1,8 @@
 // The GL resource wrappers on a real context: what each owns and releases, what bindings do
 // and undo, texture loading through the cache, and vertex programs with driver errors.
 
-#include "GLTest.h"
+#include "GLSuite.h"
+#include "TempDirectory.h"
 
 #include "foundation/Exception.h"
 #include "render/gl/ARBVertexBufferObject.h"
@@ -53,20 +54,6 @@ public:
 private:
     GLboolean& m_flag;
     GLboolean m_saved;
-};
-
-// A directory of its own under the system temporary directory, removed afterwards.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() : m_path(fs::temp_directory_path() / ("flexherd-gl-" + std::to_string(::getpid())))
-    {
-        fs::create_directories(m_path);
-    }
-    ~TemporaryDirectory() { fs::remove_all(m_path); }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
 };
 
 // Writes a w x h PNG whose top row is red and every other row blue.
@@ -251,10 +238,12 @@ TEST_F(GLResourcesTest, CheckGLErrorNamesTheOperationAndDrainsTheErrors)
 
 TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
 {
-    TemporaryDirectory directory;
+    const TempDirectory directory("gl");
     const fs::path file = directory.path() / "sub" / "coat.png";
     fs::create_directories(file.parent_path());
     writeTwoToneImage(file, 4, 2);
+    // The caller's unpack alignment is not the loader's business: it comes back as it was.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
 
     const std::string forward = file.string();
     std::string backward = forward;
@@ -265,6 +254,8 @@ TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
     EXPECT_EQ(first, second) << "one texture object for both spellings";
     EXPECT_TRUE(GLTextureCache::contains(backward));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "the load's binding ends with it";
+    EXPECT_EQ(binding(GL_UNPACK_ALIGNMENT), 8);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
     // Level 0 bottom row first: the image's top (red) row must be the texture's last row.
     glBindTexture(GL_TEXTURE_2D, first->name());
@@ -294,9 +285,47 @@ TEST_F(GLResourcesTest, TexturesLoadFlippedAndAreSharedByBothSlashSpellings)
     EXPECT_FALSE(glIsTexture(name)) << "deleted with its last owner";
 }
 
+// Rows of one or two RGB pixels are no multiple of 4 bytes, GL's default unpack alignment: read
+// with it, every row after the first would start a byte or two late. (Widths stay powers of
+// two, which the mipmap builder keeps as they are.)
+TEST_F(GLResourcesTest, TexturesWhoseRowsAreNoMultipleOfFourBytesLoadEveryTexel)
+{
+    const TempDirectory directory("gl");
+    for (const int width : {1, 2}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        const int height = 4;
+        wxImage image(width, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image.SetRGB(x, y, static_cast<unsigned char>(40 * x + 1), static_cast<unsigned char>(70 * y + 2),
+                             static_cast<unsigned char>(10 * (x + y) + 3));
+        const fs::path file = directory.path() / ("odd" + std::to_string(width) + ".png");
+        ASSERT_TRUE(image.SaveFile(file.string(), wxBITMAP_TYPE_PNG));
+        ASSERT_EQ(binding(GL_UNPACK_ALIGNMENT), 4);
+        const auto texture = GLTextureCache::texture(file.string());
+        EXPECT_EQ(binding(GL_UNPACK_ALIGNMENT), 4);
+
+        glBindTexture(GL_TEXTURE_2D, texture->name());
+        std::vector<std::uint8_t> texels(static_cast<std::size_t>(width) * height * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        // Texture rows run bottom to top: texture row t is image row height - 1 - t.
+        for (int t = 0; t < height; ++t)
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* texel = &texels[(static_cast<std::size_t>(t) * width + x) * 3];
+                const int y = height - 1 - t;
+                EXPECT_EQ((Rgb{texel[0], texel[1], texel[2]}),
+                          (Rgb{image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)}))
+                    << "texel " << x << ", " << t;
+            }
+    }
+    GLTextureCache::releaseAll();
+}
+
 TEST_F(GLResourcesTest, AnUnreadableImageThrowsAndLeavesNoCacheEntry)
 {
-    TemporaryDirectory directory;
+    const TempDirectory directory("gl");
     const std::string missing = (directory.path() / "missing.png").string();
     try {
         GLTextureCache::texture(missing);

@@ -1,9 +1,9 @@
 // Entry point of the GL suite.
 
+#include "GLSuite.h"
 #include "GLSuiteMain.h"
-#include "GLTest.h"
 
 int main(int argc, char** argv)
 {
-    return runGLSuite(argc, argv, "test_gl", GLTest::kWidth, GLTest::kHeight);
+    return runGLSuite(argc, argv, "test_gl", kWidth, kHeight);
 }

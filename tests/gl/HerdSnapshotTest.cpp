@@ -4,7 +4,7 @@
 // a lit sphere fixture, or the first level of the binary skin file named by
 // FLEXHERD_SNAPSHOT_SKIN (the sample quadruped, say) when that is set.
 
-#include "GLTest.h"
+#include "GLSuite.h"
 #include "TestSkins.h"
 
 #include "herd/BoxRules.h"
@@ -54,16 +54,16 @@ std::pair<std::shared_ptr<Skin>, std::string> snapshotSkin()
 }
 
 // A framebuffer object larger than the test window, drawn into while it lives.
-class Picture {
+class OffscreenPicture {
 public:
-    Picture()
+    OffscreenPicture()
     {
         glReadBuffer(GL_COLOR_ATTACHMENT0);
         glDrawBuffer(GL_COLOR_ATTACHMENT0);
         glViewport(0, 0, kPictureWidth, kPictureHeight);
     }
     // The framebuffer's read and draw buffers are its own; the window's stay as they were.
-    ~Picture() { glViewport(0, 0, GLTest::kWidth, GLTest::kHeight); }
+    ~OffscreenPicture() { glViewport(0, 0, kWidth, kHeight); }
     bool complete() const { return m_framebuffer.valid(); }
     std::vector<std::uint8_t> pixels() const
     {
@@ -109,8 +109,8 @@ TEST_F(HerdSnapshotTest, ASmallHerdDrawnWithPrtAndWithOpenGLLighting)
     single->setFrame(5, false);
     SoftwareSkinRenderer singleRenderer(single, 0, directory);
 
-    Picture picture;
-    ASSERT_TRUE(picture.complete());
+    OffscreenPicture offscreen;
+    ASSERT_TRUE(offscreen.complete());
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(40, double(kPictureWidth) / kPictureHeight, 0.1, 100);
@@ -138,7 +138,7 @@ TEST_F(HerdSnapshotTest, ASmallHerdDrawnWithPrtAndWithOpenGLLighting)
             singleRenderer.render(settings);
         }
         expectNoGLError("render");
-        const auto pixels = picture.pixels();
+        const auto pixels = offscreen.pixels();
         int covered = 0;
         for (std::size_t i = 0; i < pixels.size(); i += 3)
             covered += (pixels[i] == kBackground[0] && pixels[i + 1] == kBackground[1] &&

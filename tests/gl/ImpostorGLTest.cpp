@@ -36,9 +36,9 @@ struct Coverage {
 
 // An off-screen picture of the viewer's usual size, with a 45 degree perspective camera at
 // (0, 0, kEyeDistance) looking down -z, as the fixture's window has.
-class Picture {
+class Offscreen {
 public:
-    Picture()
+    Offscreen()
     {
         glViewport(0, 0, kPictureWidth, kPictureHeight);
         glMatrixMode(GL_PROJECTION);
@@ -46,7 +46,7 @@ public:
         gluPerspective(GLTest::kFovy, double(kPictureWidth) / kPictureHeight, 0.1, 100.0);
         glMatrixMode(GL_MODELVIEW);
     }
-    ~Picture() { glViewport(0, 0, GLTest::kWidth, GLTest::kHeight); }
+    ~Offscreen() { glViewport(0, 0, testWindow().width(), testWindow().height()); }
     bool complete() const { return m_framebuffer.valid(); }
 
     Coverage coverage() const
@@ -111,7 +111,7 @@ TEST_F(ImpostorGLTest, MeshAndImpostorCoverTheSamePixelsAtTheSwitch)
     TestSettings settings;
     settings.lighting = LightingMode::PRT;
 
-    const Picture picture;
+    const Offscreen picture;
     ASSERT_TRUE(picture.complete());
     const MatrixScreenSpaceConverter converter(GLState::modelview(), GLState::projection(), GLState::viewport());
     const double threshold = 2.0 * kThresholdPixels / kPictureHeight;

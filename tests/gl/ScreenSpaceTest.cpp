@@ -1,7 +1,7 @@
 // Screen-space conversion from GL state, culling from GL matrices, bitmap text labels and
 // tables in the overlay space, and the Boxes drawing, on a real context.
 
-#include "GLTest.h"
+#include "GLSuite.h"
 #include "TestSkins.h"
 
 #include "herd/BoxRules.h"
@@ -138,11 +138,11 @@ TEST_F(ScreenSpaceTest, LabelsMeasureInGlutWidthsAndSitWhereTheirAlignmentSays)
     EXPECT_NEAR(measured.maximum.x - measured.minimum.x, width * unitsPerPixel, 1e-3);
     EXPECT_NEAR(measured.maximum.y - measured.minimum.y, GLText::kTextHeight * unitsPerPixel, 1e-3);
     EXPECT_NEAR(measured.maximum.y, 0, 1e-3) << "hangs below the anchor";
-    EXPECT_EQ(coveredPixels(frame()), 0) << "measuring draws nothing";
+    EXPECT_EQ(picture().coveredCount(), 0) << "measuring draws nothing";
 
     const BoundingBox empty = GLText::drawText("", 10, 10, 0, GLText::Horizontal::Center, GLText::Vertical::Center);
     EXPECT_FLOAT_EQ(empty.maximum.x, empty.minimum.x);
-    EXPECT_EQ(coveredPixels(frame()), 0);
+    EXPECT_EQ(picture().coveredCount(), 0);
 
     // Ending at the centre of the window and sitting on it.
     glColor3ub(255, 255, 255);
@@ -153,7 +153,7 @@ TEST_F(ScreenSpaceTest, LabelsMeasureInGlutWidthsAndSitWhereTheirAlignmentSays)
     glDisable(GL_LIGHTING);
     EXPECT_NEAR(drawn.maximum.x, 0, 1e-3);
     EXPECT_NEAR(drawn.minimum.y, 0, 1e-3);
-    const PixelBounds ink = boundsOf(frame(), kWidth, kHeight, kWhite);
+    const PixelBounds ink = boundsOf(picture().rgb, kWidth, kHeight, kWhite);
     ASSERT_FALSE(ink.empty()) << "white text, unlit although lighting was on";
     EXPECT_LT(ink.maxX, kWidth / 2);
     EXPECT_GE(ink.minX, kWidth / 2 - width);
@@ -166,7 +166,7 @@ TEST_F(ScreenSpaceTest, TablesPutValuesRightAlignedAtOneColumnAndEmptyTablesChan
     const StateSnapshot before = StateSnapshot::take();
     GLText::drawTextTable(-90, 90, {});
     EXPECT_EQ(StateSnapshot::take(), before);
-    EXPECT_EQ(coveredPixels(frame()), 0);
+    EXPECT_EQ(picture().coveredCount(), 0);
 
     const std::string key = "fps", value = "59.8";
     GLText::drawTextTable(-90, 90, {{key, value}});
@@ -177,7 +177,7 @@ TEST_F(ScreenSpaceTest, TablesPutValuesRightAlignedAtOneColumnAndEmptyTablesChan
     const double pixelsPerUnit = kWidth / 200.0;
     const int originX = int((-90 + 100) * pixelsPerUnit);
     const int columnX = originX + int(1.3 * (GLText::textWidth(key) + GLText::textWidth(value)));
-    const PixelBounds ink = boundsOf(frame(), kWidth, kHeight, kWhite);
+    const PixelBounds ink = boundsOf(picture().rgb, kWidth, kHeight, kWhite);
     ASSERT_FALSE(ink.empty());
     EXPECT_NEAR(ink.minX, originX, 1) << "keys start at the origin";
     EXPECT_NEAR(ink.maxX, columnX - 1, 2) << "values end at the column";
@@ -186,7 +186,7 @@ TEST_F(ScreenSpaceTest, TablesPutValuesRightAlignedAtOneColumnAndEmptyTablesChan
     // A second row lands one step (1.2 x 10 pixels) lower.
     clear();
     GLText::drawTextTable(-90, 90, {{key, value}, {"animals", "12"}});
-    const PixelBounds two = boundsOf(frame(), kWidth, kHeight, kWhite);
+    const PixelBounds two = boundsOf(picture().rgb, kWidth, kHeight, kWhite);
     EXPECT_NEAR(two.minY, ink.minY - 12, 2);
 }
 
@@ -200,16 +200,16 @@ TEST_F(ScreenSpaceTest, BoxesModeDrawsVisibleBoxesLitInTheMeanVertexColour)
 
     clear();
     const GLuint one = primitivesGenerated([&] { GLBoxes::draw(herd, GLState::viewFrustumTest()); });
-    const auto pixels = frame();
+    const auto pixels = picture();
     // The front face (normal +z) gets the light's cosine 1 / 1.5 of the mean colour (0.8, 0.4, 0.2).
-    const Rgb front = at(pixels, kWidth / 2, kHeight / 2);
+    const Rgb front = pixels.at(kWidth / 2, kHeight / 2);
     EXPECT_NEAR(front.r, 255 * 0.8 / 1.5, 2);
     EXPECT_NEAR(front.g, 255 * 0.4 / 1.5, 2);
     EXPECT_NEAR(front.b, 255 * 0.2 / 1.5, 2);
     // The box spans +-1 at depth 1 nearer than the origin.
     const double toPixels = kHeight / 2.0 / std::tan(kFovy * 3.14159265 / 360.0) / (kEyeDistance - 1);
-    EXPECT_FALSE(isBackground(at(pixels, kWidth / 2 + int(0.9 * toPixels), kHeight / 2)));
-    EXPECT_TRUE(isBackground(at(pixels, kWidth / 2 + int(1.1 * toPixels), kHeight / 2)));
+    EXPECT_FALSE(isBackground(pixels.at(kWidth / 2 + int(0.9 * toPixels), kHeight / 2)));
+    EXPECT_TRUE(isBackground(pixels.at(kWidth / 2 + int(1.1 * toPixels), kHeight / 2)));
 
     instance.box = BoundingBox({-20, -1, -1}, {-18, 1, 1});
     herd.append(instance);

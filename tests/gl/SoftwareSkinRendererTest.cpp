@@ -2,10 +2,11 @@
 // the screen, PRT colours, the wireframe overlay, culling, index batches of large strip sets,
 // shared textures and the state it leaves behind.
 
-#include "GLTest.h"
+#include "GLSuite.h"
 #include "TestSkins.h"
 
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 #include "foundation/Exception.h"
 #include "herd/BoxRules.h"
 #include "herd/HerdOfOne.h"
@@ -75,18 +76,19 @@ GLuint primitivesGenerated(Draw f)
     return count;
 }
 
-int countColor(const std::vector<std::uint8_t>& pixels, const Rgb& color)
+int countColor(const Picture& picture, const Rgb& color)
 {
+    const std::vector<std::uint8_t>& pixels = picture.rgb;
     int count = 0;
     for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
         count += (pixels[i] == color.r && pixels[i + 1] == color.g && pixels[i + 2] == color.b) ? 1 : 0;
     return count;
 }
 
-int maxDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b)
+int maxDifference(const Picture& a, const Picture& b)
 {
     int most = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) most = std::max(most, std::abs(int(a[i]) - int(b[i])));
+    for (std::size_t i = 0; i < a.rgb.size(); ++i) most = std::max(most, std::abs(int(a.rgb[i]) - int(b.rgb[i])));
     return most;
 }
 
@@ -117,13 +119,13 @@ protected:
     }
 
     // Draws herd once with fresh GL resources and returns the picture.
-    std::vector<std::uint8_t> draw(SoftwareSkinRenderer& renderer, const TestSettings& settings)
+    Picture draw(SoftwareSkinRenderer& renderer, const TestSettings& settings)
     {
         renderer.releaseGLResources();
         clear();
         renderer.render(settings);
         expectNoGLError("render");
-        return frame();
+        return picture();
     }
 
     std::shared_ptr<Skin> m_sphere;
@@ -143,17 +145,17 @@ TEST_F(SoftwareSkinRendererTest, EveryMethodAndLightingModeCoversTheAnimalAndLea
             settings.lighting = lighting;
             const auto pixels = draw(renderer, settings);
             // A 24-sided sphere covers a little less than its true silhouette.
-            const int covered = coveredPixels(pixels);
+            const int covered = pixels.coveredCount();
             EXPECT_GT(covered, 0.95 * disc);
             EXPECT_LT(covered, 1.02 * disc);
-            EXPECT_FALSE(isBackground(at(pixels, cx, cy)));
+            EXPECT_FALSE(isBackground(pixels.at(cx, cy)));
             for (int k = 0; k < 8; ++k) {
                 const double a = k * 3.14159265 / 4;
                 const int x = cx + int(std::lround(1.1 * radius * std::cos(a)));
                 const int y = cy + int(std::lround(1.1 * radius * std::sin(a)));
-                EXPECT_TRUE(isBackground(at(pixels, x, y))) << "outside the silhouette at " << x << ", " << y;
+                EXPECT_TRUE(isBackground(pixels.at(x, y))) << "outside the silhouette at " << x << ", " << y;
             }
-            const Rgb left = at(pixels, cx - int(0.6 * radius), cy), right = at(pixels, cx + int(0.6 * radius), cy);
+            const Rgb left = pixels.at(cx - int(0.6 * radius), cy), right = pixels.at(cx + int(0.6 * radius), cy);
             if (lighting == LightingMode::OpenGL)
                 EXPECT_GT(brightness(right), brightness(left) + 100) << "the light comes from the right";
             else
@@ -179,7 +181,7 @@ TEST_F(SoftwareSkinRendererTest, PrtColourIsMeanLightingTimesVertexColourWithout
         const auto pixels = draw(renderer, settings);
         const double toPixels = kHeight / 2.0 / std::tan(kFovy * 3.14159265 / 360.0) / kEyeDistance;
         for (double x : {-1.2, 1.2}) {
-            const Rgb c = at(pixels, kWidth / 2 + int(std::lround(x * toPixels)), kHeight / 2);
+            const Rgb c = pixels.at(kWidth / 2 + int(std::lround(x * toPixels)), kHeight / 2);
             EXPECT_NEAR(c.r, 255 * 0.75 * 0.8, 1.0) << nameOf(method);
             EXPECT_NEAR(c.g, 255 * 0.75 * 0.4, 1.0) << nameOf(method);
             EXPECT_NEAR(c.b, 255 * 0.75 * 0.2, 1.0) << nameOf(method);
@@ -224,8 +226,8 @@ TEST_F(SoftwareSkinRendererTest, TheWireframeOverlayAddsDarkLinesInEveryLighting
         const auto onShaded = draw(renderer, settings);
         EXPECT_GT(countColor(onShaded, line), countColor(plain, line) + 500) << "dark lines over the polygons";
         // Lines on the silhouette may reach a pixel beyond the filled polygons, no further.
-        EXPECT_GE(coveredPixels(onShaded), coveredPixels(plain));
-        EXPECT_LT(coveredPixels(onShaded), coveredPixels(plain) * 1.03) << "lines stay on the animals";
+        EXPECT_GE(onShaded.coveredCount(), plain.coveredCount());
+        EXPECT_LT(onShaded.coveredCount(), plain.coveredCount() * 1.03) << "lines stay on the animals";
 
         settings.wireframe = false;
         settings.geometry = GeometryMode::Wireframe;
@@ -237,7 +239,7 @@ TEST_F(SoftwareSkinRendererTest, TheWireframeOverlayAddsDarkLinesInEveryLighting
             int left = 0, right = 0;
             for (int y = 0; y < kHeight; ++y)
                 for (int x = 0; x < kWidth; ++x)
-                    if (at(onShaded, x, y) == Rgb{204, 204, 204}) ++(x < kWidth / 2 ? left : right);
+                    if (onShaded.at(x, y) == Rgb{204, 204, 204}) ++(x < kWidth / 2 ? left : right);
             EXPECT_GT(left, 2000);
             EXPECT_NEAR(right, left, left / 10);
         }
@@ -261,9 +263,9 @@ TEST_F(SoftwareSkinRendererTest, OnlyInstancesWhollyBeyondOneClipPlaneAreSkipped
         clear();
         EXPECT_EQ(primitivesGenerated([&] { renderer.render(settings); }), triangles)
             << nameOf(method) << ": only the straddling animal is drawn";
-        const auto pixels = frame();
-        EXPECT_FALSE(isBackground(at(pixels, kWidth - 1, kHeight / 2))) << "its visible part reaches the edge";
-        EXPECT_TRUE(isBackground(at(pixels, 2, kHeight / 2)));
+        const auto pixels = picture();
+        EXPECT_FALSE(isBackground(pixels.at(kWidth - 1, kHeight / 2))) << "its visible part reaches the edge";
+        EXPECT_TRUE(isBackground(pixels.at(2, kHeight / 2)));
     }
 
     herd->append(placed(*m_sphere, 0, {-2.4f, 0, 0}));
@@ -289,7 +291,7 @@ TEST_F(SoftwareSkinRendererTest, EveryMethodStripsAndFallbacksGiveTheSamePicture
         settings.lighting = lighting;
         settings.wireframe = true;
         const auto reference = draw(renderer, settings);
-        EXPECT_GT(coveredPixels(reference), 15000);
+        EXPECT_GT(reference.coveredCount(), 15000);
         for (RenderMethod method : kMethods) {
             settings.method = method;
             EXPECT_LE(maxDifference(draw(renderer, settings), reference), 1) << nameOf(method);
@@ -348,8 +350,8 @@ TEST_F(SoftwareSkinRendererTest, MoreThan100000StripIndicesMakeSeveralBuffersWit
     const int halfWidth = int(125 * scale * toPixels) - 2, halfHeight = int(100 * scale * toPixels) - 2;
     for (int y = kHeight / 2 - halfHeight; y <= kHeight / 2 + halfHeight; y += 7)
         for (int x = kWidth / 2 - halfWidth; x <= kWidth / 2 + halfWidth; x += 7)
-            ASSERT_NEAR(at(pixels, x, y).g, 128, 1) << x << ", " << y;
-    EXPECT_TRUE(isBackground(at(pixels, kWidth / 2, kHeight / 2 + halfHeight + 6)));
+            ASSERT_NEAR(pixels.at(x, y).g, 128, 1) << x << ", " << y;
+    EXPECT_TRUE(isBackground(pixels.at(kWidth / 2, kHeight / 2 + halfHeight + 6)));
 
     settings.method = RenderMethod::VertexArrays;
     EXPECT_EQ(draw(renderer, settings), pixels);
@@ -379,20 +381,20 @@ TEST_F(SoftwareSkinRendererTest, DisplayListsRecordedWhileDrawingSplitAtBatchBou
     const std::size_t batches = renderer.indexBatches().size();
     ASSERT_GE(batches, 2u);
     EXPECT_EQ(lists.size(), batches + 1) << "one list per batch and a fresh one after the last";
-    EXPECT_EQ(countColor(frame(), Rgb{200, 100, 50}), 0) << "compiled, not drawn";
+    EXPECT_EQ(countColor(picture(), Rgb{200, 100, 50}), 0) << "compiled, not drawn";
 
     for (const auto& list : lists) list->call();
-    const auto fromLists = frame();
+    const auto fromLists = picture();
     clear();
     renderer.drawBatches(settings);
-    EXPECT_EQ(frame(), fromLists);
+    EXPECT_EQ(picture(), fromLists);
     EXPECT_GT(countColor(fromLists, Rgb{200, 100, 50}), 10000);
 }
 
 TEST_F(SoftwareSkinRendererTest, RenderersOfOneSkinShareOneTexture)
 {
-    const fs::path directory = fs::temp_directory_path() / ("flexherd-tex-" + std::to_string(::getpid()));
-    fs::create_directories(directory);
+    const TempDirectory scratch("tex");
+    const fs::path& directory = scratch.path();
     wxImage image(8, 8);
     image.SetRGB(wxRect(0, 0, 8, 8), 10, 200, 30);
     ASSERT_TRUE(image.SaveFile((directory / "coat.png").string(), wxBITMAP_TYPE_PNG));
@@ -421,7 +423,6 @@ TEST_F(SoftwareSkinRendererTest, RenderersOfOneSkinShareOneTexture)
     } catch (const IOException& e) {
         EXPECT_EQ(e.message(), "Unable to load image '" + (directory / "gone.png").string() + "'.");
     }
-    fs::remove_all(directory);
 }
 
 TEST_F(SoftwareSkinRendererTest, AnEmptyHerdDrawsNothingAndLeavesTheStateAsItFoundIt)
@@ -433,7 +434,7 @@ TEST_F(SoftwareSkinRendererTest, AnEmptyHerdDrawsNothingAndLeavesTheStateAsItFou
             settings.method = method;
             settings.lighting = lighting;
             settings.wireframe = true;
-            EXPECT_EQ(coveredPixels(draw(renderer, settings)), 0);
+            EXPECT_EQ(draw(renderer, settings).coveredCount(), 0);
         }
     EXPECT_EQ(renderer.frameColors().size(), m_sphere->frameCount()) << "colours are built at the first render";
     EXPECT_TRUE(renderer.indexBatches().empty()) << "nothing drawn, nothing built";
@@ -452,7 +453,7 @@ TEST_F(SoftwareSkinRendererTest, BufferObjectsWithoutTheExtensionThrowBeforeDraw
     } catch (const OpenGLException& e) {
         EXPECT_EQ(e.message(), "ARB_vertex_buffer_object not supported on this card.");
     }
-    EXPECT_EQ(coveredPixels(frame()), 0);
+    EXPECT_EQ(picture().coveredCount(), 0);
     // The fixture's tear-down checks that arrays, offset and matrices are as before.
 }
 
@@ -468,17 +469,17 @@ TEST_F(SoftwareSkinRendererTest, TheMemoryManagerChoiceHoldsUntilResourcesAreRel
     EXPECT_NE(dynamic_cast<VBOMemoryManager*>(&renderer.memoryManager(settings)), nullptr);
 
     settings.method = RenderMethod::VertexArrays;
-    const auto before = frame();
+    const auto before = picture();
     clear();
     renderer.render(settings);
     EXPECT_NE(dynamic_cast<const ARBVertexBufferObject*>(renderer.indexBatches()[0].buffer.get()), nullptr)
         << "a method change alone does not rebuild";
-    EXPECT_EQ(frame(), before);
+    EXPECT_EQ(picture(), before);
 
     renderer.releaseGLResources();
     EXPECT_TRUE(renderer.indexBatches().empty());
     clear();
     renderer.render(settings);
     EXPECT_NE(dynamic_cast<const GLBasicBuffer*>(renderer.indexBatches()[0].buffer.get()), nullptr);
-    EXPECT_EQ(frame(), before);
+    EXPECT_EQ(picture(), before);
 }

@@ -102,9 +102,14 @@ TEST(BoxRules, TransformBoxFollowsTheTransform)
         EXPECT_NEAR(turned.maximum.y - turned.minimum.y, 1.5f, 1e-5f);
     }
     {
-        // The translation sits at elements 3, 7 and 11.
+        // The translation sits at elements 3, 7 and 11. 30 - 0.4f rounds to within an ulp
+        // (2e-6) of 29.6f, not necessarily onto it.
         const BoundingBox moved = transformBox(box, Matrix4f::translation({10, 20, 30}));
-        EXPECT_EQ(moved, BoundingBox({9.0f, 20.0f, 29.6f}, {11.0f, 21.5f, 30.4f}));
+        const BoundingBox expected({9.0f, 20.0f, 29.6f}, {11.0f, 21.5f, 30.4f});
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(moved.minimum[k], expected.minimum[k], 4e-6f) << k;
+            EXPECT_NEAR(moved.maximum[k], expected.maximum[k], 4e-6f) << k;
+        }
     }
     {
         // No divide by w: a projective last row leaves the first three components alone.
@@ -120,6 +125,11 @@ TEST(BoxRules, TransformBoxFollowsTheTransform)
 
 TEST(BoxRules, TransformBoxMatchesTheCornerByCornerBoxExactly)
 {
+    // Exact by construction, not by luck: both paths round the same products and add them in
+    // the same order (the build forbids fusing a product and a sum into one rounding), and
+    // rounding never reverses an order, so the smallest sum is the sum of the smallest terms.
+    // A build that contracts into fused multiply-adds fails here, as it should: its boxes would
+    // differ between processors with and without FMA.
     // Mixed signs, shear and scale: every term picks its own corner.
     Matrix4f m = Matrix4f::rotation(Vector3f(1, 2, 3).normalized(), 0.7f) * Matrix4f::scaling({1.5f, -0.25f, 3.0f});
     m(0, 1) += 0.3f;

@@ -13,7 +13,7 @@ using herdtest::boxSkin;
 TEST(InstanceBounds, IsTheUnionOfEveryAnimalsBoxOverAllHerds)
 {
     const auto skin = boxSkin("box", 4, BoundingBox({-1.0f, 0.0f, -2.0f}, {1.0f, 3.0f, 2.0f}));
-    auto grid = std::make_shared<GridHerd>(skin, 3, 4);
+    auto grid = std::make_shared<GridHerd>(skin, 3, 4, RandomGenerator(12));
     ASSERT_EQ(grid->instanceCount(), 12u);
 
     BoundingBox expected;
@@ -38,7 +38,7 @@ TEST(InstanceBounds, NoAnimalsGiveTheEmptyBox)
 {
     EXPECT_TRUE(instanceBounds(std::deque<std::shared_ptr<HierarchicalHerd>>{}).isEmpty());
     const auto skin = boxSkin("box", 4, BoundingBox({-1.0f, 0.0f, -1.0f}, {1.0f, 1.0f, 1.0f}));
-    const GridHerd empty(skin, 0, 0);
+    const GridHerd empty(skin, 0, 0, RandomGenerator(13));
     ASSERT_EQ(empty.instanceCount(), 0u);
     EXPECT_TRUE(instanceBounds(empty).isEmpty());
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 
@@ -31,6 +32,14 @@ std::string readFile(const std::string& path)
 void writeFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path) << text;
+}
+
+// The names in a directory: a writer leaves no temporary file beside its target.
+std::set<std::string> entries(const std::filesystem::path& directory)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 HerdFile::SkinFileLoader binaryLoader(std::vector<std::string>* opened = nullptr)
@@ -103,13 +112,13 @@ void expectSameInstances(const Herd& saved, const Herd& loaded)
 
 TEST_F(HerdFileTest, RoundTripAtTimeZero)
 {
-    HerdScene saved(RandomGenerator(1));
+    HerdScene saved(1);
     fill(saved, 60);
     const std::string path = m_dir.file("scene.herd");
     HerdFile::write(saved, path);
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "scene.herd"}));
 
-    HerdScene loaded(RandomGenerator(2));
+    HerdScene loaded(2);
     std::vector<std::string> opened;
     EXPECT_NO_THROW(HerdFile::load(loaded, path, binaryLoader(&opened)));
     EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
@@ -123,13 +132,13 @@ TEST_F(HerdFileTest, RoundTripAtTimeZero)
 
 TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 {
-    HerdScene saved(RandomGenerator(3));
+    HerdScene saved(3);
     fill(saved, 40);
     saved.setFrame(37, true);
     const std::string path = m_dir.file("later.herd");
     HerdFile::write(saved, path);
 
-    HerdScene loaded(RandomGenerator(4));
+    HerdScene loaded(4);
     EXPECT_NO_THROW(HerdFile::load(loaded, path, binaryLoader()));
     ASSERT_EQ(loaded.herds().size(), 2u);
     // Loaded at time 0 and standing still, the animals show the saved frames and places.
@@ -146,7 +155,7 @@ TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 
 TEST_F(HerdFileTest, WritesOffsetTwoSpacesAndSixteenNumbersAtEightDigits)
 {
-    HerdScene scene(RandomGenerator(5));
+    HerdScene scene(5);
     const SkinFile file = loadBinarySkinFile(m_cows);
     const auto herd = scene.addSkin(file.skins, file.directory);
     auto gaussian = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
@@ -164,13 +173,13 @@ TEST_F(HerdFileTest, SkinPathsStartingWithADigitReadBack)
     const std::filesystem::path oldDirectory = std::filesystem::current_path();
     std::filesystem::current_path(m_dir.path());
     std::filesystem::copy_file(m_cows, m_dir.path() / "2cows.bin");
-    HerdScene scene(RandomGenerator(6));
+    HerdScene scene(6);
     const SkinFile file = loadBinarySkinFile("2cows.bin");
     scene.addSkin(file.skins, file.directory);
     scene.setAnimalCount(3);
     HerdFile::write(scene, "digits.herd");
     const std::string text = readFile("digits.herd");
-    HerdScene loaded(RandomGenerator(7));
+    HerdScene loaded(7);
     EXPECT_NO_THROW(HerdFile::load(loaded, "digits.herd", binaryLoader()));
     std::filesystem::current_path(oldDirectory);
     EXPECT_EQ(text.substr(0, 12), "./2cows.bin\n");
@@ -183,7 +192,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
     const std::string path = m_dir.file("keep.herd");
     writeFile(path, "old contents\n");
     {
-        HerdScene scene(RandomGenerator(8));
+        HerdScene scene(8);
         scene.setHerdCreator(std::make_shared<LineHerdCreator>(3.0));
         fill(scene, 4);
         try {
@@ -196,7 +205,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
     }
     {
         // A skin made in memory has no file to name.
-        HerdScene scene(RandomGenerator(9));
+        HerdScene scene(9);
         scene.addSkin({herdtest::animalSkin("memory")}, "");
         try {
             HerdFile::write(scene, path);
@@ -211,7 +220,7 @@ TEST_F(HerdFileTest, RefusesHerdsItCannotStoreWithoutTouchingTheFile)
 
 TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
 {
-    HerdScene scene(RandomGenerator(10));
+    HerdScene scene(10);
     fill(scene, 5);
     {
         const std::string path = m_dir.file("missing/dir/out.herd");
@@ -234,7 +243,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
             EXPECT_EQ(e.message().rfind("Error writing file '" + path + "': ", 0), 0u) << e.message();
         }
         EXPECT_TRUE(std::filesystem::is_directory(path));
-        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+        EXPECT_EQ(entries(m_dir.path()), (std::set<std::string>{"cows.bin", "sheep.bin", "taken"}));
     }
     for (const std::string& path : {m_dir.file("missing.herd"), m_dir.path().string()}) {
         try {
@@ -249,7 +258,7 @@ TEST_F(HerdFileTest, ReportsFilesThatCannotBeOpened)
 
 TEST_F(HerdFileTest, ReaderMessagesNameTheLineAndTheFile)
 {
-    HerdScene scene(RandomGenerator(11));
+    HerdScene scene(11);
     const std::string entries = translationEntries(1, 2);
     auto error = [&](const std::string& text) { return loadError(text, scene, m_cows); };
     {
@@ -289,7 +298,7 @@ TEST_F(HerdFileTest, ReaderMessagesNameTheLineAndTheFile)
 
 TEST_F(HerdFileTest, InstanceLinesNeedARoundHerdAbove)
 {
-    HerdScene scene(RandomGenerator(12));
+    HerdScene scene(12);
     scene.setHerdCreator(std::make_shared<SingleHerdCreator>());
     EXPECT_EQ(loadError("cow.bin\n0 " + translationEntries(0, 0) + "\n", scene, m_cows),
               "Invalid line 2 in file 'h.herd': expected skin filename.");
@@ -298,7 +307,7 @@ TEST_F(HerdFileTest, InstanceLinesNeedARoundHerdAbove)
 
 TEST_F(HerdFileTest, NumbersTakeTheLineGrammarsForms)
 {
-    HerdScene scene(RandomGenerator(13));
+    HerdScene scene(13);
     std::istringstream in("cow.bin\r\n"
                           "12\t+1. 0 0 .5 -0 1 0 0 0 0 1e+0 -2.5E-1 0 0 0 1   trailing words are ignored\r\n");
     EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
@@ -313,7 +322,7 @@ TEST_F(HerdFileTest, NumbersTakeTheLineGrammarsForms)
 
 TEST_F(HerdFileTest, LeadingWhiteSpaceMakesASkinLine)
 {
-    HerdScene scene(RandomGenerator(14));
+    HerdScene scene(14);
     std::istringstream in("cow.bin\n1 " + translationEntries(0, 0) + "\n  5 " + translationEntries(3, 0) +
                           "\n1 " + translationEntries(9, 0) + "\n");
     std::vector<std::string> asked;
@@ -336,7 +345,7 @@ TEST_F(HerdFileTest, LeadingWhiteSpaceMakesASkinLine)
 
 TEST_F(HerdFileTest, AnOverlongLineIsCutAndEndsReading)
 {
-    HerdScene scene(RandomGenerator(15));
+    HerdScene scene(15);
     std::string longLine = "3 " + translationEntries(4, 4);
     longLine.resize(HerdFile::kMaxLineLength + 50, ' ');
     std::istringstream in("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8) + "\n");
@@ -344,7 +353,7 @@ TEST_F(HerdFileTest, AnOverlongLineIsCutAndEndsReading)
     EXPECT_EQ(scene.totalAnimalCount(), 1u);
     {
         // Exactly the longest line is an ordinary line.
-        HerdScene exact(RandomGenerator(16));
+        HerdScene exact(16);
         longLine.resize(HerdFile::kMaxLineLength);
         std::istringstream in2("cow.bin\n" + longLine + "\n4 " + translationEntries(8, 8));
         EXPECT_NO_THROW(HerdFile::load(exact, in2, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
@@ -358,7 +367,7 @@ TEST_F(HerdFileTest, LoadedAnimalsAreAvoidedByNewOnes)
     std::string text = "cow.bin\n";
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j) text += "0 " + translationEntries(2.5f * (i - 2), 1.2f * (j - 2)) + "\n";
-    HerdScene scene(RandomGenerator(17));
+    HerdScene scene(17);
     std::istringstream in(text);
     EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string&) { return loadBinarySkinFile(m_cows); }));
     const auto herd = scene.herds()[0];

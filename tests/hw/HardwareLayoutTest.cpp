@@ -6,8 +6,8 @@
 // the values the upload contract gives for the instance's frame (computed independently by the
 // vertex program test helpers).
 
-#include "HardwareTest.h"
-#include "VertexProgramTestSkins.h"
+#include "HardwareSuite.h"
+#include "ProgramCombinations.h"
 
 #include "herd/SimpleHerd.h"
 #include "render/gl/HardwareSkinRenderer.h"
@@ -110,11 +110,6 @@ unsigned cardAttributeLimit()
     return unsigned(limit);
 }
 
-const char* nameOf(LightingMode mode)
-{
-    return mode == LightingMode::None ? "None" : mode == LightingMode::OpenGL ? "OpenGL" : "PRT";
-}
-
 // One animal at the given frame, its box around the origin where the camera looks.
 std::shared_ptr<SimpleHerd> herdOfOne(const std::shared_ptr<Skin>& skin, unsigned frame)
 {
@@ -133,148 +128,135 @@ unsigned expectedCorrections(unsigned basis, unsigned chosen, int level)
     return count < 0 ? 0u : unsigned(count);
 }
 
-class HardwareLayoutTest : public HardwareTest {};
+class HardwareLayoutTest : public GLTest {};
 
 TEST_F(HardwareLayoutTest, EveryCombinationLoadsAndGetsExactlyWhatItsProgramsRead)
 {
     const unsigned limit = cardAttributeLimit();
     ASSERT_GE(limit, 16u) << "llvmpipe offers 16 generic attributes";
-    constexpr unsigned kDisplacement = 3, kNormal = 3, kLighting = 5, kFrames = 3, kFrame = 2;
+    constexpr unsigned kDisplacement = kCombinationDisplacementBasis, kNormal = kCombinationNormalBasis,
+                       kLighting = kCombinationLightingBasis, kFrame = kCombinationFrames - 1;
     int combinations = 0;
-    for (unsigned bones : {0u, 3u})
-        for (unsigned influences = bones ? 1u : 0u; influences <= (bones ? 4u : 0u); ++influences)
-            for (bool texCoords : {false, true}) {
-                TestSkinShape shape;
-                shape.bones = bones;
-                shape.influences = influences;
-                shape.texCoords = texCoords;
-                shape.displacementBasis = kDisplacement;
-                shape.normalBasis = kNormal;
-                shape.lightingBasis = kLighting;
-                shape.frames = kFrames;
-                const auto skin = makeTestSkin(shape);
-                for (LightingMode mode : {LightingMode::None, LightingMode::OpenGL, LightingMode::PRT})
-                    for (unsigned chosen : {0u, 1u, 2u, 3u, 4u, 5u, 7u})
-                        for (int level = 0; level <= 3; ++level)
-                            for (bool overlay : {false, true}) {
-                                SCOPED_TRACE(std::string(nameOf(mode)) + " bones " + std::to_string(bones) +
-                                             " influences " + std::to_string(influences) + " texCoords " +
-                                             std::to_string(texCoords) + " chosen " + std::to_string(chosen) +
-                                             " level " + std::to_string(level) + " overlay " +
-                                             std::to_string(overlay));
-                                ++combinations;
-                                HardwareSkinRenderer renderer(herdOfOne(skin, kFrame), level, "");
-                                renderer.setBlendedOverlay(overlay);
-                                HwSettings settings;
-                                settings.geometry = GeometryMode::Points;
-                                settings.lighting = mode;
-                                settings.vertexCorrections = settings.normalCorrections = settings.prtCorrections =
-                                    chosen;
-                                CallRecorder recorder;
-                                renderer.render(settings);
-                                expectNoGLError("render");
-                                ASSERT_TRUE(renderer.built());
+    for (const ProgramCombination& combination : everyProgramCombination()) {
+        SCOPED_TRACE(combination.describe());
+        const std::shared_ptr<Skin>& skin = combination.skin;
+        const unsigned bones = combination.shape.bones, influences = combination.shape.influences;
+        const bool texCoords = combination.shape.texCoords, overlay = combination.overlay;
+        const LightingMode mode = combination.lighting;
+        const unsigned chosen = combination.chosen;
+        const int level = combination.level;
+        ++combinations;
+        HardwareSkinRenderer renderer(herdOfOne(skin, kFrame), level, "");
+        renderer.setBlendedOverlay(overlay);
+        HwSettings settings;
+        settings.geometry = GeometryMode::Points;
+        settings.lighting = mode;
+        settings.vertexCorrections = settings.normalCorrections = settings.prtCorrections =
+            chosen;
+        CallRecorder recorder;
+        renderer.render(settings);
+        expectNoGLError("render");
+        ASSERT_TRUE(renderer.built());
 
-                                // The renderer asked the generator for this card and these choices.
-                                VertexProgramGenerator::Choices choices = VertexProgramGenerator::Choices::fromSettings(
-                                    settings, level, overlay, limit);
-                                const auto expected = VertexProgramGenerator::generate(*skin, choices);
-                                EXPECT_EQ(renderer.programText(), expected.litText);
-                                EXPECT_EQ(renderer.plainProgram()->text(), expected.plainText);
-                                EXPECT_EQ(renderer.plainProgram() == renderer.litProgram(),
-                                          mode == LightingMode::None);
-                                EXPECT_TRUE(underNativeLimits(*renderer.plainProgram()));
-                                EXPECT_TRUE(underNativeLimits(*renderer.litProgram()));
+        // The renderer asked the generator for this card and these choices.
+        VertexProgramGenerator::Choices choices = VertexProgramGenerator::Choices::fromSettings(
+            settings, level, overlay, limit);
+        const auto expected = VertexProgramGenerator::generate(*skin, choices);
+        EXPECT_EQ(renderer.programText(), expected.litText);
+        EXPECT_EQ(renderer.plainProgram()->text(), expected.plainText);
+        EXPECT_EQ(renderer.plainProgram() == renderer.litProgram(),
+                  mode == LightingMode::None);
+        EXPECT_TRUE(underNativeLimits(*renderer.plainProgram()));
+        EXPECT_TRUE(underNativeLimits(*renderer.litProgram()));
 
-                                // I, Vc, Nc, P and F.
-                                EXPECT_EQ(renderer.influenceCount(), influences);
-                                const unsigned vc = bones ? expectedCorrections(kDisplacement, chosen, level) : 0;
-                                const unsigned nc = bones && mode == LightingMode::OpenGL
-                                                        ? expectedCorrections(kNormal, chosen, level)
-                                                        : 0;
-                                unsigned p = 0;
-                                if (mode == LightingMode::PRT) {
-                                    p = overlay ? kLighting : std::min(kLighting, chosen);
-                                    if (level >= 2) p /= unsigned(level);
-                                }
-                                EXPECT_EQ(renderer.vertexCorrectionCount(), vc);
-                                EXPECT_EQ(renderer.normalCorrectionCount(), nc);
-                                EXPECT_EQ(renderer.prtBasisCount(), p);
-                                EXPECT_EQ(renderer.prtFirstVector(), 3 * bones + (vc + nc + 3) / 4);
+        // I, Vc, Nc, P and F.
+        EXPECT_EQ(renderer.influenceCount(), influences);
+        const unsigned vc = bones ? expectedCorrections(kDisplacement, chosen, level) : 0;
+        const unsigned nc = bones && mode == LightingMode::OpenGL
+                                ? expectedCorrections(kNormal, chosen, level)
+                                : 0;
+        unsigned p = 0;
+        if (mode == LightingMode::PRT) {
+            p = overlay ? kLighting : std::min(kLighting, chosen);
+            if (level >= 2) p /= unsigned(level);
+        }
+        EXPECT_EQ(renderer.vertexCorrectionCount(), vc);
+        EXPECT_EQ(renderer.normalCorrectionCount(), nc);
+        EXPECT_EQ(renderer.prtBasisCount(), p);
+        EXPECT_EQ(renderer.prtFirstVector(), 3 * bones + (vc + nc + 3) / 4);
 
-                                // Env: each vector once, for the vertex program target, with the
-                                // contract's values, and exactly the vectors the programs read.
-                                const Recorded& recorded = recorder.recorded();
-                                std::map<unsigned, Float4> uploaded;
-                                for (const auto& [index, value] : recorded.environment) {
-                                    EXPECT_TRUE(uploaded.emplace(index, value).second) << "vector " << index << " twice";
-                                }
-                                for (GLenum target : recorded.environmentTargets)
-                                    EXPECT_EQ(target, GLenum(GL_VERTEX_PROGRAM_ARB));
-                                std::map<unsigned, Float4> want = envParameters(*skin, renderer.layout(), kFrame);
-                                if (bones == 0)
-                                    // Without bones the skin has no frames: like the software
-                                    // renderer, it shows the rest pose lit by the mean alone.
-                                    for (auto& entry : want) entry.second = {0, 0, 0, 0};
-                                EXPECT_EQ(uploaded, want);
-                                std::set<unsigned> read = environmentRead(renderer.programText());
-                                const std::set<unsigned> plainRead = environmentRead(renderer.plainProgram()->text());
-                                read.insert(plainRead.begin(), plainRead.end());
-                                std::set<unsigned> keys;
-                                for (const auto& entry : uploaded) keys.insert(entry.first);
-                                EXPECT_EQ(keys, read);
-                                if (p > 0) {
-                                    // The PRT list: P coefficients then zeros to a whole vector.
-                                    const std::vector<float> block = renderer.environmentFor(kFrame);
-                                    const unsigned f = renderer.prtFirstVector();
-                                    for (unsigned j = 0; j < (p + 3) / 4 * 4; ++j)
-                                        EXPECT_EQ(block[4 * f + j],
-                                                  j < p && bones ? skin->lightingCoordinates()(j, kFrame) : 0.0f)
-                                            << "PRT slot " << j;
-                                }
+        // Env: each vector once, for the vertex program target, with the
+        // contract's values, and exactly the vectors the programs read.
+        const Recorded& recorded = recorder.recorded();
+        std::map<unsigned, Float4> uploaded;
+        for (const auto& [index, value] : recorded.environment) {
+            EXPECT_TRUE(uploaded.emplace(index, value).second) << "vector " << index << " twice";
+        }
+        for (GLenum target : recorded.environmentTargets)
+            EXPECT_EQ(target, GLenum(GL_VERTEX_PROGRAM_ARB));
+        std::map<unsigned, Float4> want = envParameters(*skin, renderer.layout(), kFrame);
+        if (bones == 0)
+            // Without bones the skin has no frames: like the software
+            // renderer, it shows the rest pose lit by the mean alone.
+            for (auto& entry : want) entry.second = {0, 0, 0, 0};
+        EXPECT_EQ(uploaded, want);
+        std::set<unsigned> read = environmentRead(renderer.programText());
+        const std::set<unsigned> plainRead = environmentRead(renderer.plainProgram()->text());
+        read.insert(plainRead.begin(), plainRead.end());
+        std::set<unsigned> keys;
+        for (const auto& entry : uploaded) keys.insert(entry.first);
+        EXPECT_EQ(keys, read);
+        if (p > 0) {
+            // The PRT list: P coefficients then zeros to a whole vector.
+            const std::vector<float> block = renderer.environmentFor(kFrame);
+            const unsigned f = renderer.prtFirstVector();
+            for (unsigned j = 0; j < (p + 3) / 4 * 4; ++j)
+                EXPECT_EQ(block[4 * f + j],
+                          j < p && bones ? skin->lightingCoordinates()(j, kFrame) : 0.0f)
+                    << "PRT slot " << j;
+        }
 
-                                // Attributes: the declared ones, each enabled once, holding the set's data.
-                                const VertexAttributeSet& attributes = *renderer.attributes();
-                                std::set<unsigned> records;
-                                for (const auto& record : attributes.records()) records.insert(record.index);
-                                const std::set<unsigned> enabled(recorded.enabledAttributes.begin(),
-                                                                 recorded.enabledAttributes.end());
-                                EXPECT_EQ(recorded.enabledAttributes.size(), enabled.size());
-                                EXPECT_EQ(enabled, records);
-                                EXPECT_EQ(attributesDeclared(renderer.programText()), records);
-                                if (texCoords) {
-                                    ASSERT_TRUE(renderer.layout().texCoord);
-                                    EXPECT_EQ(renderer.layout().texCoord->index, 8u);
-                                }
-                                for (const auto& record : attributes.records()) {
-                                    GLint size = 0, type = 0, normalized = 1, stride = -1, buffer = -1, on = 1;
-                                    glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_SIZE_ARB, &size);
-                                    glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_TYPE_ARB, &type);
-                                    glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_NORMALIZED_ARB, &normalized);
-                                    glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_STRIDE_ARB, &stride);
-                                    glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING_ARB, &buffer);
-                                    glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_ENABLED_ARB, &on);
-                                    EXPECT_EQ(size, GLint(record.componentCount())) << "attribute " << record.index;
-                                    EXPECT_EQ(type, GL_FLOAT);
-                                    EXPECT_EQ(normalized, 0);
-                                    EXPECT_EQ(stride, 0);
-                                    EXPECT_EQ(buffer, 0) << "vertex arrays live in client memory";
-                                    EXPECT_EQ(on, 0) << "left enabled after the render";
-                                    void* pointer = nullptr;
-                                    glGetVertexAttribPointervARB(record.index, GL_VERTEX_ATTRIB_ARRAY_POINTER_ARB, &pointer);
-                                    ASSERT_NE(pointer, nullptr);
-                                    const auto* data = static_cast<const float*>(pointer);
-                                    for (unsigned v = 0; v < skin->vertexCount(); ++v) {
-                                        const Float4 want = attributeValues(attributes, v).at(record.index);
-                                        for (unsigned c = 0; c < record.componentCount(); ++c)
-                                            EXPECT_EQ(data[v * record.componentCount() + c], want[c])
-                                                << "attribute " << record.index << " vertex " << v << " component " << c;
-                                    }
-                                }
-                                if (HasFailure()) return;
-                            }
+        // Attributes: the declared ones, each enabled once, holding the set's data.
+        const VertexAttributeSet& attributes = *renderer.attributes();
+        std::set<unsigned> records;
+        for (const auto& record : attributes.records()) records.insert(record.index);
+        const std::set<unsigned> enabled(recorded.enabledAttributes.begin(),
+                                         recorded.enabledAttributes.end());
+        EXPECT_EQ(recorded.enabledAttributes.size(), enabled.size());
+        EXPECT_EQ(enabled, records);
+        EXPECT_EQ(attributesDeclared(renderer.programText()), records);
+        if (texCoords) {
+            ASSERT_TRUE(renderer.layout().texCoord);
+            EXPECT_EQ(renderer.layout().texCoord->index, 8u);
+        }
+        for (const auto& record : attributes.records()) {
+            GLint size = 0, type = 0, normalized = 1, stride = -1, buffer = -1, on = 1;
+            glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_SIZE_ARB, &size);
+            glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_TYPE_ARB, &type);
+            glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_NORMALIZED_ARB, &normalized);
+            glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_STRIDE_ARB, &stride);
+            glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING_ARB, &buffer);
+            glGetVertexAttribivARB(record.index, GL_VERTEX_ATTRIB_ARRAY_ENABLED_ARB, &on);
+            EXPECT_EQ(size, GLint(record.componentCount())) << "attribute " << record.index;
+            EXPECT_EQ(type, GL_FLOAT);
+            EXPECT_EQ(normalized, 0);
+            EXPECT_EQ(stride, 0);
+            EXPECT_EQ(buffer, 0) << "vertex arrays live in client memory";
+            EXPECT_EQ(on, 0) << "left enabled after the render";
+            void* pointer = nullptr;
+            glGetVertexAttribPointervARB(record.index, GL_VERTEX_ATTRIB_ARRAY_POINTER_ARB, &pointer);
+            ASSERT_NE(pointer, nullptr);
+            const auto* data = static_cast<const float*>(pointer);
+            for (unsigned v = 0; v < skin->vertexCount(); ++v) {
+                const Float4 want = attributeValues(attributes, v).at(record.index);
+                for (unsigned c = 0; c < record.componentCount(); ++c)
+                    EXPECT_EQ(data[v * record.componentCount() + c], want[c])
+                        << "attribute " << record.index << " vertex " << v << " component " << c;
             }
-    EXPECT_EQ(combinations, 2 * 5 * 3 * 7 * 4 * 2);
+        }
+        if (HasFailure()) return;
+    }
+    EXPECT_EQ(combinations, 2016);
 }
 
 TEST_F(HardwareLayoutTest, BufferObjectsHoldTheInterleavedRecords)

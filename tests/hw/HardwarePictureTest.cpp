@@ -2,8 +2,9 @@
 // it, corrections that bring the two closer, display lists shared by instances at different
 // frames, texture coordinates on a small card, the shadow overlay, and the geometry modes.
 
-#include "HardwareTest.h"
+#include "HardwareSuite.h"
 #include "SampleAnimals.h"
+#include "TempDirectory.h"
 #include "TestSkins.h"
 
 #include "herd/SimpleHerd.h"
@@ -59,7 +60,7 @@ const std::shared_ptr<Skin>& fittedQuadruped()
     return skin;
 }
 
-class HardwarePictureTest : public HardwareTest {
+class HardwarePictureTest : public GLTest {
 protected:
     // The finest quadruped from the front right and a little above.
     void lookAtQuadruped()
@@ -218,8 +219,8 @@ TEST_F(HardwarePictureTest, EightAttributesMoveTextureCoordinatesToTheFirstFreeA
 {
     // A white sphere under a texture whose lower half (in texture space) is red and upper half
     // green: seen from +z, the sphere shows red below its equator-line y = 0 and green above.
-    const fs::path directory = fs::temp_directory_path() / "flexherd-test-hw-texture";
-    fs::create_directories(directory);
+    const TempDirectory scratch("hw-texture");
+    const fs::path& directory = scratch.path();
     const int size = 64;
     std::vector<std::uint8_t> rgb(size * size * 3);
     for (int y = 0; y < size; ++y)
@@ -259,7 +260,6 @@ TEST_F(HardwarePictureTest, EightAttributesMoveTextureCoordinatesToTheFirstFreeA
     EXPECT_LT(above.r, 30);
     EXPECT_GT(below.r, 150);
     EXPECT_LT(below.g, 30);
-    fs::remove_all(directory);
 }
 
 // The ground the view paints under a shadow: vertex 0's colour times the largest mean lighting.

@@ -1,9 +1,10 @@
 // Screenshots for people to look at (written to the working directory): a small herd of both
 // sample animals with PRT lighting, textures and their shadows, drawn the way the view draws a
 // frame (ground, shadow renderers, then the animals), and the same herd with wireframe on
-// shaded under OpenGL lighting. Each also checks the gross facts a broken renderer would miss.
+// shaded under OpenGL lighting. Each is also checked against the same scene drawn without the
+// animals: every animal shows where its box projects, and the shadows darken the ground.
 
-#include "HardwareTest.h"
+#include "HardwareSuite.h"
 #include "SampleAnimals.h"
 
 #include "herd/BoxRules.h"
@@ -12,7 +13,9 @@
 #include "render/gl/HardwareSkinRenderer.h"
 
 #include <GL/glew.h>
+#include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -52,11 +55,14 @@ std::vector<Level> smallHerd()
     return levels;
 }
 
-class HardwareScreenshotTest : public HardwareTest {
+// What a scene adds to the ground: which renderers draw.
+enum class Drawn { GroundOnly, Shadows, ShadowsAndAnimals };
+
+class HardwareScreenshotTest : public GLTest {
 protected:
-    // Ground, shadows, animals, as the view orders them, seen so that the animals of the
-    // first `framed` levels fill the view.
-    Picture drawScene(std::vector<Level>& levels, const HwSettings& settings, std::size_t framed)
+    // Ground, then shadows, then animals, as the view orders them (as much of it as `drawn`
+    // says), seen so that the animals of the first `framed` levels fill the view.
+    Picture drawScene(std::vector<Level>& levels, const HwSettings& settings, std::size_t framed, Drawn drawn)
     {
         BoundingBox all;
         for (std::size_t l = 0; l < framed; ++l)
@@ -73,10 +79,54 @@ protected:
         glVertex3f(30, 0, -30);
         glVertex3f(-30, 0, -30);
         glEnd();
-        for (Level& level : levels) level.shadows->render(settings);
-        for (Level& level : levels) level.animals->render(settings);
+        if (drawn != Drawn::GroundOnly)
+            for (Level& level : levels) level.shadows->render(settings);
+        if (drawn == Drawn::ShadowsAndAnimals)
+            for (Level& level : levels) level.animals->render(settings);
         expectNoGLError("the scene");
         return picture();
+    }
+
+    // Every animal of the first `framed` levels shows in the screen rectangle its box projects
+    // to: a good share of that rectangle differs from the picture drawn without animals (the
+    // ground alone covers the whole picture, so coverage says nothing about animals).
+    void expectEveryAnimalDrawn(const std::vector<Level>& levels, std::size_t framed, const Picture& without,
+                                const Picture& with)
+    {
+        GLdouble model[16], projection[16];
+        GLint viewport[4];
+        glGetDoublev(GL_MODELVIEW_MATRIX, model);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        int changedInAll = 0;
+        for (std::size_t i = 0; i < with.rgb.size(); i += 3)
+            changedInAll += with.rgb[i] != without.rgb[i] || with.rgb[i + 1] != without.rgb[i + 1] ||
+                            with.rgb[i + 2] != without.rgb[i + 2];
+        EXPECT_GT(changedInAll, kWidth * kHeight / 10) << "the animals fill the view";
+        for (std::size_t l = 0; l < framed; ++l)
+            for (unsigned a = 0; a < levels[l].herd->instanceCount(); ++a) {
+                const BoundingBox box = levels[l].herd->instance(a).box;
+                double left = kWidth, right = 0, bottom = kHeight, top = 0;
+                for (int corner = 0; corner < 8; ++corner) {
+                    double x = 0, y = 0, z = 0;
+                    gluProject(corner & 1 ? box.maximum.x : box.minimum.x, corner & 2 ? box.maximum.y : box.minimum.y,
+                               corner & 4 ? box.maximum.z : box.minimum.z, model, projection, viewport, &x, &y, &z);
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    bottom = std::min(bottom, y);
+                    top = std::max(top, y);
+                }
+                const int x0 = std::max(0, int(left)), x1 = std::min(kWidth, int(right) + 1);
+                const int y0 = std::max(0, int(bottom)), y1 = std::min(kHeight, int(top) + 1);
+                int area = 0, changed = 0;
+                for (int y = y0; y < y1; ++y)
+                    for (int x = x0; x < x1; ++x) {
+                        ++area;
+                        changed += with.at(x, y) != without.at(x, y);
+                    }
+                ASSERT_GT(area, 100) << "level " << l << " animal " << a << " is out of view";
+                EXPECT_GT(changed, area / 10) << "level " << l << " animal " << a << " is missing";
+            }
     }
 };
 
@@ -88,10 +138,21 @@ TEST_F(HardwareScreenshotTest, SmallHerdWithPrtAndShadows)
     // As much as 16 attributes hold: every PRT vector leaves room for 4 vertex corrections.
     settings.prtCorrections = 16;
     settings.vertexCorrections = 4;
-    const Picture shot = drawScene(levels, settings, levels.size());
+    const Picture ground = drawScene(levels, settings, levels.size(), Drawn::GroundOnly);
+    const Picture shadows = drawScene(levels, settings, levels.size(), Drawn::Shadows);
+    const Picture shot = drawScene(levels, settings, levels.size(), Drawn::ShadowsAndAnimals);
     save(shot, "hw_herd_prt_shadows.png");
     std::cout << "  wrote hw_herd_prt_shadows.png\n";
-    EXPECT_GT(shot.coveredCount(), kWidth * kHeight / 2);
+    expectEveryAnimalDrawn(levels, levels.size(), shadows, shot);
+    // The shadows only ever darken the ground, and darken a visible part of it.
+    int darkened = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Rgb before = ground.at(x, y), after = shadows.at(x, y);
+            ASSERT_TRUE(after.r <= before.r && after.g <= before.g && after.b <= before.b) << x << ", " << y;
+            darkened += after != before;
+        }
+    EXPECT_GT(darkened, kWidth * kHeight / 200) << "no shadows under the animals";
 }
 
 TEST_F(HardwareScreenshotTest, SmallHerdWithWireframeOnShaded)
@@ -102,10 +163,11 @@ TEST_F(HardwareScreenshotTest, SmallHerdWithWireframeOnShaded)
     settings.wireframe = true;
     settings.vertexCorrections = settings.normalCorrections = 4;
     // Closer, on the front row: from afar the lines of a dense mesh cover it entirely.
-    const Picture shot = drawScene(levels, settings, 1);
+    const Picture without = drawScene(levels, settings, 1, Drawn::Shadows);
+    const Picture shot = drawScene(levels, settings, 1, Drawn::ShadowsAndAnimals);
     save(shot, "hw_herd_wireframe_on_shaded.png");
     std::cout << "  wrote hw_herd_wireframe_on_shaded.png\n";
-    EXPECT_GT(shot.coveredCount(), kWidth * kHeight / 2);
+    expectEveryAnimalDrawn(levels, 1, without, shot);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // through a render, and no GL error after any render in any mode. The fixture's TearDown
 // checks that every temporary state change was undone.
 
-#include "HardwareTest.h"
+#include "HardwareSuite.h"
 #include "SampleAnimals.h"
 
 #include "foundation/Exception.h"
@@ -50,7 +50,7 @@ public:
     }
 };
 
-class HardwareStateTest : public HardwareTest {
+class HardwareStateTest : public GLTest {
 protected:
     const std::shared_ptr<Skin>& animal() const { return sampleAnimals().quadruped[0]; }
     std::string directory() const { return sampleAnimals().directory.string(); }

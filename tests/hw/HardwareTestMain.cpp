@@ -1,7 +1,7 @@
 // Entry point of the hardware renderer suite; it also needs the two ARB extensions.
 
 #include "GLSuiteMain.h"
-#include "HardwareTest.h"
+#include "HardwareSuite.h"
 
 #include "render/gl/GLTextureCache.h"
 #include "render/gl/SoftAlphaMask.h"
@@ -11,7 +11,7 @@
 int main(int argc, char** argv)
 {
     return runGLSuite(
-        argc, argv, "test_hw", HardwareTest::kWidth, HardwareTest::kHeight,
+        argc, argv, "test_hw", kWidth, kHeight,
         [] {
             return GLEW_ARB_vertex_program && GLEW_ARB_vertex_buffer_object
                        ? std::string()

@@ -1,6 +1,7 @@
 #include "SampleAnimals.h"
 
 #include "GLTestWindow.h"
+#include "TempDirectory.h"
 #include "foundation/Exception.h"
 #include "skin/BinarySkinLoader.h"
 #include "skin/BinarySkinWriter.h"
@@ -17,16 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Removes the scratch directory when the process ends.
-struct ScratchDirectory {
-    fs::path path;
-    ~ScratchDirectory()
-    {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
-};
 
 std::vector<std::shared_ptr<Skin>> load(const fs::path& file)
 {
@@ -69,13 +60,12 @@ void writeWhiteTexture(const fs::path& path)
 
 const SampleAnimals& sampleAnimals()
 {
-    static ScratchDirectory scratch;
     static const SampleAnimals animals = [] {
-        scratch.path = fs::temp_directory_path() / ("flexherd-test-hw-" + std::to_string(::getpid()));
-        fs::create_directories(scratch.path);
+        // Removed when the process ends.
+        static const TempDirectory scratch("hw-samples");
         SampleAnimals a;
-        a.directory = scratch.path / "sample";
-        a.whiteTextureDirectory = scratch.path / "white";
+        a.directory = scratch.path() / "sample";
+        a.whiteTextureDirectory = scratch.path() / "white";
         fs::create_directories(a.whiteTextureDirectory);
         const std::string command =
             std::string("'") + FLEXHERD_MKSAMPLE + "' '" + a.directory.string() + "' >/dev/null 2>&1";

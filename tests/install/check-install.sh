@@ -2,7 +2,7 @@
 # Installs the build into a temporary prefix and checks what a user of the installation gets:
 # the programs, the sample animals under share/flexherd, a valid desktop entry, the icon and the
 # manual page, and that the installed viewer started from an unrelated directory opens the
-# installed samples by their bare names.
+# installed samples by their bare names (in batch mode, which ends by itself once done).
 #
 # Usage: check-install.sh BUILD_DIR
 # Needs an X display for the viewer (DISPLAY set; ctest runs it under xvfb-run when needed):
@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >"$root/install.log" || { cat "$root/install.log" >&2; fail "cmake --install"; }
 
-for f in bin/flexherd bin/flexherd-info bin/flexherd-mksample; do
+for f in bin/flexherd bin/flexherd-info bin/flexherd-mksample bin/flexherd-import; do
   [ -x "$prefix/$f" ] || fail "$f is not an installed program"
 done
 for f in quadruped.bin longneck.bin quadruped.txt quadruped.obj quadruped.mtl quadruped.light quadruped.png \
@@ -43,28 +43,32 @@ done
 # The installed summary tool reads the installed sample.
 "$prefix/bin/flexherd-info" "$prefix/share/flexherd/quadruped.bin" | grep -q 'name: *quadruped' \
   || fail "flexherd-info cannot read the installed quadruped.bin"
+model=/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb
+"$prefix/bin/flexherd-import" "$model" "$root/box.bin" >/dev/null || fail "the installed flexherd-import cannot import $model"
+"$prefix/bin/flexherd-info" "$root/box.bin" | grep -q 'texture file: *box.png' || fail "the imported box names no texture"
+[ -s "$root/box.png" ] || fail "the imported box's embedded texture was not written"
 
-# The viewer, run from an empty directory with bare sample names: any file it cannot find or
-# read would be recorded in the error log. It must still be running after a few seconds.
-run_viewer() { # LOG FILE...
-  local log=$1
+# The installed viewer in batch mode, run from an empty directory with bare sample names: it
+# opens the files, draws them into an image and exits when the image is written. Any file it
+# cannot find or read is reported on standard error and fails the run (status 1).
+run_viewer() { # IMAGE FILE...
+  local image=$1
   shift
   local work
   work=$(mktemp -d "$root/work.XXXX")
   local status=0
-  (cd "$work" && FLEXHERD_ERROR_LOG=$log LIBGL_ALWAYS_SOFTWARE=1 timeout 6 "$prefix/bin/flexherd" "$@") || status=$?
+  (cd "$work" && LIBGL_ALWAYS_SOFTWARE=1 "$prefix/bin/flexherd" --stopped --export-image "$image" --size 64x48 "$@") \
+    >"$root/viewer.out" 2>"$root/viewer.err" || status=$?
   echo "$status"
 }
-log=$root/errors.log
-: >"$log"
-status=$(run_viewer "$log" quadruped.bin longneck.bin flyby.keys)
-[ "$status" = 124 ] || fail "the installed viewer ended with status $status instead of running (is there a display?)"
-[ ! -s "$log" ] || { cat "$log" >&2; fail "the installed viewer reported errors opening its samples"; }
+status=$(run_viewer "$root/samples.png" quadruped.bin longneck.bin flyby.keys)
+[ "$status" = 0 ] || { cat "$root/viewer.err" >&2; fail "the installed viewer ended with status $status on its samples (is there a display?)"; }
+[ ! -s "$root/viewer.err" ] || { cat "$root/viewer.err" >&2; fail "the installed viewer reported errors opening its samples"; }
+[ -s "$root/samples.png" ] || fail "the installed viewer wrote no image of its samples"
 
 # The same check notices a name that is nowhere to be found.
-: >"$log"
-status=$(run_viewer "$log" no-such-sample.bin)
-[ "$status" = 124 ] || fail "the installed viewer ended with status $status on a missing file"
-grep -q "no-such-sample.bin" "$log" || fail "a missing sample is not reported, so the check above proves nothing"
+status=$(run_viewer "$root/missing.png" no-such-sample.bin)
+[ "$status" = 1 ] || fail "the installed viewer ended with status $status on a missing file instead of 1"
+grep -q "no-such-sample.bin" "$root/viewer.err" || fail "a missing sample is not reported, so the check above proves nothing"
 
 echo "install into $prefix: ok"

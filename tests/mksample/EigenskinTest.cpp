@@ -1,17 +1,30 @@
 // The eigenskin and lighting arithmetic: dual-quaternion blending, the truncated SVD, and that
 // the generated corrections reproduce the reference when the viewer's skinning applies them.
 #include "AnimalBuilder.h"
-#include "DualQuaternionSkinning.h"
-#include "Eigenskin.h"
-#include "PrtLighting.h"
-#include "SkinReadBack.h"
-#include "TruncatedSvd.h"
+#include "bake/DualQuaternionSkinning.h"
+#include "bake/Eigenskin.h"
+#include "bake/PrtLighting.h"
+#include "bake/SkinReadBack.h"
+#include "bake/TruncatedSvd.h"
+
+#include "foundation/Exception.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
+#include <sstream>
+
+extern "C" {
+// LAPACK's SVD, the independent reference for ours (Fortran calling convention; the trailing
+// arguments are the hidden lengths of the two character arguments).
+void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, double* a, const int* lda, double* s,
+             double* u, const int* ldu, double* vt, const int* ldvt, double* work, const int* lwork, int* info,
+             std::size_t jobuLength, std::size_t jobvtLength);
+}
 
 namespace {
 
@@ -88,6 +101,173 @@ TEST(TruncatedSvd, KeepsTheLeadingTripletsWithFixedSigns)
     }
 }
 
+struct LapackSvd {
+    std::vector<double> singular;
+    std::vector<double> u;  // rows x min, column-major
+    std::vector<double> vt; // min x columns, column-major
+};
+
+LapackSvd lapackSvd(std::vector<double> m, int rows, int columns)
+{
+    const int full = std::min(rows, columns);
+    LapackSvd r;
+    r.singular.resize(std::size_t(full));
+    r.u.resize(std::size_t(rows) * std::size_t(full));
+    r.vt.resize(std::size_t(full) * std::size_t(columns));
+    const char job = 'S';
+    int info = 0, lwork = -1;
+    double query = 0.0;
+    dgesvd_(&job, &job, &rows, &columns, m.data(), &rows, r.singular.data(), r.u.data(), &rows, r.vt.data(), &full,
+            &query, &lwork, &info, 1, 1);
+    lwork = int(query);
+    std::vector<double> work(std::size_t(std::max(1, lwork)));
+    dgesvd_(&job, &job, &rows, &columns, m.data(), &rows, r.singular.data(), r.u.data(), &rows, r.vt.data(), &full,
+            work.data(), &lwork, &info, 1, 1);
+    EXPECT_EQ(info, 0);
+    return r;
+}
+
+// sum over i of weight_i x_i y_i^T with random x, y: singular values near the weights, of
+// a rank equal to the number of nonzero weights.
+std::vector<double> matrixWithWeights(std::mt19937& random, int rows, int columns, const std::vector<double>& weights)
+{
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    std::vector<double> m(std::size_t(rows) * std::size_t(columns), 0.0);
+    for (double weight : weights) {
+        std::vector<double> x(static_cast<std::size_t>(rows)), y(static_cast<std::size_t>(columns));
+        for (double& e : x) e = uniform(random);
+        for (double& e : y) e = uniform(random);
+        for (int c = 0; c < columns; ++c)
+            for (int r = 0; r < rows; ++r) m[std::size_t(r + c * rows)] += weight * x[std::size_t(r)] * y[std::size_t(c)];
+    }
+    return m;
+}
+
+// Our SVD, which must give the same bits on every processor, against LAPACK's, whose kernels
+// vary by processor: the two agree to rounding, so the comparisons carry tolerances. Both are
+// backward stable, so singular values agree to a few units of roundoff times the largest,
+// ~1e-15 relative; a singular vector moves by roundoff over its gap to the neighbouring values,
+// so vectors are compared only where that gap is at least 1e-4 of the largest value, to 1e-9.
+// Orthonormality and the reconstruction are checked at 1e-12, far above the ~1e-15 reached and
+// far below what a wrong rotation or reflector would leave.
+TEST(TruncatedSvd, AgreesWithLapackAndIsOrthonormal)
+{
+    struct Case {
+        int rows, columns;
+        std::vector<double> weights;
+    };
+    const Case cases[] = {
+        {40, 9, {5, 3, 1, 0.5, 0.2, 0.1, 0.05, 0.02, 0.01}},
+        {9, 40, {5, 3, 1, 0.5, 0.2, 0.1, 0.05, 0.02, 0.01}}, // wider than tall
+        {600, 48, std::vector<double>(48, 1.0)},             // a generic dense matrix
+        {64, 64, {10, 1, 1e-3, 1e-6, 1e-9}},                  // square, rank 5
+        {30, 12, {2, 1, 0.5, 0.25}},                         // rank 4: eight zero singular values
+        {200, 1, {3}},
+        {1, 7, {3}},
+    };
+    const std::uint32_t seed = 31;
+    std::mt19937 random(seed);
+    for (const Case& test : cases) {
+        std::ostringstream label;
+        label << test.rows << "x" << test.columns << " with " << test.weights.size() << " weights, seed " << seed;
+        SCOPED_TRACE(label.str());
+        const std::vector<double> m = matrixWithWeights(random, test.rows, test.columns, test.weights);
+        const int full = std::min(test.rows, test.columns);
+        const TruncatedSvd svd(m, test.rows, test.columns, full + 3);
+        ASSERT_EQ(svd.rank(), full);
+        const LapackSvd reference = lapackSvd(m, test.rows, test.columns);
+        const double largest = reference.singular[0];
+
+        for (int i = 0; i < full; ++i) {
+            EXPECT_NEAR(svd.singularValue(i), reference.singular[std::size_t(i)], 1e-13 * largest) << "sigma " << i;
+            if (i > 0) {
+                EXPECT_GE(svd.singularValue(i - 1), svd.singularValue(i));
+            }
+        }
+        int comparedVectors = 0;
+        for (int i = 0; i < full; ++i) {
+            double gap = std::numeric_limits<double>::infinity();
+            if (i > 0) gap = std::min(gap, reference.singular[std::size_t(i - 1)] - reference.singular[std::size_t(i)]);
+            if (i + 1 < full) gap = std::min(gap, reference.singular[std::size_t(i)] - reference.singular[std::size_t(i + 1)]);
+            if (gap < 1e-4 * largest) continue;
+            ++comparedVectors;
+            // LAPACK's signs are its own; align them by the inner product.
+            double along = 0.0;
+            for (int r = 0; r < test.rows; ++r) along += svd.left(r, i) * reference.u[std::size_t(r + i * test.rows)];
+            const double sign = along < 0.0 ? -1.0 : 1.0;
+            for (int r = 0; r < test.rows; ++r)
+                ASSERT_NEAR(svd.left(r, i), sign * reference.u[std::size_t(r + i * test.rows)], 1e-9) << "u " << i << " row " << r;
+            for (int c = 0; c < test.columns; ++c)
+                ASSERT_NEAR(svd.right(c, i), sign * reference.vt[std::size_t(i + c * full)], 1e-9) << "v " << i << " row " << c;
+        }
+        EXPECT_GT(comparedVectors, 0);
+
+        // Orthonormal on both sides, also where singular values are zero, and u_i's largest
+        // element positive.
+        for (int i = 0; i < full; ++i) {
+            for (int j = 0; j <= i; ++j) {
+                double uu = 0.0, vv = 0.0;
+                for (int r = 0; r < test.rows; ++r) uu += svd.left(r, i) * svd.left(r, j);
+                for (int c = 0; c < test.columns; ++c) vv += svd.right(c, i) * svd.right(c, j);
+                EXPECT_NEAR(uu, i == j ? 1.0 : 0.0, 1e-12) << "u " << i << " . u " << j;
+                EXPECT_NEAR(vv, i == j ? 1.0 : 0.0, 1e-12) << "v " << i << " . v " << j;
+            }
+            int top = 0;
+            for (int r = 1; r < test.rows; ++r)
+                if (std::fabs(svd.left(r, i)) > std::fabs(svd.left(top, i))) top = r;
+            EXPECT_GT(svd.left(top, i), 0.0) << "u " << i;
+        }
+        double worst = 0.0;
+        for (int c = 0; c < test.columns; ++c)
+            for (int r = 0; r < test.rows; ++r) {
+                double sum = 0.0;
+                for (int i = 0; i < full; ++i) sum += svd.singularValue(i) * svd.left(r, i) * svd.right(c, i);
+                worst = std::max(worst, std::fabs(sum - m[std::size_t(r + c * test.rows)]));
+            }
+        EXPECT_LT(worst, 1e-12 * largest);
+
+        // Truncation computes the same factorisation and keeps its leading triplets: the same
+        // code path, so the same bits.
+        const int k = std::max(1, full / 2);
+        const TruncatedSvd truncated(m, test.rows, test.columns, k);
+        ASSERT_EQ(truncated.rank(), k);
+        for (int i = 0; i < k; ++i) {
+            EXPECT_EQ(truncated.singularValue(i), svd.singularValue(i));
+            for (int r = 0; r < test.rows; ++r) ASSERT_EQ(truncated.left(r, i), svd.left(r, i));
+            for (int c = 0; c < test.columns; ++c) ASSERT_EQ(truncated.right(c, i), svd.right(c, i));
+        }
+    }
+}
+
+TEST(TruncatedSvd, RefusesInfinitiesAndNaNs)
+{
+    std::vector<double> m(12, 1.0);
+    m[5] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_THROW(TruncatedSvd(m, 4, 3, 2), LinearAlgebraException);
+    m[5] = -std::numeric_limits<double>::infinity();
+    EXPECT_THROW(TruncatedSvd(m, 4, 3, 2), LinearAlgebraException);
+}
+
+// Columns so small that their squared lengths underflow (an imported model's residuals had
+// them) once kept the rotations going until the sweep limit threw.
+TEST(TruncatedSvd, SettlesWithColumnsWhoseSquaresUnderflow)
+{
+    const int rows = 6, columns = 4;
+    std::vector<double> m(rows * columns, 0.0);
+    for (int r = 0; r < rows; ++r) {
+        m[r] = 1e-6 * (r + 1);                 // a column of ordinary size
+        m[r + rows] = 3e-300 * (r % 2 ? 1 : -1); // squares far below the smallest double
+        m[r + 2 * rows] = 1e-320 * r;          // subnormal numbers
+        m[r + 3 * rows] = 2e-7 * (rows - r);
+    }
+    const TruncatedSvd svd(m, rows, columns, 2);
+    // The two ordinary columns span the leading pair; the rest is negligible next to them.
+    double frobenius = 0.0;
+    for (int r = 0; r < rows; ++r) frobenius += m[r] * m[r] + m[r + 3 * rows] * m[r + 3 * rows];
+    EXPECT_NEAR(svd.singularValue(0) * svd.singularValue(0) + svd.singularValue(1) * svd.singularValue(1), frobenius,
+                1e-12 * frobenius);
+}
+
 TEST(Eigenskin, FullRankCorrectionsReproduceTheReferenceThroughTheSkin)
 {
     // With as many corrections as frames the residuals are kept whole, so the viewer's
@@ -96,7 +276,7 @@ TEST(Eigenskin, FullRankCorrectionsReproduceTheReferenceThroughTheSkin)
     const int frames = 8;
     const WalkCycle walk(model.plan(), model.skeleton(), frames);
     const AnimalMesh mesh = model.buildMesh(0.25);
-    const Eigenskin eigenskin(mesh, walk, frames);
+    const Eigenskin eigenskin(mesh.positions, mesh.normals, mesh.influences, walk.bakePoses(), frames);
 
     SkinRecord record;
     for (std::size_t v = 0; v < mesh.vertexCount(); ++v) {
@@ -153,8 +333,14 @@ TEST(PrtLighting, MoreBasisVectorsReconstructTheFramesBetter)
     const AnimalBuilder builder(BodyPlan::longneck(), 12, {0.25});
     const SkinRecord& record = builder.records().front();
     const auto skin = readBackSkin(record);
-    const Eigenskin eigenskin(builder.model().buildMesh(0.25), builder.walk(), 1);
-    const PrtLighting exact(eigenskin, skin->vertexCount(), builder.model().proxySpheres(), builder.walk(), 1);
+    const AnimalMesh mesh = builder.model().buildMesh(0.25);
+    const FramePoses poses = builder.walk().bakePoses();
+    const Eigenskin eigenskin(mesh.positions, mesh.normals, mesh.influences, poses, 1);
+    const std::vector<ProxySphere> proxies = builder.model().proxySpheres();
+    std::vector<double> radii;
+    for (const ProxySphere& proxy : proxies) radii.push_back(proxy.radius);
+    const PrtLighting exact(eigenskin.referencePositions(), eigenskin.referenceNormals(),
+                            PrtLighting::posedCentres(proxies, poses), radii, 1);
     // The file's lighting, as the viewer reads it, against the unreduced values.
     std::vector<double> errors;
     for (unsigned k : AnimalBuilder::kLightingSteps)

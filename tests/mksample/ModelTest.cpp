@@ -1,17 +1,12 @@
-// The parametric animal, its walk, its shadow disc and the atomic file writes.
+// The parametric animal, its walk and its shadow disc.
 #include "AnimalBuilder.h"
-#include "AtomicFile.h"
 #include "QuadrupedModel.h"
-#include "ShadowBlob.h"
+#include "bake/ShadowBlob.h"
 #include "WalkCycle.h"
-
-#include "foundation/Exception.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -133,29 +128,6 @@ TEST(ShadowBlob, FlattenedBonesKeepTheDiscFlatAndFollowTheBody)
     const Vector3d under = flat.apply({pivot.x, 0.0, pivot.z});
     EXPECT_NEAR(under.x, moved.x, 1e-12);
     EXPECT_NEAR(under.z, moved.z, 1e-12);
-}
-
-TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure)
-{
-    const std::filesystem::path directory =
-        std::filesystem::temp_directory_path() / ("flexherd-atomic-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory);
-    const std::filesystem::path path = directory / "file.bin";
-    writeFileAtomically(path, "first version");
-    writeFileAtomically(path, "second");
-    std::ifstream in(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "second");
-    EXPECT_FALSE(std::filesystem::exists(directory / "file.bin.partial"));
-
-    EXPECT_THROW(writeFileAtomically(directory / "missing" / "file.bin", "x"), IOException);
-    EXPECT_FALSE(std::filesystem::exists(directory / "missing"));
-    // A directory in the way: the rename fails and the temporary is removed.
-    std::filesystem::create_directories(directory / "taken");
-    std::filesystem::create_directories(directory / "taken" / "inside");
-    EXPECT_THROW(writeFileAtomically(directory / "taken", "x"), IOException);
-    EXPECT_FALSE(std::filesystem::exists(directory / "taken.partial"));
-    std::filesystem::remove_all(directory);
 }
 
 } // namespace

@@ -1,38 +1,24 @@
 #include "SampleDirectory.h"
 
 #include "SampleGenerator.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
-
-namespace {
-
-// Removes a directory this process generated when the process ends.
-struct OwnedDirectory {
-    std::filesystem::path path;
-    ~OwnedDirectory()
-    {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
-
-} // namespace
 
 const std::filesystem::path& sampleDirectory()
 {
-    static OwnedDirectory owned;
     static const std::filesystem::path directory = [] {
         if (const char* fixture = std::getenv("FLEXHERD_MKSAMPLE_DIR"))
             if (std::filesystem::exists(std::filesystem::path(fixture) / "quadruped.bin")) return std::filesystem::path(fixture);
-        owned.path = std::filesystem::temp_directory_path() / ("flexherd-mksample-test-" + std::to_string(::getpid()));
-        SampleGenerator().generate(owned.path);
-        SampleGenerator::writePreview(owned.path, owned.path / "preview.png");
-        return owned.path;
+        // Removed when the process ends.
+        static const TempDirectory owned("mksample-test");
+        SampleGenerator().generate(owned.path());
+        SampleGenerator::writePreview(owned.path(), owned.path() / "preview.png");
+        return owned.path();
     }();
     return directory;
 }

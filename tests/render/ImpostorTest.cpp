@@ -9,6 +9,7 @@
 #include "render/ImpostorQuads.h"
 #include "render/MatrixScreenSpaceConverter.h"
 #include "skin/Skin.h"
+#include "TestSeed.h"
 
 #include <gtest/gtest.h>
 
@@ -39,13 +40,11 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-constexpr unsigned kSeed = 20240518;
-
 std::mt19937& generator()
 {
     static std::mt19937 random = [] {
-        std::cout << "impostor tests: random seed " << kSeed << std::endl;
-        return std::mt19937(kSeed);
+        std::cout << "impostor tests: " << seedTrace(testSeed()) << std::endl;
+        return std::mt19937(static_cast<std::uint32_t>(testSeed()));
     }();
     return random;
 }
@@ -98,6 +97,7 @@ bool referenceCell(const ImpostorAtlasLayout& layout, const Vector3f& v, unsigne
 
 TEST(ImpostorCells, NearestDirectionAndPhaseAgainstBruteForce)
 {
+    SCOPED_TRACE(seedTrace(testSeed()));
     for (const auto& [azimuths, elevations] : {std::pair{16u, 3u}, {8u, 1u}, {12u, 4u}, {1u, 2u}}) {
         const ImpostorAtlasLayout layout = layoutOf(azimuths, elevations, 16, 32);
         int checked = 0;
@@ -145,6 +145,7 @@ TEST(ImpostorCells, NearestDirectionAndPhaseAgainstBruteForce)
 
 TEST(ImpostorCells, TheViewIsTakenIntoTheAnimalsOwnHeading)
 {
+    SCOPED_TRACE(seedTrace(testSeed()));
     const ImpostorAtlasLayout layout = layoutOf(16, 3, 8, 8);
     ImpostorQuads quads;
     quads.setAtlas(layout, std::vector<ImpostorCellQuad>(layout.cellCount()));
@@ -296,6 +297,7 @@ TEST(ImpostorAtlas, CoverageIsPremultipliedAndMipmapsRound)
 // distance z in front of a camera at the origin looking down -z.
 TEST(ImpostorThreshold, AnimalsSmallerOnScreenThanTheThresholdBecomeImpostors)
 {
+    SCOPED_TRACE(seedTrace(testSeed()));
     const double fovy = 45.0;
     const int viewportHeight = 720;
     const double f = 1.0 / std::tan(fovy * std::numbers::pi / 360.0);

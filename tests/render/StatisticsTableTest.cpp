@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 TEST(FormatCountTest, ThousandStaysWholeAndLargerCountsScaleWithOneDecimal)
@@ -76,9 +77,31 @@ TEST(FrameStampsTest, NeedsTwoStampsAndKeepsThirty)
     EXPECT_TRUE(std::isnan(stamps.framesPerSecond()));
 }
 
-TEST(FrameStampsTest, WallClockMillisecondsNeverGoBack)
+// The stamps are milliseconds of the monotonic clock: read between two readings of that clock
+// in milliseconds, a stamp lies between them. Seconds, microseconds, processor time or the
+// calendar clock would fall outside.
+TEST(FrameStampsTest, StampsAreMillisecondsOfTheMonotonicClock)
 {
-    const std::int64_t first = FrameStamps::nowMilliseconds();
-    const std::int64_t second = FrameStamps::nowMilliseconds();
-    EXPECT_GE(second, first);
+    using namespace std::chrono;
+    const auto monotonicMilliseconds = [] {
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    };
+    for (int i = 0; i < 100; ++i) {
+        const std::int64_t before = monotonicMilliseconds();
+        const std::int64_t stamp = FrameStamps::nowMilliseconds();
+        const std::int64_t after = monotonicMilliseconds();
+        ASSERT_LE(before, stamp);
+        ASSERT_LE(stamp, after);
+    }
+}
+
+TEST(FrameStampsTest, StampsOfOneMillisecondAreAnInfiniteRate)
+{
+    FrameStamps stamps;
+    stamps.push(500);
+    stamps.push(500);
+    EXPECT_TRUE(std::isinf(stamps.framesPerSecond()));
+    stamps.push(750);
+    // Three stamps over 0.25 s.
+    EXPECT_DOUBLE_EQ(stamps.framesPerSecond(), 12.0);
 }

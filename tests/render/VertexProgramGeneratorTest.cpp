@@ -4,7 +4,7 @@
 // accepts and that, run on every vertex, skin and light like the processor does.
 
 #include "ArbVertexProgramInterpreter.h"
-#include "VertexProgramTestSkins.h"
+#include "ProgramCombinations.h"
 
 #include "foundation/Exception.h"
 #include "render/EnvScalarBlock.h"
@@ -671,63 +671,43 @@ void expectSkinsLikeTheProcessor(const Skin& skin, const Generator::Programs& pr
     }
 }
 
-const char* modeName(LightingMode mode)
-{
-    return mode == LightingMode::None ? "None" : mode == LightingMode::OpenGL ? "OpenGL" : "PRT";
-}
-
 } // namespace
 
 TEST(VertexProgramGeneratorTest, EveryCombinationLoadsAndSkinsLikeTheProcessor)
 {
-    for (unsigned bones : {0u, 3u})
-        for (unsigned influences = 0; influences <= (bones ? 4u : 0u); ++influences)
-            for (bool texCoords : {false, true}) {
-                TestSkinShape shape;
-                shape.bones = bones;
-                shape.influences = influences;
-                shape.texCoords = texCoords;
-                shape.displacementBasis = 3;
-                shape.normalBasis = 3;
-                shape.lightingBasis = 6;
-                const auto skin = makeTestSkin(shape);
-                for (LightingMode mode : {LightingMode::None, LightingMode::OpenGL, LightingMode::PRT})
-                    for (unsigned chosen : {0u, 1u, 3u, 5u, 7u})
-                        for (int level : {0, 1, 2})
-                            for (bool overlay : {false, true}) {
-                                if (overlay && mode != LightingMode::PRT) continue;
-                                auto c = choices(mode, chosen, chosen, chosen);
-                                c.detailLevel = level;
-                                c.blendedOverlay = overlay;
-                                SCOPED_TRACE(std::string("lighting ") + modeName(mode) + ", bones " + std::to_string(bones) +
-                                             ", influences " + std::to_string(influences) + ", texCoords " +
-                                             std::to_string(texCoords) + ", chosen " + std::to_string(chosen) +
-                                             ", level " + std::to_string(level) + ", overlay " + std::to_string(overlay));
-                                const auto programs = Generator::generate(*skin, c);
-                                const auto& used = programs.attributes->tracker().usedIndices();
-                                try {
-                                    const Interpreter plain(programs.plainText, {});
-                                    const Interpreter lit(programs.litText, {});
-                                    // Every attribute the renderer binds is declared by the
-                                    // lit program; the plain one declares those made before it.
-                                    EXPECT_EQ(lit.attributeIndices(), used);
-                                    const auto& early = plain.attributeIndices();
-                                    EXPECT_TRUE(early.size() <= used.size() && std::equal(early.begin(), early.end(), used.begin()));
-                                    EXPECT_EQ(lit.opcodeCount("ARL"), bones ? std::max(influences, 1u) : 0u);
-                                    EXPECT_EQ(programs.litIsPlain, mode == LightingMode::None);
-                                    // The renderer's upload order: scalars right after the bone
-                                    // rows, PRT coefficients right after the scalars.
-                                    const auto& layout = programs.layout;
-                                    const unsigned scalars = layout.vertexCorrectionCount() + layout.normalCorrectionCount();
-                                    EXPECT_EQ(layout.scalarFirstVector, 3 * bones);
-                                    EXPECT_EQ(layout.scalarVectorCount, (scalars + 3) / 4);
-                                    EXPECT_EQ(layout.prtFirstVector, 3 * bones + layout.scalarVectorCount);
-                                    expectSkinsLikeTheProcessor(*skin, programs, programs.plainText, mode, false);
-                                    expectSkinsLikeTheProcessor(*skin, programs, programs.litText, mode, true);
-                                } catch (const std::exception& e) {
-                                    ADD_FAILURE() << e.what() << "\n" << programs.litText;
-                                }
-                                if (HasFailure()) return;
-                            }
-            }
+    for (const ProgramCombination& combination : everyProgramCombination()) {
+        const LightingMode mode = combination.lighting;
+        if (combination.overlay && mode != LightingMode::PRT) continue;
+        const unsigned bones = combination.shape.bones, influences = combination.shape.influences;
+        const Skin& skin = *combination.skin;
+        auto c = choices(mode, combination.chosen, combination.chosen, combination.chosen);
+        c.detailLevel = combination.level;
+        c.blendedOverlay = combination.overlay;
+        SCOPED_TRACE(combination.describe());
+        const auto programs = Generator::generate(skin, c);
+        const auto& used = programs.attributes->tracker().usedIndices();
+        try {
+            const Interpreter plain(programs.plainText, {});
+            const Interpreter lit(programs.litText, {});
+            // Every attribute the renderer binds is declared by the lit program; the plain one
+            // declares those made before it.
+            EXPECT_EQ(lit.attributeIndices(), used);
+            const auto& early = plain.attributeIndices();
+            EXPECT_TRUE(early.size() <= used.size() && std::equal(early.begin(), early.end(), used.begin()));
+            EXPECT_EQ(lit.opcodeCount("ARL"), bones ? std::max(influences, 1u) : 0u);
+            EXPECT_EQ(programs.litIsPlain, mode == LightingMode::None);
+            // The renderer's upload order: scalars right after the bone rows, PRT coefficients
+            // right after the scalars.
+            const auto& layout = programs.layout;
+            const unsigned scalars = layout.vertexCorrectionCount() + layout.normalCorrectionCount();
+            EXPECT_EQ(layout.scalarFirstVector, 3 * bones);
+            EXPECT_EQ(layout.scalarVectorCount, (scalars + 3) / 4);
+            EXPECT_EQ(layout.prtFirstVector, 3 * bones + layout.scalarVectorCount);
+            expectSkinsLikeTheProcessor(skin, programs, programs.plainText, mode, false);
+            expectSkinsLikeTheProcessor(skin, programs, programs.litText, mode, true);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what() << "\n" << programs.litText;
+        }
+        if (HasFailure()) return;
+    }
 }

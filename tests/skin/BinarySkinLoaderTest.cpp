@@ -1,4 +1,5 @@
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 
 #include "foundation/Exception.h"
 #include "skin/BinarySkinLoader.h"
@@ -13,7 +14,7 @@ class BinarySkinLoaderTest : public ::testing::Test {
 protected:
     std::string write(const std::string& name, const std::string& bytes) { return m_scratch.write(name, bytes); }
 
-    fixtures::TempDirectory m_scratch;
+    TempDirectory m_scratch;
     const std::filesystem::path& m_dir = m_scratch.path();
 };
 

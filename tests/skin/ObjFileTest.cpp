@@ -401,7 +401,8 @@ TEST(ObjWriter, AModelWithoutFacesLeavesTheOldFileInPlace)
         EXPECT_EQ(e.message(), "No nonempty groups in .obj file.");
     }
     EXPECT_EQ(readText(out), "previous contents\n");
-    EXPECT_FALSE(std::filesystem::exists(out + ".partial"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
+        << "the temporary file is removed";
 
     const std::string blocked = dir.file("no-such-dir/out.obj");
     ObjFile::Group one("one");

@@ -1,9 +1,6 @@
 #include "SkinRecordFixtures.h"
 
-#include <atomic>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace fixtures {
 
@@ -73,28 +70,6 @@ std::string bytesOf(const std::vector<SkinRecord>& records)
     std::ostringstream out;
     for (const SkinRecord& record : records) writeSkinRecord(out, record);
     return out.str();
-}
-
-TempDirectory::TempDirectory()
-{
-    static std::atomic<unsigned> counter{0};
-    m_path = std::filesystem::temp_directory_path() /
-             ("flexherd-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-}
-
-TempDirectory::~TempDirectory()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string TempDirectory::write(const std::string& name, const std::string& bytes) const
-{
-    const std::string file = (m_path / name).string();
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
 }
 
 } // namespace fixtures

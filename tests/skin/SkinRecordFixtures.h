@@ -2,7 +2,6 @@
 
 #include "skin/BinarySkinWriter.h"
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -20,22 +19,5 @@ SkinRecord grid(const std::string& name, unsigned w, unsigned h);
 
 // The bytes of the records written back to back.
 std::string bytesOf(const std::vector<SkinRecord>& records);
-
-// A fresh directory under the system's temporary directory, removed with everything in it
-// when the object goes; named after the process and a counter so parallel tests never share.
-class TempDirectory {
-public:
-    TempDirectory();
-    ~TempDirectory();
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-    // Writes bytes into a file of the directory and returns its path.
-    std::string write(const std::string& name, const std::string& bytes) const;
-
-private:
-    std::filesystem::path m_path;
-};
 
 } // namespace fixtures

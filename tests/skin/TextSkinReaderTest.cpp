@@ -95,6 +95,8 @@ TEST(TextSkin, ReadsBonesWeightsAndSkinsEveryFrame)
     ASSERT_TRUE(skin->sourceMesh());
     EXPECT_EQ(skin->sourceMesh()->fileName(), fixture.meshPath());
 
+    // Integer positions, translations and weights of 1 and 0.5: every product and sum of the
+    // skinning is exact, so the frame is exactly these points on any processor.
     const auto& frame1 = skin->framePositions(1);
     EXPECT_EQ(frame1[0], Vector3f(0, 0, 0));
     EXPECT_EQ(frame1[1], Vector3f(2, 0, 0)); // halfway between 1 and 3
@@ -301,8 +303,10 @@ TEST(TextSkin, NonTriangleFacesAndBadCornersAreReportedOnTheMeshLine)
     // Numbers outside the mesh would index past its arrays.
     writeText(fixture.dir.file("mesh.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n");
     EXPECT_NE(fixture.error(kHeader).find("^ Face refers to vertex 4 but"), std::string::npos);
+    EXPECT_NE(fixture.error(kHeader).find("mesh.obj' has 3 vertices."), std::string::npos) << fixture.error(kHeader);
     writeText(fixture.dir.file("mesh.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1//1 2 3\n");
     EXPECT_NE(fixture.error(kHeader).find("^ Face refers to normal 1 but"), std::string::npos);
+    EXPECT_NE(fixture.error(kHeader).find("mesh.obj' has 0 normals."), std::string::npos) << fixture.error(kHeader);
 }
 
 TEST(TextSkin, FileLevelErrors)

@@ -4,6 +4,7 @@
 #include "KeysSummary.h"
 #include "SkinSummary.h"
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +52,7 @@ private:
 class KeysSummaryTest : public ::testing::Test {
 protected:
     std::string write(const std::string& name, const std::string& bytes) { return m_scratch.write(name, bytes); }
-    fixtures::TempDirectory m_scratch;
+    TempDirectory m_scratch;
 };
 
 nlohmann::ordered_json errorOf(const std::string& path, const std::string& caption, const std::string& message)

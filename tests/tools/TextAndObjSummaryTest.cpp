@@ -1,6 +1,7 @@
 // flexherd-info on text skins and OBJ meshes.
 #include "SkinSummary.h"
 #include "SkinRecordFixtures.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ TEST(TextSkinSummary, DescribesTheSkinLikeABinaryRecord)
 
 TEST(TextSkinSummary, ErrorsReadAsTheOpenCommandShowsThem)
 {
-    fixtures::TempDirectory dir;
+    TempDirectory dir;
     const std::string skin = dir.write("bad.txt", "*OBJFILENAME\nmesh.obj\nstray\n");
     dir.write("mesh.obj", "v 0 0 0\n");
     auto report = describeFile(skin);
@@ -53,7 +54,7 @@ TEST(ObjSummary, CountsGroupsFacesVertexDataAndMaterials)
                   "\",\"obj\":{\"groups\":1,\"faces\":2,\"vertices\":4,\"normals\":1,\"texcoords\":1,"
                   "\"materials\":[\"hide\",\"spare\"]}}");
 
-    fixtures::TempDirectory dir;
+    TempDirectory dir;
     const std::string bad = dir.write("bad.obj", "v 1 2 3\nvt x\n");
     const auto report = describeFile(bad);
     EXPECT_EQ(report["error"]["caption"], "Error reading file");

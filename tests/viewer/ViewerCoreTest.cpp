@@ -70,7 +70,7 @@ std::string messageOf(F f)
 
 class ViewerCoreTest : public ::testing::Test {
 protected:
-    ViewerCoreTest() : m_dir("viewer"), m_core(m_settings, RandomGenerator(5))
+    ViewerCoreTest() : m_dir("viewer"), m_core(m_settings, 5)
     {
         m_cows = m_dir.file("cows.bin");
         herdtest::writeBoxSkinFile(m_cows, "cow", 2, kCowFrames, kCowBox);
@@ -176,7 +176,7 @@ TEST_F(ViewerCoreTest, KeysFilesDriveTheCurrentCameraAndSetTheAnimationsLength)
     const std::string copy = m_dir.file("copy.keys");
     m_core.saveCameraKeys(copy);
     PlainViewSettings settings;
-    ViewerCore other(settings, RandomGenerator(6));
+    ViewerCore other(settings, 6);
     other.loadCameraKeys(copy);
     for (std::size_t i = 0; i < m_core.allAttributes().size(); ++i)
         EXPECT_EQ(other.allAttributes()[i]->keys(), m_core.allAttributes()[i]->keys()) << names[i];

@@ -1,11 +1,11 @@
 #include "AnimalBuilder.h"
 
 #include "CoatPattern.h"
-#include "Eigenskin.h"
+#include "bake/Eigenskin.h"
 #include "Facing.h"
-#include "PrtLighting.h"
-#include "ShadowBlob.h"
-#include "SkinReadBack.h"
+#include "bake/PrtLighting.h"
+#include "bake/ShadowBlob.h"
+#include "bake/SkinReadBack.h"
 
 #include <memory>
 
@@ -15,12 +15,34 @@ AnimalBuilder::AnimalBuilder(const BodyPlan& plan, int frameCount, const std::ve
     for (double density : densities) buildLevel(density);
 }
 
+ShadowBlob AnimalBuilder::shadow() const
+{
+    const BodyPlan& plan = m_model.plan();
+    // Half the body plus a margin lengthwise; across, the body and the splay of the legs.
+    const double centreX = 0.5 * (plan.torsoRearX + plan.torsoFrontX);
+    const double radiusX = 0.5 * (plan.torsoFrontX - plan.torsoRearX) + 0.25;
+    const double radiusZ = plan.torsoHalfWidth + 0.3;
+    // The disc follows the pelvis at the back and the chest at the front.
+    std::vector<ShadowBone> bones;
+    for (int b : {BoneIndex::Pelvis, BoneIndex::Chest}) {
+        ShadowBone bone{m_model.skeleton().bone(b).pivot, {}};
+        for (int f = 0; f < m_walk.frameCount(); ++f) bone.poses.push_back(m_walk.pose(f, b));
+        bones.push_back(std::move(bone));
+    }
+    return ShadowBlob(plan.name + "Shadow", centreX, radiusX, radiusZ, std::move(bones));
+}
+
 void AnimalBuilder::buildLevel(double density)
 {
     const BodyPlan& plan = m_model.plan();
     const AnimalMesh mesh = m_model.buildMesh(density);
-    const Eigenskin eigenskin(mesh, m_walk, kCorrectionCount);
-    const PrtLighting lighting(eigenskin, mesh.vertexCount(), m_model.proxySpheres(), m_walk, kLightingCount);
+    const FramePoses poses = m_walk.bakePoses();
+    const Eigenskin eigenskin(mesh.positions, mesh.normals, mesh.influences, poses, kCorrectionCount);
+    const std::vector<ProxySphere> proxies = m_model.proxySpheres();
+    std::vector<double> radii;
+    for (const ProxySphere& proxy : proxies) radii.push_back(proxy.radius);
+    const PrtLighting lighting(eigenskin.referencePositions(), eigenskin.referenceNormals(),
+                               PrtLighting::posedCentres(proxies, poses), radii, kLightingCount);
 
     SkinRecord r;
     r.name = plan.name;
@@ -42,7 +64,7 @@ void AnimalBuilder::buildLevel(double density)
     r.meanLighting = lighting.meanLighting();
     r.lightingBasis = lighting.basis();
     r.lightingCoordinates = lighting.coordinates();
-    r.nextSkin = std::make_shared<SkinRecord>(ShadowBlob(plan, m_model.skeleton(), m_walk).record());
+    r.nextSkin = std::make_shared<SkinRecord>(shadow().record());
 
     const RigidTransform turn = facingTurn();
     turnRecord(r, turn);

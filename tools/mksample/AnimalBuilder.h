@@ -4,6 +4,7 @@
 #include "QuadrupedModel.h"
 #include "WalkCycle.h"
 
+#include "bake/ShadowBlob.h"
 #include "skin/BinarySkinWriter.h"
 
 #include <array>
@@ -34,6 +35,8 @@ public:
     const WalkCycle& walk() const { return m_walk; }
     const std::vector<SkinRecord>& records() const { return m_records; }
     const std::vector<LevelFigures>& figures() const { return m_figures; }
+    // The soft shadow disc every level carries as its next skin.
+    ShadowBlob shadow() const;
 
 private:
     void buildLevel(double density);

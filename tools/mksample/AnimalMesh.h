@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bake/ProxySphere.h"
+
 #include "foundation/Vector2f.h"
 #include "foundation/Vector3d.h"
 #include "skin/Skin.h"
@@ -35,12 +37,4 @@ struct AnimalMesh {
     std::vector<Triangle> triangles;
 
     std::size_t vertexCount() const { return positions.size(); }
-};
-
-// A ball inside the body, skinned like the surface around it: the stand-in for the posed
-// animal when the lighting asks how much of the sky a vertex sees.
-struct ProxySphere {
-    Vector3d centre;
-    double radius = 0.0;
-    std::vector<BoneInfluence> influences;
 };

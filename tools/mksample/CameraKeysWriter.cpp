@@ -1,6 +1,6 @@
 #include "CameraKeysWriter.h"
 
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 
 std::string cameraKeysBytes(const std::vector<CameraKeyTrack>& tracks)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RigidTransform.h"
+#include "bake/RigidTransform.h"
 
 #include "foundation/Vector3d.h"
 #include "skin/BinarySkinWriter.h"

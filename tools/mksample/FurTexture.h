@@ -1,7 +1,7 @@
 #pragma once
 
 #include "AnimalMesh.h"
-#include "RgbImage.h"
+#include "bake/RgbImage.h"
 
 #include "foundation/Vector3f.h"
 

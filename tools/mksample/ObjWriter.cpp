@@ -1,6 +1,6 @@
 #include "ObjWriter.h"
 
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 #include "TextFormat.h"
 
 std::string objText(const SkinRecord& record, const std::string& mtlFileName, const std::string& materialName)

@@ -1,5 +1,7 @@
 #include "PreviewRenderer.h"
 
+#include "foundation/PortableMath.h"
+
 #include "foundation/Vector3d.h"
 
 #include <algorithm>
@@ -16,9 +18,9 @@ struct View {
 
     Vector3d apply(const Vector3f& p) const
     {
-        const double c = std::cos(yaw), s = std::sin(yaw);
+        const double c = portable::cos(yaw), s = portable::sin(yaw);
         const Vector3d a{c * p.x + s * p.z, p.y, -s * p.x + c * p.z};
-        const double ct = std::cos(tilt), st = std::sin(tilt);
+        const double ct = portable::cos(tilt), st = portable::sin(tilt);
         return {a.x, ct * a.y - st * a.z, st * a.y + ct * a.z};
     }
 };

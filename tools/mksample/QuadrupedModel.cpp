@@ -1,5 +1,7 @@
 #include "QuadrupedModel.h"
 
+#include "foundation/PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -101,9 +103,9 @@ void QuadrupedModel::addTorso()
     Part part{PartKind::Torso, {}, {}, kSideways, 52, 44, true, {0.0f, 0.0f, 0.5f, 0.5f}, true};
     part.section = [&p](double t) {
         const double x = mix(p.torsoRearX, p.torsoFrontX, t);
-        const double round = std::pow(std::sin(kPi * t), 0.3);
+        const double round = portable::pow(portable::sin(kPi * t), 0.3);
         // The belly hangs lower mid-body while the back stays straight.
-        const double belly = 0.06 * p.torsoHalfHeight * std::sin(kPi * t);
+        const double belly = 0.06 * p.torsoHalfHeight * portable::sin(kPi * t);
         const double depth = p.torsoHalfHeight * (0.95 + 0.1 * t);
         return Section{{x, p.torsoCentreY(x) - belly, 0.0}, p.torsoHalfWidth * round, (depth + belly) * round, 0.8};
     };
@@ -139,7 +141,7 @@ void QuadrupedModel::addNeckAndHead()
     head.section = [&p, start](double t) {
         const double r = mix(p.headRadius, p.muzzleRadius, smoothStep((t - 0.25) / 0.5));
         // A round skull behind, a blunt muzzle in front.
-        const double round = t < 0.5 ? std::pow(std::sin(kPi * t), 0.38) : roundCap(t, 0.16);
+        const double round = t < 0.5 ? portable::pow(portable::sin(kPi * t), 0.38) : roundCap(t, 0.16);
         return Section{lerp(start, p.snoutTip, t), 0.88 * r * round, 1.02 * r * round, 0.85};
     };
     head.weights = [](double t) { return chainWeights(t, {BoneIndex::Neck2, BoneIndex::Head}, {0.08}, {0.09}); };
@@ -156,7 +158,7 @@ void QuadrupedModel::addEars()
         Part ear{PartKind::Ear, {}, {}, kUp, 12, 12, true, {0.5625f, v0, 0.0625f, 0.25f}, false};
         ear.section = [&p, base, direction](double t) {
             const double length = p.earLength;
-            const double width = 0.4 * length * std::pow(std::sin(kPi * t), 0.6) * (1.0 - 0.25 * t);
+            const double width = 0.4 * length * portable::pow(portable::sin(kPi * t), 0.6) * (1.0 - 0.25 * t);
             return Section{base + direction * (length * (1.2 * t - 0.2)), width, 0.35 * width};
         };
         const int bone = side < 0 ? BoneIndex::EarLeft : BoneIndex::EarRight;
@@ -180,7 +182,7 @@ void QuadrupedModel::addHeadgear()
             const Vector3d out = Vector3d{0.0, 0.3, double(side)}.normalized();
             horn.section = [base, out](double t) {
                 const double length = 0.2;
-                const double r = 0.034 * (1.0 - 0.8 * t) * std::pow(std::sin(kPi * t), 0.25);
+                const double r = 0.034 * (1.0 - 0.8 * t) * portable::pow(portable::sin(kPi * t), 0.25);
                 return Section{base + out * (length * t) + Vector3d{0.03, 0.07, 0.0} * (t * t), r, r};
             };
         } else {
@@ -188,7 +190,7 @@ void QuadrupedModel::addHeadgear()
             const Vector3d up = Vector3d{-0.3, 1.0, 0.15 * side}.normalized();
             horn.section = [base, up](double t) {
                 const double length = 0.2;
-                const double r = (0.024 + 0.014 * smoothStep((t - 0.65) / 0.25)) * std::pow(std::sin(kPi * t), 0.3);
+                const double r = (0.024 + 0.014 * smoothStep((t - 0.65) / 0.25)) * portable::pow(portable::sin(kPi * t), 0.3);
                 return Section{base + up * (length * t), r, r};
             };
         }
@@ -204,7 +206,7 @@ void QuadrupedModel::addTail()
     tail.section = [&p](double t) {
         const double u = -0.06 + 1.06 * t;
         const double stem = p.tailRadius * (1.0 - 0.4 * std::max(0.0, u));
-        const double tuft = p.tuftRadius * std::pow(std::sin(kPi * std::clamp((u - 0.7) / 0.3, 0.0, 1.0)), 0.7);
+        const double tuft = p.tuftRadius * portable::pow(portable::sin(kPi * std::clamp((u - 0.7) / 0.3, 0.0, 1.0)), 0.7);
         const double r = std::max(stem, tuft) * roundCap(t, 0.04);
         return Section{p.tailPoint(u), r, r};
     };
@@ -296,7 +298,7 @@ void QuadrupedModel::appendPart(const Part& part, double density, AnimalMesh& me
     Vector3d tangent{1, 0, 0};
     for (int j = 0; j < along; ++j) {
         const double s = double(j + 1) / (along + 1);
-        const double t = part.denseEnds ? 0.5 - 0.5 * std::cos(kPi * s) : s;
+        const double t = part.denseEnds ? 0.5 - 0.5 * portable::cos(kPi * s) : s;
         const Section section = part.section(t);
         const Vector3d d = part.section(std::min(1.0, t + 1e-4)).centre - part.section(std::max(0.0, t - 1e-4)).centre;
         if (d.length() > 1e-9) tangent = d.normalized();
@@ -306,9 +308,9 @@ void QuadrupedModel::appendPart(const Part& part, double density, AnimalMesh& me
         for (int i = 0; i <= around; ++i) {
             // The seam column repeats column 0 exactly, with u = 1 instead of 0.
             const double angle = 2.0 * kPi * (i % around) / around;
-            const double c = std::cos(angle), s = std::sin(angle);
-            const double bulgeC = std::copysign(std::pow(std::fabs(c), section.roundness), c);
-            const double bulgeS = std::copysign(std::pow(std::fabs(s), section.roundness), s);
+            const double c = portable::cos(angle), s = portable::sin(angle);
+            const double bulgeC = std::copysign(portable::pow(std::fabs(c), section.roundness), c);
+            const double bulgeS = std::copysign(portable::pow(std::fabs(s), section.roundness), s);
             const Vector3d p = section.centre + across * (section.halfAcross * bulgeC) + other * (section.halfOther * bulgeS);
             addVertex(p, t, part.uv.u0 + part.uv.width * static_cast<float>(i) / static_cast<float>(around), influences);
         }

@@ -3,7 +3,7 @@
 #include "AnimalBuilder.h"
 #include "CameraKeysWriter.h"
 #include "FurTexture.h"
-#include "ImageWriter.h"
+#include "bake/ImageWriter.h"
 #include "ObjWriter.h"
 #include "PreviewRenderer.h"
 #include "SkyImage.h"

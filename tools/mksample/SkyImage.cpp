@@ -1,5 +1,6 @@
 #include "SkyImage.h"
 
+#include "foundation/PortableMath.h"
 #include "ProceduralNoise.h"
 
 #include "foundation/Vector3d.h"
@@ -31,11 +32,11 @@ RgbImage SkyImage::render(int width, int height) const
         const double latitude = 0.5 * kPi - kPi * (y + 0.5) / height;
         for (int x = 0; x < width; ++x) {
             const double longitude = 2.0 * kPi * (x + 0.5) / width;
-            const Vector3d d{std::cos(latitude) * std::cos(longitude), std::sin(latitude),
-                             std::cos(latitude) * std::sin(longitude)};
-            Vector3d colour = d.y >= 0.0 ? mix(horizon, zenith, std::pow(d.y, 0.6)) : mix(horizon, below, smoothStep(0.0, 0.2, -d.y));
+            const Vector3d d{portable::cos(latitude) * portable::cos(longitude), portable::sin(latitude),
+                             portable::cos(latitude) * portable::sin(longitude)};
+            Vector3d colour = d.y >= 0.0 ? mix(horizon, zenith, portable::pow(d.y, 0.6)) : mix(horizon, below, smoothStep(0.0, 0.2, -d.y));
             const double towardsSun = std::max(0.0, d.dot(sun));
-            colour += Vector3d{1.0, 0.92, 0.75} * (0.25 * std::pow(towardsSun, 8.0) + 0.6 * std::pow(towardsSun, 400.0));
+            colour += Vector3d{1.0, 0.92, 0.75} * (0.25 * portable::pow(towardsSun, 8.0) + 0.6 * portable::pow(towardsSun, 400.0));
             if (d.y > 0.01) {
                 // Where the view ray meets a flat deck at unit height; far points need fewer octaves.
                 const double u = d.x / d.y, v = d.z / d.y;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RgbImage.h"
+#include "bake/RgbImage.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "TextSkinWriter.h"
 
-#include "AtomicFile.h"
+#include "foundation/AtomicFile.h"
 #include "TextFormat.h"
 
 #include <cstdint>

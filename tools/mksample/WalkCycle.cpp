@@ -1,5 +1,7 @@
 #include "WalkCycle.h"
 
+#include "foundation/PortableMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -53,6 +55,14 @@ WalkCycle::WalkCycle(const BodyPlan& plan, const Skeleton& skeleton, int frameCo
     for (int f = 0; f < frameCount; ++f) m_poses.push_back(computeFrame(double(f) / frameCount));
 }
 
+FramePoses WalkCycle::bakePoses() const
+{
+    FramePoses frames(m_poses.size());
+    for (std::size_t f = 0; f < m_poses.size(); ++f)
+        for (const RigidTransform& pose : m_poses[f]) frames[f].push_back(BonePose::fromRigid(pose));
+    return frames;
+}
+
 std::vector<std::vector<AffineTransform>> WalkCycle::boneAnimations() const
 {
     std::vector<std::vector<AffineTransform>> bones(static_cast<std::size_t>(m_skeleton.count()));
@@ -70,24 +80,24 @@ std::vector<RigidTransform> WalkCycle::computeFrame(double phase) const
     const double step = kTwoPi * 2.0 * phase; // two steps of the body per cycle
     const double stride = kTwoPi * phase;
 
-    local[Root] = rotation(kAxisY, kYaw * std::sin(stride + 0.5 * kPi)) * rotation(kAxisZ, 0.012 * std::sin(step));
-    local[Pelvis] = rotation(kAxisZ, 0.03 * std::sin(step + 1.2));
-    local[Spine] = rotation(kAxisZ, 0.015 * std::sin(step));
-    local[Chest] = rotation(kAxisZ, -0.03 * std::sin(step + 1.2));
+    local[Root] = rotation(kAxisY, kYaw * portable::sin(stride + 0.5 * kPi)) * rotation(kAxisZ, 0.012 * portable::sin(step));
+    local[Pelvis] = rotation(kAxisZ, 0.03 * portable::sin(step + 1.2));
+    local[Spine] = rotation(kAxisZ, 0.015 * portable::sin(step));
+    local[Chest] = rotation(kAxisZ, -0.03 * portable::sin(step + 1.2));
 
     // Head nod and turn; the head's own roll about its muzzle line twists the neck.
     const double nod = m_plan.neckSwing;
-    local[Neck1] = rotation(kAxisY, 0.06 * std::sin(stride - 0.5)) * rotation(kAxisZ, nod * std::sin(step + 0.5));
-    local[Neck2] = rotation(kAxisY, 0.14 * std::sin(stride)) * rotation(kAxisZ, 0.6 * nod * std::sin(step + 1.0));
+    local[Neck1] = rotation(kAxisY, 0.06 * portable::sin(stride - 0.5)) * rotation(kAxisZ, nod * portable::sin(step + 0.5));
+    local[Neck2] = rotation(kAxisY, 0.14 * portable::sin(stride)) * rotation(kAxisZ, 0.6 * nod * portable::sin(step + 1.0));
     const Vector3d muzzle = (m_plan.snoutTip - m_plan.neckTop).normalized();
-    local[Head] = rotation(muzzle, 0.16 * std::sin(stride + 1.0)) * rotation(kAxisZ, -0.8 * nod * std::sin(step + 0.7));
+    local[Head] = rotation(muzzle, 0.16 * portable::sin(stride + 1.0)) * rotation(kAxisZ, -0.8 * nod * portable::sin(step + 0.7));
 
     // Ears flick once per cycle each, half a cycle apart.
     for (int side = 0; side < 2; ++side) {
-        const double flick = std::pow(std::sin(kPi * fraction(phase + 0.5 * side)), 8.0);
+        const double flick = portable::pow(portable::sin(kPi * fraction(phase + 0.5 * side)), 8.0);
         const double sign = side == 0 ? -1.0 : 1.0;
         local[side == 0 ? EarLeft : EarRight] =
-            rotation(kAxisX, sign * 0.45 * flick) * rotation(kAxisY, 0.15 * std::sin(stride + side));
+            rotation(kAxisX, sign * 0.45 * flick) * rotation(kAxisY, 0.15 * portable::sin(stride + side));
     }
 
     // The tail swings sideways about an axis across it, each bone lagging the one above, and
@@ -96,13 +106,13 @@ std::vector<RigidTransform> WalkCycle::computeFrame(double phase) const
         const double u = i / 3.0;
         const Vector3d along = (m_plan.tailPoint(u + 0.01) - m_plan.tailPoint(u)).normalized();
         const Vector3d across = along.cross(kAxisZ).normalized();
-        const double swing = m_plan.tailSwing * (0.7 + 0.3 * i) * std::sin(stride - 0.8 * i);
-        local[Tail1 + i] = rotation(along, 0.3 * std::sin(stride + i)) *
-                           rotation(across, swing) * rotation(kAxisZ, 0.08 * std::sin(step - 0.5 * i));
+        const double swing = m_plan.tailSwing * (0.7 + 0.3 * i) * portable::sin(stride - 0.8 * i);
+        local[Tail1 + i] = rotation(along, 0.3 * portable::sin(stride + i)) *
+                           rotation(across, swing) * rotation(kAxisZ, 0.08 * portable::sin(step - 0.5 * i));
     }
 
     std::vector<RigidTransform> poses(static_cast<std::size_t>(count));
-    const Vector3d lift{0.0, -m_bodyDrop + kBobFraction * hip * std::cos(step), kSwayFraction * hip * std::sin(stride)};
+    const Vector3d lift{0.0, -m_bodyDrop + kBobFraction * hip * portable::cos(step), kSwayFraction * hip * portable::sin(stride)};
     for (int b = 0; b < FirstLeg; ++b) {
         const Bone& bone = m_skeleton.bone(b);
         const RigidTransform turn = RigidTransform::rotationAbout(bone.pivot, local[static_cast<std::size_t>(b)]);
@@ -128,9 +138,9 @@ void WalkCycle::solveLeg(int legIndex, double phase, std::vector<RigidTransform>
     if (local < swingShare) {
         const double u = local / swingShare;
         hoof.x += -half + m_plan.stride * smoothStep(u);
-        hoof.y = m_plan.lift * std::sin(kPi * u);
+        hoof.y = m_plan.lift * portable::sin(kPi * u);
         const double fold = leg.kneeForward ? kFrontSwingFold : kHindSwingFold;
-        tilt = -(kPushOffTilt * (1.0 - u) * (1.0 - u) + fold * std::sin(kPi * u));
+        tilt = -(kPushOffTilt * (1.0 - u) * (1.0 - u) + fold * portable::sin(kPi * u));
     } else {
         const double v = (local - swingShare) / m_plan.dutyFactor;
         hoof.x += half - m_plan.stride * v;
@@ -139,7 +149,7 @@ void WalkCycle::solveLeg(int legIndex, double phase, std::vector<RigidTransform>
 
     // Work in the parent's rest space, where the leg hangs in the plane z = leg.z.
     const RigidTransform toRest = parent.inverse();
-    const Vector3d footWorld{std::sin(tilt), -std::cos(tilt), 0.0};
+    const Vector3d footWorld{portable::sin(tilt), -portable::cos(tilt), 0.0};
     const Vector3d foot = toRest.applyToDirection(footWorld);
     const Vector3d hoofRest = toRest.apply(hoof);
     const Vector3d ankle = hoofRest - foot * leg.footLength;
@@ -147,13 +157,13 @@ void WalkCycle::solveLeg(int legIndex, double phase, std::vector<RigidTransform>
     const Vector3d& hipPivot = m_skeleton.bone(upper).pivot;
     const double l1 = leg.upperLength, l2 = leg.lowerLength;
     const double dx = ankle.x - hipPivot.x, dy = ankle.y - hipPivot.y;
-    const double distance = std::clamp(std::hypot(dx, dy), std::fabs(l1 - l2) + 1e-3, 0.9995 * (l1 + l2));
-    const double toAnkle = std::atan2(dy, dx);
-    const double spread = std::acos(std::clamp((l1 * l1 + distance * distance - l2 * l2) / (2.0 * l1 * distance), -1.0, 1.0));
+    const double distance = std::clamp(portable::hypot(dx, dy), std::fabs(l1 - l2) + 1e-3, 0.9995 * (l1 + l2));
+    const double toAnkle = portable::atan2(dy, dx);
+    const double spread = portable::acos(std::clamp((l1 * l1 + distance * distance - l2 * l2) / (2.0 * l1 * distance), -1.0, 1.0));
     const double upperAngle = toAnkle + (leg.kneeForward ? spread : -spread);
-    const Vector3d knee{hipPivot.x + l1 * std::cos(upperAngle), hipPivot.y + l1 * std::sin(upperAngle), 0.0};
-    const double lowerAngle = std::atan2(ankle.y - knee.y, ankle.x - knee.x);
-    const double footAngle = std::atan2(foot.y, foot.x);
+    const Vector3d knee{hipPivot.x + l1 * portable::cos(upperAngle), hipPivot.y + l1 * portable::sin(upperAngle), 0.0};
+    const double lowerAngle = portable::atan2(ankle.y - knee.y, ankle.x - knee.x);
+    const double footAngle = portable::atan2(foot.y, foot.x);
 
     // Rest directions all point straight down (-pi/2); each bone turns relative to its parent.
     const double angles[3] = {upperAngle + 0.5 * kPi, lowerAngle - upperAngle, footAngle - lowerAngle};

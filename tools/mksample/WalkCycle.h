@@ -1,7 +1,8 @@
 #pragma once
 
 #include "BodyPlan.h"
-#include "RigidTransform.h"
+#include "bake/BonePose.h"
+#include "bake/RigidTransform.h"
 #include "Skeleton.h"
 
 #include "foundation/AffineTransform.h"
@@ -27,6 +28,8 @@ public:
         return m_poses[static_cast<std::size_t>(f)][static_cast<std::size_t>(b)];
     }
     const std::vector<RigidTransform>& framePoses(int f) const { return m_poses[static_cast<std::size_t>(f)]; }
+    // Every frame's poses in the form the bakers take.
+    FramePoses bakePoses() const;
     // Bone by bone, one float transform per frame: the layout of the skin files.
     std::vector<std::vector<AffineTransform>> boneAnimations() const;
 
