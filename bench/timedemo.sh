@@ -14,7 +14,7 @@
 #
 # Every figure is measured in the same run. Usage: bench/timedemo.sh [BUILD_DIR] (default:
 # build). Runs under Xvfb when there is no display; set LIBGL_ALWAYS_SOFTWARE=1 for llvmpipe
-# figures that compare across machines. CROWDS=0 leaves out part 2.
+# figures that compare across machines. HERDS=0 leaves out part 1, CROWDS=0 part 2.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
@@ -46,7 +46,7 @@ field() {
 }
 
 reference=""
-for animals in 100 1000; do
+for animals in $([ "${HERDS:-1}" != 0 ] && echo 100 1000); do
   for skinning in hardware software; do
     options=(--animals "$animals")
     [ "$skinning" = software ] && options=(--software "${options[@]}")

@@ -24,6 +24,8 @@ constexpr int kSupersampling = 2;
 constexpr int kBatchSide = 2048;
 // Texels kept around each cell's picture, so that filtered edges stay inside the quad.
 constexpr int kQuadMargin = 2;
+// Mipmap level bias of the atlas.
+constexpr float kLodBias = -0.5f;
 
 bool g_keepTexels = false;
 
@@ -213,6 +215,10 @@ ImpostorAtlas::ImpostorAtlas(std::shared_ptr<Skin> skin, int detailLevel, const 
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, layout.mipLevels);
+        // Impostors are seen a little smaller than their cells most of the time; trilinear
+        // filtering would blend in the next level and blur the coat. The bias keeps the base
+        // level until the picture is shrunk by more than about 1.4.
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, kLodBias);
         int width = layout.width();
         int height = layout.height();
         std::vector<std::uint8_t> level = atlas;
