@@ -12,6 +12,7 @@ FLEXHERD_PACKAGES=(
   clang libclang-rt-14-dev
   libmeshoptimizer-dev libassimp-dev assimp-testmodels
   libstb-dev libjpeg-dev
+  libegl-dev libegl-mesa0
   libtinyobjloader-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )

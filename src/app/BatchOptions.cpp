@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -58,11 +60,30 @@ void setAction(BatchOptions& options, BatchOptions::Action action, const std::st
 {
     if (options.action != BatchOptions::Action::None && options.action != action)
         throw UsageError{"'" + option + "' cannot be combined with another action; give one of '--export-image', "
-                         "'--export-sequence' and '--timedemo'"};
+                         "'--export-sequence', '--export-video' and '--timedemo'"};
     options.action = action;
 }
 
 } // namespace
+
+std::optional<double> parseFrameRate(const std::string& text)
+{
+    // Digits with at most one point: no sign, exponent, "inf" or white space, which strtod
+    // would also take.
+    bool digit = false, point = false;
+    for (char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c)))
+            digit = true;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            return std::nullopt;
+    }
+    if (!digit || text.size() > 12) return std::nullopt;
+    const double rate = std::strtod(text.c_str(), nullptr);
+    if (!(rate > 0.0) || rate > 1000.0) return std::nullopt;
+    return rate;
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -151,6 +172,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                 options.impostorPixels = static_cast<unsigned>(numberIn(option, value(), 1, 1000));
             } else if (option == "--animals") {
                 options.animals = static_cast<unsigned>(numberIn(option, value(), 1, 100000));
+            } else if (option == "--seed") {
+                options.seed = static_cast<std::int32_t>(numberIn(option, value(), 0, 999999999));
             } else if (option == "--frame") {
                 options.frame = static_cast<int>(numberIn(option, value(), 0, INT_MAX / 2));
             } else if (option == "--export-image") {
@@ -159,12 +182,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             } else if (option == "--export-sequence") {
                 setAction(options, BatchOptions::Action::ExportSequence, option);
                 options.outputPath = value();
+            } else if (option == "--export-video") {
+                setAction(options, BatchOptions::Action::ExportVideo, option);
+                options.outputPath = value();
+            } else if (option == "--fps") {
+                const std::string rate = value();
+                const std::optional<double> parsed = parseFrameRate(rate);
+                if (!parsed)
+                    throw UsageError{"invalid value '" + rate + "' for '--fps' (expected a number of frames per "
+                                     "second above 0 and at most 1000, such as 30 or 29.97)"};
+                options.framesPerSecond = *parsed;
+            } else if (option == "--first-frame") {
+                options.firstFrame = static_cast<int>(numberIn(option, value(), 0, INT_MAX / 2));
             } else if (option == "--timedemo") {
                 flag();
                 setAction(options, BatchOptions::Action::Timedemo, option);
             } else if (option == "--size") {
                 parseSize(value(), options);
                 sizeGiven = true;
+            } else if (option == "--headless") {
+                flag();
+                options.headless = true;
             } else if (option == "--frames") {
                 options.frames = static_cast<int>(numberIn(option, value(), 1, kMaxSequenceFrames));
             } else {
@@ -173,14 +211,23 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         }
         options.files.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
 
-        if (options.outputPath.empty() &&
-            (options.action == BatchOptions::Action::ExportImage || options.action == BatchOptions::Action::ExportSequence))
+        using Action = BatchOptions::Action;
+        const bool run = options.action == Action::ExportSequence || options.action == Action::ExportVideo;
+        if (options.outputPath.empty() && (options.action == Action::ExportImage || options.action == Action::ExportSequence))
             throw UsageError{"the image path must not be empty"};
-        if (sizeGiven && options.action == BatchOptions::Action::None)
-            throw UsageError{"'--size' needs '--export-image', '--export-sequence' or '--timedemo'"};
-        if (options.frames && options.action != BatchOptions::Action::ExportSequence &&
-            options.action != BatchOptions::Action::Timedemo)
-            throw UsageError{"'--frames' needs '--export-sequence' or '--timedemo'"};
+        if (options.outputPath.empty() && options.action == Action::ExportVideo)
+            throw UsageError{"the video path must not be empty"};
+        if (sizeGiven && options.action == Action::None)
+            throw UsageError{"'--size' needs '--export-image', '--export-sequence', '--export-video' or '--timedemo'"};
+        if (options.frames && !run && options.action != Action::Timedemo)
+            throw UsageError{"'--frames' needs '--export-sequence', '--export-video' or '--timedemo'"};
+        if (options.firstFrame != 0 && !run)
+            throw UsageError{"'--first-frame' needs '--export-sequence' or '--export-video'"};
+        if (options.framesPerSecond && options.action != Action::ExportVideo)
+            throw UsageError{"'--fps' needs '--export-video'"};
+        if (options.headless && !options.batch())
+            throw UsageError{"'--headless' needs '--export-image', '--export-sequence', '--export-video' or "
+                             "'--timedemo'"};
     } catch (const UsageError& error) {
         result = CommandLine{};
         result.kind = CommandLine::Kind::UsageError;
@@ -211,22 +258,69 @@ std::string usageText()
            "  --stopped                       uncheck \"&Running\"\n"
            "  --animals N                     show N animals (1 to 100000)\n"
            "  --frame N                       start at animation frame N\n"
+           "  --seed N                        lay herds out from seed N (0 to 999999999), the\n"
+           "                                  same on every run and machine, instead of at random\n"
            "\n"
            "Actions (run after loading the files, then exit):\n"
            "  --export-image PATH [--size WxH]    one image (default 1440x960)\n"
-           "  --export-sequence PATH [--size WxH] [--frames N]\n"
+           "  --export-sequence PATH [--size WxH] [--frames N] [--first-frame K]\n"
            "                                      numbered images (default 720x480, as many\n"
-           "                                      frames as the camera animation has)\n"
+           "                                      frames as the camera animation has, from\n"
+           "                                      frame 0; files carry their frame number)\n"
+           "  --export-video PATH [--size WxH] [--frames N] [--first-frame K] [--fps F]\n"
+           "                                      one video: H.264 in '.mp4' or '.mkv', VP9 in\n"
+           "                                      '.webm' (default 1280x720 at 30 frames a second)\n"
            "  --timedemo [--size WxH] [--frames N]\n"
            "                                      play the camera animation as fast as possible\n"
            "                                      and print the frame rate (in a view of WxH\n"
            "                                      pixels, its first N frames, when given)\n"
+           "  --headless                          draw without a window system (EGL), as is done\n"
+           "                                      anyway when DISPLAY is not set; images are then\n"
+           "                                      written as PNG, JPEG, BMP, TGA or PPM\n"
            "\n"
            "  --help                          show this text\n"
            "  --version                       show the version\n"
            "\n"
            "With an action, errors are written to standard error as \"caption: message\".\n"
            "Exit status: 0 success, 1 failure, 2 usage error.\n";
+}
+
+std::string optionItemLabel(int id)
+{
+    switch (id) {
+    case kUseVertexProgramId: return "Use vertex program";
+    case kShadowsId: return "Shadows";
+    case kGroundPlaneId: return "Ground plane";
+    case kRunningId: return "Running";
+    case kDisplayListsId: return "Display lists";
+    case kVertexBufferObjectsId: return "Vertex buffer objects";
+    case kVertexArraysId: return "Vertex arrays";
+    case kNoLightingId: return "No lighting";
+    case kOpenGLLightingId: return "OpenGL lighting";
+    case kPrtLightingId: return "Precomputed radiance transfer";
+    case kBoxesId: return "Boxes";
+    case kPolysId: return "Polys";
+    case kWireframeId: return "Wireframe";
+    case kPointsId: return "Points";
+    case kPerspectiveId: return "Perspective";
+    case kOrthographicId: return "Orthographic";
+    case kWhiteId: return "White";
+    case kLightGrayId: return "Light Gray";
+    case kDarkGrayId: return "Dark Gray";
+    case kBlueId: return "Blue";
+    case kBlackId: return "Black";
+    case kSkyId: return "Sky";
+    case kLodAggressiveId: return "View-dependent (aggressive)";
+    case kLodModerateId: return "View-dependent (moderate)";
+    case kLodConservativeId: return "View-dependent (conservative)";
+    case kImpostorsId: return "Impostors for distant animals";
+    default: return std::to_string(id);
+    }
+}
+
+bool runsHeadless(const BatchOptions& options, const char* display)
+{
+    return options.batch() && (options.headless || display == nullptr || *display == '\0');
 }
 
 std::string versionText()

@@ -5,6 +5,7 @@
 #include "app/GLView.h"
 #include "app/MenuIds.h"
 #include "app/MyFrame.h"
+#include "app/TerminalProgress.h"
 #include "render/ExportNaming.h"
 #include "render/FrameStamps.h"
 #include "viewer/Playback.h"
@@ -17,6 +18,8 @@
 #include <chrono>
 #include <iostream>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +48,30 @@ bool waitForDrawableView(GLView& view)
     return false;
 }
 
+// Grows or shrinks the window until the view spans width x height pixels (the menu bar's
+// height is known only once the window is shown); false after a few seconds.
+bool sizeViewTo(MyFrame& frame, GLView& view, int width, int height)
+{
+    const wxSize wanted(width, height);
+    const std::int64_t deadline = FrameStamps::nowMilliseconds() + 5000;
+    while (FrameStamps::nowMilliseconds() < deadline) {
+        wxTheApp->Yield(true);
+        const wxSize size = view.clientSize();
+        if (size == wanted) return true;
+        const wxSize client = frame.GetClientSize();
+        frame.SetClientSize(client + wanted - size);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// How far an export is, on standard error when that is a terminal; nothing otherwise.
+PlaybackProgress progressOnTerminal(const std::string& title)
+{
+    if (!::isatty(STDERR_FILENO)) return {};
+    return terminalProgress(std::cerr, title);
+}
+
 int runAction(MyFrame& frame, const BatchOptions& options)
 {
     GLView& view = *frame.view();
@@ -71,12 +98,37 @@ int runAction(MyFrame& frame, const BatchOptions& options)
             break;
         }
         frame.exports().exportImageSequenceTo(options.outputPath, options.width.value_or(720),
-                                              options.height.value_or(480), frames);
+                                              options.height.value_or(480), frames,
+                                              progressOnTerminal("Export image sequence"), options.firstFrame);
+        break;
+    }
+    case BatchOptions::Action::ExportVideo: {
+        const int frames = options.frames.value_or(core.keyFrameCount());
+        if (frames <= 0) {
+            showErrorBox("Export video",
+                         "There is no camera animation to take the number of frames from. Load a camera keys file "
+                         "or give '--frames N'.",
+                         &frame);
+            break;
+        }
+        const ExportCommands::VideoExport outcome = frame.exports().exportVideoTo(
+            options.outputPath, options.width.value_or(kDefaultVideoWidth), options.height.value_or(kDefaultVideoHeight),
+            frames, options.framesPerSecond.value_or(kDefaultVideoRate), progressOnTerminal("Export video"),
+            options.firstFrame);
+        // Not an error: the video was written, at the size the codec takes.
+        if (!outcome.failed && !outcome.sizeNote.empty()) std::cout << outcome.sizeNote << std::endl;
         break;
     }
     case BatchOptions::Action::Timedemo: {
         if (core.keyFrameCount() <= 0) {
             showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", &frame);
+            break;
+        }
+        if (options.width && options.height && !sizeViewTo(frame, view, *options.width, *options.height)) {
+            showErrorBox("Run timedemo",
+                         "The view could not be made " + std::to_string(*options.width) + " x " +
+                             std::to_string(*options.height) + " pixels; run without a display to measure that size.",
+                         &frame);
             break;
         }
         // One frame first, so that what the first paint makes (programs, lists, impostor
@@ -117,6 +169,7 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 {
+    if (options.seed) frame.core().scene().reseed(*options.seed);
     if (options.impostorPixels) frame.setImpostorPixels(*options.impostorPixels);
     for (const MenuChoice& choice : options.menuChoices) {
         if (chooseMenuItem(frame, choice.id, choice.checked)) continue;

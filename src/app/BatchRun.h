@@ -15,7 +15,8 @@ class MyFrame;
 // disabled, since a user could not click it either.
 bool chooseMenuItem(MyFrame& frame, int id, bool checked);
 
-// The settings that need no loaded files: call before loading them. An item the settings
+// The settings that need no loaded files (and the seed of the herds): call before loading
+// them. An item the settings
 // before it disabled ("Display lists" with "--software") is reported with showErrorBox.
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options);
 // What needs the loaded herds: the fixed detail level, the animal count (else the top-up to

@@ -1,10 +1,13 @@
 #include "app/ExportCommands.h"
 
+#include "app/BatchOptions.h"
 #include "app/ErrorBox.h"
 #include "app/GLView.h"
+#include "app/ViewerMemory.h"
 #include "foundation/Exception.h"
 #include "render/ExportNaming.h"
 #include "render/FrameStamps.h"
+#include "video/VideoEncoder.h"
 #include "viewer/ViewerCore.h"
 
 #include <wx/filedlg.h>
@@ -18,6 +21,8 @@ namespace {
 
 constexpr const char* kWriteErrorCaption = "Error writing image";
 constexpr const char* kImageFilter = "PNG Files(*.png)|*.png|All files(*.*)|*.*";
+constexpr const char* kVideoErrorCaption = "Error writing video";
+constexpr const char* kVideoFilter = "Video Files (*.mp4;*.mkv;*.webm)|*.mp4;*.mkv;*.webm";
 
 // Shows a number prompt until accept(value) holds, pre-filled with the rejected value each
 // time; nothing on Cancel.
@@ -33,12 +38,19 @@ std::optional<long> askNumber(wxWindow* parent, const wxString& caption, const w
     return value;
 }
 
-std::optional<std::string> askSavePath(wxWindow* parent, const wxString& title)
+// The frame rate prompt: a decimal number above 0 and at most 1000, asked again pre-filled
+// with what was typed; nothing on Cancel.
+std::optional<double> askFrameRate(wxWindow* parent)
 {
-    wxFileDialog dialog(parent, title, "", "", kImageFilter, wxFD_SAVE);
-    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return std::nullopt;
-    return std::string(dialog.GetPath().fn_str());
+    wxString typed = "30";
+    for (;;) {
+        wxTextEntryDialog dialog(parent, "Frames per second", "Frame rate of the video", typed, wxOK | wxCANCEL | wxCENTRE);
+        if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+        typed = dialog.GetValue();
+        if (const auto rate = parseFrameRate(std::string(typed.Strip(wxString::both).utf8_str()))) return rate;
+    }
 }
+
 
 // A progress dialog that the run updates at most every tenth of a second, so that drawing the
 // dialog does not weigh on what is measured; its Cancel button stops the run after a frame.
@@ -67,6 +79,15 @@ private:
 
 ExportCommands::ExportCommands(wxWindow& parent, GLView& view) : m_parent(parent), m_view(view) {}
 
+std::optional<std::string> ExportCommands::askSavePath(const char* title, const char* filter)
+{
+    wxFileDialog dialog(&m_parent, title, m_memory ? m_memory->lastDirectory(title) : "", "", filter, wxFD_SAVE);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) return std::nullopt;
+    const std::string path(dialog.GetPath().fn_str());
+    if (m_memory) m_memory->rememberDirectory(title, path);
+    return path;
+}
+
 bool ExportCommands::exportImageTo(const std::string& path, int width, int height)
 {
     try {
@@ -79,7 +100,8 @@ bool ExportCommands::exportImageTo(const std::string& path, int width, int heigh
 }
 
 ExportCommands::SequenceExport ExportCommands::exportImageSequenceTo(const std::string& path, int width, int height,
-                                                                    int frames, const PlaybackProgress& progress)
+                                                                    int frames, const PlaybackProgress& progress,
+                                                                    int firstFrame)
 {
     SequenceExport result;
     try {
@@ -90,11 +112,34 @@ ExportCommands::SequenceExport ExportCommands::exportImageSequenceTo(const std::
                 ++result.written;
             },
             // The window shows how far the export is.
-            [&] { m_view.paintNow(); }, progress);
+            [&] { m_view.paintNow(); }, progress, firstFrame);
         result.cancelled = outcome.cancelled;
     } catch (const IOException& e) {
         result.failed = true;
         showErrorBox(kWriteErrorCaption, e.message(), &m_parent);
+    }
+    return result;
+}
+
+ExportCommands::VideoExport ExportCommands::exportVideoTo(const std::string& path, int width, int height, int frames,
+                                                          double framesPerSecond, const PlaybackProgress& progress,
+                                                          int firstFrame)
+{
+    VideoExport result;
+    try {
+        VideoEncoder encoder(path, width, height, framesPerSecond);
+        result.sizeNote = encoder.sizeNote();
+        const SequenceOutcome outcome = exportVideo(
+            m_view.core(), encoder, frames,
+            [&] { return m_view.renderImage(encoder.width(), encoder.height(), path); },
+            // The window shows how far the export is.
+            [&] { m_view.paintNow(); }, progress, firstFrame);
+        result.written = outcome.written;
+        result.cancelled = outcome.cancelled;
+    } catch (const IOException& e) {
+        result.failed = true;
+        // The picture's own failures name it as an image; this export writes a video.
+        showErrorBox(kVideoErrorCaption, videoFrameFailure(path, e.message()), &m_parent);
     }
     return result;
 }
@@ -112,7 +157,7 @@ bool ExportCommands::askImageSize(long defaultWidth, long defaultHeight, int& wi
 
 void ExportCommands::onExportImage()
 {
-    const auto path = askSavePath(&m_parent, "Export image");
+    const auto path = askSavePath("Export image", kImageFilter);
     if (!path) return;
     int width = 0, height = 0;
     if (!askImageSize(1440, 960, width, height)) return;
@@ -121,7 +166,7 @@ void ExportCommands::onExportImage()
 
 void ExportCommands::onExportImageSequence()
 {
-    const auto path = askSavePath(&m_parent, "Export image sequence");
+    const auto path = askSavePath("Export image sequence", kImageFilter);
     if (!path) return;
     int width = 0, height = 0;
     if (!askImageSize(720, 480, width, height)) return;
@@ -141,6 +186,33 @@ void ExportCommands::onExportImageSequence()
                      "Image export cancelled.", wxOK, &m_parent);
     else if (!outcome.failed)
         wxMessageBox("Image export", "Image export complete.", wxOK, &m_parent);
+}
+
+void ExportCommands::onExportVideo()
+{
+    const auto path = askSavePath("Export video", kVideoFilter);
+    if (!path) return;
+    int width = 0, height = 0;
+    if (!askImageSize(kDefaultVideoWidth, kDefaultVideoHeight, width, height)) return;
+    const auto frames = askNumber(&m_parent, "Number of frames to export", "Number of frames", m_view.core().keyFrameCount(),
+                                  isAcceptedFrameCount);
+    if (!frames) return;
+    const auto rate = askFrameRate(&m_parent);
+    if (!rate) return;
+
+    const int total = static_cast<int>(*frames);
+    VideoExport outcome;
+    {
+        ThrottledProgress progress(&m_parent, "Export video", total);
+        outcome = exportVideoTo(*path, width, height, total, *rate, std::ref(progress));
+    }
+    if (outcome.cancelled)
+        wxMessageBox(wxString::Format("Video export stopped after %d of %d frames; no video was written.", outcome.written,
+                                      total),
+                     "Video export cancelled.", wxOK, &m_parent);
+    else if (!outcome.failed)
+        wxMessageBox(outcome.sizeNote.empty() ? wxString("Video export") : wxString::FromUTF8(outcome.sizeNote),
+                     "Video export complete.", wxOK, &m_parent);
 }
 
 void ExportCommands::onTimedemo()

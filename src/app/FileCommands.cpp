@@ -2,8 +2,11 @@
 
 #include "app/DataFiles.h"
 #include "app/ErrorBox.h"
+#include "app/FileOpening.h"
 #include "app/GLView.h"
 #include "app/LoadFailureReport.h"
+#include "app/ViewerMemory.h"
+#include "bake/ModelFiles.h"
 #include "foundation/Exception.h"
 #include "skin/FileDispatch.h"
 #include "viewer/ViewerCore.h"
@@ -27,42 +30,29 @@ FileCommands::FileCommands(wxWindow& parent, ViewerCore& core, GLView& view, std
 
 std::string FileCommands::choosePath(const char* title, const char* filter, long style)
 {
-    wxFileDialog dialog(&m_parent, title, "", "", filter, style);
+    wxFileDialog dialog(&m_parent, title, m_memory ? m_memory->lastDirectory(title) : "", "", filter, style);
     if (dialog.ShowModal() != wxID_OK) return {};
-    return std::string(dialog.GetPath().fn_str());
+    const std::string path(dialog.GetPath().fn_str());
+    if (m_memory) m_memory->rememberDirectory(title, path);
+    return path;
 }
 
 void FileCommands::openFile(const std::string& requested)
 {
-    // A bare sample name also finds the installed samples.
-    const std::string path = findDataFile(requested);
-    try {
-        try {
-            m_core.openFile(path);
-        } catch (const Exception& e) {
-            const LoadFailureReport report = loadFailureReport(fileKindOf(path), e, "Error reading file");
-            if (!report.loadCompleted) throw;
-            // The file's own failure: what was loaded before it stays and counts as loaded.
-            m_view.prepareRenderers();
-            showErrorBox(report.caption, e.message(), &m_parent);
-            m_loaded();
-            return;
-        }
-        // An unreadable texture is this file's failure, reported as such.
-        m_view.prepareRenderers();
+    bool failed = false;
+    const bool loaded = openFileReporting(
+        m_core, requested, [this] { m_view.prepareRenderers(); },
+        [this, &failed](const std::string& caption, const std::string& message) {
+            failed = true;
+            showErrorBox(caption, message, &m_parent);
+        });
+    // Only a file that opened without a complaint is worth opening again.
+    if (loaded && !failed && m_memory) m_memory->addRecentFile(findDataFile(requested));
+    if (loaded)
         m_loaded();
-    } catch (const std::filesystem::filesystem_error&) {
-        showErrorBox("Error reading skin", "Invalid path: '" + path + "'.", &m_parent);
-    } catch (const Exception& e) {
-        // Not only IOException: a malformed OBJ mesh named by a text skin raises
-        // ParserException, which must not end the program. Keys read before a failure may
-        // have moved the camera.
+    else
+        // Keys read before a failure may have moved the camera.
         m_view.Refresh(false);
-        showErrorBox("Error reading file", e.message(), &m_parent);
-    } catch (const std::bad_alloc&) {
-        // A file too large for this machine is that file's failure, not the program's end.
-        showErrorBox("Error reading file", "Not enough memory to read '" + path + "'.", &m_parent);
-    }
 }
 
 void FileCommands::openSkinFiles(const std::vector<std::string>& paths)
@@ -74,6 +64,7 @@ void FileCommands::openSkinFiles(const std::vector<std::string>& paths)
             openFile(path);
         if (m_core.totalAnimalCount() < 10)
             m_core.setAnimalCount(10);
+        frameImportedAnimals();
         m_loaded();
     } catch (const IOException& e) {
         // A half-built scene would mix the old command's choices with the new files.
@@ -83,16 +74,28 @@ void FileCommands::openSkinFiles(const std::vector<std::string>& paths)
     }
 }
 
+void FileCommands::frameImportedAnimals()
+{
+    // The window's shape decides what is in view; the renderer sets it only when it paints.
+    const wxSize size = m_view.clientSize();
+    if (size.x > 0 && size.y > 0) m_core.currentCamera().setViewportAspect(double(size.x) / double(size.y));
+    if (m_core.frameAnimalsAfterImport()) m_view.Refresh(false);
+}
+
 void FileCommands::onOpenSkin()
 {
-    auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", "", "",
-        "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|All files(*.*)|*.*", wxFD_OPEN | wxFD_MULTIPLE);
+    // The model formats come after the viewer's own, before "All files".
+    const std::string models = modelFilePattern();
+    auto* dialog = new wxFileDialog(&m_parent, "Open a skin file", m_memory ? m_memory->lastDirectory("Open a skin file") : "", "",
+        "Binary Skinning Data(*.bin)|*.bin|Text Files(*.txt)|*.txt|Model Files|" + models + "|All files(*.*)|*.*",
+        wxFD_OPEN | wxFD_MULTIPLE);
     std::vector<std::string> paths;
     if (dialog->ShowModal() == wxID_OK) {
         wxArrayString chosen;
         dialog->GetPaths(chosen);
         for (const wxString& path : chosen)
             paths.push_back(std::string(path.fn_str()));
+        if (m_memory && !paths.empty()) m_memory->rememberDirectory("Open a skin file", paths.front());
     }
     // Gone before loading starts, so it neither covers the view during a long load nor leaks
     // when an unexpected exception leaves this handler.
@@ -106,6 +109,10 @@ void FileCommands::loadHerdFrom(const std::string& path)
     try {
         try {
             m_core.loadHerd(path);
+        } catch (const ModelImportCancelled&) {
+            m_view.prepareRenderers();
+            m_loaded();
+            return;
         } catch (const Exception& e) {
             const LoadFailureReport report = loadFailureReport(FileKind::Herd, e, "Error reading herd");
             if (!report.loadCompleted) throw;
@@ -116,6 +123,7 @@ void FileCommands::loadHerdFrom(const std::string& path)
             return;
         }
         m_view.prepareRenderers();
+        frameImportedAnimals();
         m_loaded();
     } catch (const Exception& e) {
         m_view.Refresh(false);

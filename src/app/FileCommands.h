@@ -6,6 +6,7 @@
 
 class GLView;
 class ViewerCore;
+class ViewerMemory;
 class wxWindow;
 
 // The main frame's commands that read and write files: opening skin, herd and keys files
@@ -28,8 +29,13 @@ public:
     // installed sample.
     void openFile(const std::string& path);
     // What the open command does with the chosen files: replaces the scene with them, loaded in
-    // order, and fills the herds up to ten animals.
+    // order, and fills the herds up to ten animals. Model files are imported (see
+    // ViewerCore::openFile) with the progress dialog; a failed import is shown under "Error
+    // importing model", a cancelled one leaves nothing of its model.
     void openSkinFiles(const std::vector<std::string>& paths);
+    // Once the files of a command are loaded and the animal count settled: frames the animals
+    // when an imported model left some out of view (ViewerCore::frameAnimalsAfterImport).
+    void frameImportedAnimals();
     // The herd file commands after their dialogs: "Error reading herd" and "Error writing herd"
     // for the herd file's own failures.
     void loadHerdFrom(const std::string& path);
@@ -42,6 +48,10 @@ public:
     // The "Export obj file" command after its dialog: every animal of every herd as one OBJ
     // mesh (see ObjExport.h); an Exception is shown under "Error exporting obj file".
     void exportObjTo(const std::string& path);
+
+    // With a memory, files opened join its recent files and file dialogs start in the
+    // directory they showed last. It must outlive its use; null forgets it.
+    void setMemory(ViewerMemory* memory) { m_memory = memory; }
 
     // The commands with their file dialogs.
     void onOpenSkin();
@@ -59,4 +69,5 @@ private:
     ViewerCore& m_core;
     GLView& m_view;
     std::function<void()> m_loaded;
+    ViewerMemory* m_memory = nullptr;
 };

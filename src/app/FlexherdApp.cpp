@@ -5,12 +5,15 @@
 #include "app/FileCommands.h"
 #include "app/InitialFrameSize.h"
 #include "app/MyFrame.h"
+#include "app/SettingsPath.h"
+#include "app/ViewerMemory.h"
 
 #include <wx/display.h>
 #include <wx/glcanvas.h>
 #include <wx/image.h>
 #include <wx/settings.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -55,6 +58,11 @@ bool FlexherdApp::OnInit()
 
     // Batch errors go to standard error from the first file on.
     if (options.batch()) reportErrorsOnStandardError();
+    // The interactive viewer remembers recent files, dialog directories and its place; batch
+    // runs (many at once on a render farm) neither read nor write that file.
+    if (!options.batch())
+        frame->useMemory(std::make_unique<ViewerMemory>(
+            settingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))));
     applyStartupChoices(*frame, options);
 
     // Every file gets its chance: openFile reports a failing one and returns.
@@ -62,6 +70,8 @@ bool FlexherdApp::OnInit()
         frame->files().openFile(file);
     // The animal count (at least ten unless given), a fixed detail level, the start frame.
     applyLoadedChoices(*frame, options);
+    // A model far larger or smaller than the sample animals is brought into view.
+    frame->files().frameImportedAnimals();
 
     // A timedemo at a given size measures a view of exactly that many pixels.
     if (options.action == BatchOptions::Action::Timedemo && options.width && options.height)

@@ -1,9 +1,12 @@
 // The program entry point alone, so tests can link every application class without a second
 // main(). Answers --help, --version and usage errors before the toolkit starts, so they work
-// without a display.
+// without a display, and runs batch actions without a window system when there is no X display
+// or "--headless" asks for it: then the toolkit is never started.
 #include "app/BatchOptions.h"
 #include "app/FlexherdApp.h"
+#include "app/HeadlessBatch.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -23,6 +26,7 @@ int main(int argc, char** argv)
         return kExitUsage;
     case CommandLine::Kind::Run: break;
     }
+    if (runsHeadless(commandLine.options, std::getenv("DISPLAY"))) return runHeadlessBatch(commandLine.options);
     // The application reads these bytes, not the toolkit's converted copy.
     FlexherdApp::setArguments(std::move(arguments));
     // The toolkit gives -1 when it cannot start (no display, for one).

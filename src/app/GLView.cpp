@@ -115,11 +115,15 @@ bool GLView::paintNow()
 
 void GLView::exportImage(int width, int height, const std::string& path)
 {
+    writeImageFile(renderImage(width, height, path), path);
+}
+
+PixelImage GLView::renderImage(int width, int height, const std::string& path)
+{
     FrameRenderer::checkImageRequest(width, height, m_clientWidth, m_clientHeight, path);
     if (!makeCurrent())
         throw IOException("Unable to write to image '" + path + "': the view has no OpenGL context.");
-    writeImageFile(m_frameRenderer->renderImage(frameContent(), width, height, m_clientWidth, m_clientHeight, path),
-                   path);
+    return m_frameRenderer->renderImage(frameContent(), width, height, m_clientWidth, m_clientHeight, path);
 }
 
 void GLView::onPaint(wxPaintEvent&)

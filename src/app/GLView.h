@@ -4,6 +4,8 @@
 #include <GL/glew.h>
 #include <wx/glcanvas.h>
 
+#include "render/PixelImage.h"
+
 #include <memory>
 #include <string>
 
@@ -56,6 +58,9 @@ public:
     // naming the path when the size is out of 1..19999, the view has no size or GL context,
     // or the image cannot be allocated.
     void exportImage(int width, int height, const std::string& path);
+    // The same picture returned upright instead of written (a video's frame); path only names
+    // the export in messages.
+    PixelImage renderImage(int width, int height, const std::string& path);
 
     // The client area in pixels (what the viewport spans).
     wxSize clientSize() const { return wxSize(m_clientWidth, m_clientHeight); }

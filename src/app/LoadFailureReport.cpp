@@ -1,5 +1,6 @@
 #include "app/LoadFailureReport.h"
 
+#include "bake/ImportProcess.h"
 #include "camera/CameraKeysFile.h"
 #include "foundation/Exception.h"
 #include "herd/HerdFile.h"
@@ -7,6 +8,8 @@
 LoadFailureReport loadFailureReport(FileKind kind, const Exception& failure, const std::string& commandCaption)
 {
     const bool skinFile = dynamic_cast<const CreationException*>(&failure) != nullptr;
+    // A model file that could not be imported, opened itself or named by a herd file.
+    if (dynamic_cast<const ModelImportException*>(&failure)) return {"Error importing model", true};
     switch (kind) {
     case FileKind::CameraKeys:
         if (dynamic_cast<const CameraKeysReadError*>(&failure)) return {"Error reading camera keys", true};

@@ -1,12 +1,11 @@
 #include "app/MenuSettings.h"
 
 #include "herd/HerdScene.h"
-#include "skin/Skin.h"
+#include "viewer/CorrectionCounts.h"
 
 #include <wx/menu.h>
 
 #include <algorithm>
-#include <set>
 
 namespace {
 
@@ -52,6 +51,9 @@ wxMenuBar* MenuSettings::buildMenuBar()
 {
     auto* fileMenu = new wxMenu;
     remember(fileMenu->Append(kOpenSkinId, "Open skinned mesh..."));
+    // Filled with the recent files by the frame's ViewerMemory.
+    m_openRecent = new wxMenu;
+    remember(fileMenu->Append(kOpenRecentMenuId, "Open recent", m_openRecent));
     // Every command id gets an item, so nothing is reachable only by sending its number.
     remember(fileMenu->Append(kSaveCameraKeysId, "Save camera animation..."));
     remember(fileMenu->Append(kLoadCameraKeysId, "Load camera animation..."));
@@ -59,6 +61,7 @@ wxMenuBar* MenuSettings::buildMenuBar()
     remember(fileMenu->Append(kSaveHerdId, "Save herd..."));
     remember(fileMenu->Append(kExportImageId, "Export image..."));
     remember(fileMenu->Append(kExportImageSequenceId, "Export image sequence..."));
+    remember(fileMenu->Append(kExportVideoId, "Export video..."));
     remember(fileMenu->Append(kExportObjId, "Export OBJ..."));
     fileMenu->AppendSeparator();
     remember(fileMenu->Append(kExitId, "E&xit"));
@@ -172,20 +175,7 @@ void MenuSettings::rebuildCountMenus(const HerdScene& scene)
     destroyItemsAfter(m_vertexCorrections, 1);
     destroyItemsAfter(m_normalCorrections, 1);
 
-    // Every skin in use once: each herd's skin and the chain of next skins from it.
-    std::set<const Skin*> skins;
-    for (const auto& herd : scene.herds())
-        for (const Skin* skin = herd->skin().get(); skin != nullptr && skins.insert(skin).second;
-             skin = skin->nextSkin().get()) {
-        }
-    unsigned vertexVectors = 0;
-    unsigned normalVectors = 0;
-    unsigned lightingVectors = 0;
-    for (const Skin* skin : skins) {
-        vertexVectors = std::max(vertexVectors, skin->displacementBasisCount());
-        normalVectors = std::max(normalVectors, skin->normalBasisCount());
-        lightingVectors = std::max(lightingVectors, skin->lightingBasisCount());
-    }
+    const CorrectionCounts counts = correctionCountsInUse(scene);
 
     // Radio items: checking j moves the selection, so checking every j up to the default
     // leaves min(default, count) selected; the first item is checked first in case the
@@ -197,10 +187,10 @@ void MenuSettings::rebuildCountMenus(const HerdScene& scene)
             if (j <= selected) item->Check(true);
         }
     };
-    appendCounts(m_vertexCorrections, kFirstVertexCorrectionId, vertexVectors, 2);
-    appendCounts(m_normalCorrections, kFirstNormalCorrectionId, normalVectors, 2);
+    appendCounts(m_vertexCorrections, kFirstVertexCorrectionId, counts.vertex, kDefaultVertexCorrections);
+    appendCounts(m_normalCorrections, kFirstNormalCorrectionId, counts.normal, kDefaultNormalCorrections);
     destroyItemsAfter(m_prtCorrections, 1);
-    appendCounts(m_prtCorrections, kFirstPrtCorrectionId, lightingVectors, 7);
+    appendCounts(m_prtCorrections, kFirstPrtCorrectionId, counts.lighting, kDefaultPrtCorrections);
 
     const bool fixedWasChosen = detailMode() == DetailMode::Fixed;
     // The impostor items stay last: they are made anew after the levels, as they were.

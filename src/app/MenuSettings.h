@@ -23,6 +23,8 @@ public:
     // The item with a fixed id (below kFirstVertexCorrectionId), or null.
     wxMenuItem* menuItem(int id) const;
     bool isChecked(int id) const;
+    // The "Open recent" submenu of "&File".
+    wxMenu* openRecentMenu() const { return m_openRecent; }
 
     // Remakes "Vertex corrections", "Normal corrections" and PRT "Corrections" with one item
     // per basis vector of the largest skin in use (selecting 2, 2 and 7 where there are that
@@ -78,5 +80,6 @@ private:
     wxMenu* m_normalCorrections = nullptr;
     wxMenu* m_prtCorrections = nullptr;
     wxMenu* m_lod = nullptr;
+    wxMenu* m_openRecent = nullptr;
     unsigned m_impostorPixels = kDefaultImpostorPixels;
 };

@@ -12,8 +12,10 @@ class FileCommands;
 class GLContextSource;
 class GLView;
 class HerdDialog;
+class ImportProgressDialog;
 class VertexProgDialog;
 class ViewerCore;
+class ViewerMemory;
 
 // The viewer's main window: the menu bar, which is the settings store (MenuSettings: every
 // consumer asks the frame, the frame answers from its check states), and the GLView filling
@@ -35,10 +37,19 @@ public:
     GLView* view() const { return m_view; }
     FileCommands& files() const { return *m_files; }
     ExportCommands& exports() const { return *m_exports; }
+    ImportProgressDialog& importProgress() const { return *m_importProgress; }
 
     // Remakes the count menus from the loaded herds (MenuSettings::rebuildCountMenus); done
     // after every load.
     void rebuildCountMenus();
+
+    // Remembers from now on (the interactive viewer; batch runs and most tests do without):
+    // "Open recent" lists memory's recent files and opens them, file dialogs start in their
+    // last directory, files opened are added to the history, and the frame takes its kept
+    // size and position when a screen shows them. The frame's place is kept when the frame
+    // is destroyed.
+    void useMemory(std::unique_ptr<ViewerMemory> memory);
+    ViewerMemory* memory() const { return m_memory.get(); }
 
 private:
     // MyFrame.cpp
@@ -63,6 +74,9 @@ private:
     // drop target on the view.
     void bindHelpCommands();
 
+    void onOpenRecent(wxCommandEvent& event);
+
+    std::unique_ptr<ViewerMemory> m_memory;
     std::unique_ptr<ViewerCore> m_core;
     GLView* m_view = nullptr;
     HerdDialog* m_herdDialog = nullptr;
@@ -70,4 +84,5 @@ private:
     VertexProgDialog* m_vertexProgDialog = nullptr;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<ExportCommands> m_exports;
+    std::unique_ptr<ImportProgressDialog> m_importProgress;
 };

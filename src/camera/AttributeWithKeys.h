@@ -3,6 +3,7 @@
 #include "camera/KeyableAttribute.h"
 #include "camera/NaturalCubicSpline.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     // Replaces the keys (sorted, equal times merged, NaN times dropped) and drops the spline.
     void setKeys(std::vector<Key> keys);
     const std::vector<Key>& keys() const { return m_keys; }
+
+    // Most keys a key list may hold: at 30 frames a second, one key a frame for over two
+    // hours. With the spline made from them, about 10 MiB per attribute.
+    static constexpr std::uint32_t kMaxKeys = std::uint32_t(1) << 18;
 
     const std::string& name() const { return m_name; }
     const std::shared_ptr<KeyableAttribute<float>>& keyable() const { return m_keyable; }

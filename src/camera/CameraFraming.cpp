@@ -60,6 +60,23 @@ void frameBox(ProjectiveFixedYCamera& camera, const BoundingBox& box)
     camera.setLookAtPoint(lookAt - direction.normalized() * static_cast<float>(backOff));
 }
 
+bool boxInView(const ProjectiveFixedYCamera& camera, const BoundingBox& box)
+{
+    if (box.isEmpty()) return false;
+    const double tanHalfWidth = std::tan(camera.fov() * std::numbers::pi / 360.0);
+    const double tanHalfHeight = tanHalfWidth / camera.effectiveAspect();
+    const Matrix4f view = camera.view();
+    for (int i = 0; i < 8; ++i) {
+        const Vector4f p = view * Vector4f(corner(box, i), 1.0f);
+        const double w = p.w != 0.0f ? p.w : 1.0;
+        // Eye space: the camera looks down -z.
+        const double depth = -p.z / w;
+        if (!(depth >= camera.nearPlane() && depth <= camera.farPlane())) return false;
+        if (std::abs(p.x / w) > depth * tanHalfWidth || std::abs(p.y / w) > depth * tanHalfHeight) return false;
+    }
+    return true;
+}
+
 void frameBox(OrthoCamera& camera, const BoundingBox& box)
 {
     if (box.isEmpty()) return;

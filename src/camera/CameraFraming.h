@@ -16,6 +16,11 @@ class ProjectiveFixedYCamera;
 // outgrows). Nothing happens for an empty box.
 void frameBox(ProjectiveFixedYCamera& camera, const BoundingBox& box);
 
+// True when every corner of a non-empty box lies inside the perspective camera's view volume:
+// in front of the near plane, before the far plane and within the window's angles at the
+// camera's current aspect ratio. What decides whether a freshly loaded herd must be framed.
+bool boxInView(const ProjectiveFixedYCamera& camera, const BoundingBox& box);
+
 // Centres the orthographic camera's plan on the box and sets the port so that the box's
 // projection fits the window with a small margin. A box that projects to a point keeps the
 // current port. Nothing happens for an empty box.

@@ -14,6 +14,9 @@
 
 namespace {
 
+// Longest attribute name read; the camera's names are a dozen characters.
+constexpr std::int32_t kMaxNameLength = 1024;
+
 // Ends the reading at one place, carrying the description shown after "Error reading file".
 struct ReadError {
     std::string description;
@@ -96,14 +99,20 @@ void readKeyList(FieldReader& reader, const std::string& name, CameraKeysSink& s
         if (count < 0) throw ReadError{"negative key count " + std::to_string(count) + " of attribute '" + name + "'"};
         const std::uint64_t needed = static_cast<std::uint64_t>(count) * 8;
         const std::uint64_t available = reader.left();
-        // Never reserved from the count alone: only what the file can hold.
-        const std::uint64_t present = std::min<std::uint64_t>(static_cast<std::uint64_t>(count), available / 8);
+        // Never reserved from the count alone: only what the file can hold, and past
+        // kMaxKeys keys the list is refused (those read stay), so that a file of gigabytes
+        // cannot grow the list without end.
+        const std::uint64_t present = std::min<std::uint64_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(count), AttributeWithKeys::kMaxKeys), available / 8);
         keys.reserve(static_cast<std::size_t>(present));
         for (std::uint64_t k = 0; k < present; ++k) {
             const std::int32_t frame = reader.readI32();
             const float value = reader.readF32();
             keys.push_back({frame, value});
         }
+        if (static_cast<std::uint32_t>(count) > AttributeWithKeys::kMaxKeys)
+            throw ReadError{"key count " + std::to_string(count) + " of attribute '" + name + "' exceeds the " +
+                            std::to_string(AttributeWithKeys::kMaxKeys) + " keys an attribute may have"};
         if (needed > available)
             throw ReadError{"key count " + std::to_string(count) + " of attribute '" + name + "' needs " +
                             std::to_string(needed) + " bytes but " + std::to_string(available) +
@@ -124,6 +133,14 @@ void readRecords(FieldReader& reader, CameraKeysSink& sink)
     for (std::int32_t r = 0; r < records; ++r) {
         const std::int32_t length = reader.readI32();
         if (length < 0) throw ReadError{"negative attribute name length " + std::to_string(length)};
+        // No attribute has a name this long; reading it would only cost memory.
+        if (length > kMaxNameLength)
+            throw ReadError{"attribute name length " + std::to_string(length) + " exceeds the " +
+                            std::to_string(kMaxNameLength) + " bytes a name may have"};
+        // No attribute has a name this long; reading it would only cost memory.
+        if (length > kMaxNameLength)
+            throw ReadError{"attribute name length " + std::to_string(length) + " exceeds the " +
+                            std::to_string(kMaxNameLength) + " bytes a name may have"};
         if (static_cast<std::uint64_t>(length) > reader.left())
             throw ReadError{"attribute name length " + std::to_string(length) + " exceeds the " +
                             std::to_string(reader.left()) + " bytes left in the file"};

@@ -244,6 +244,26 @@ void AtomicFile::discard() noexcept
     m_buffer.clear();
 }
 
+std::string createTemporaryFileBeside(const std::string& path)
+{
+    using Stage = FileWriteException::Stage;
+    const std::string target = resolveTarget(path);
+    if (target.empty()) throw FileWriteException(Stage::Creating, path, ENOENT);
+    struct stat status {};
+    if (::stat(target.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        throw FileWriteException(Stage::Replacing, path, EISDIR);
+    for (unsigned attempt = 0;; ++attempt) {
+        std::string temporary = temporaryName(target, attempt);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return temporary;
+        }
+        if (errno == EINTR || (errno == EEXIST && attempt < 100)) continue;
+        throw FileWriteException(Stage::Creating, path, errno);
+    }
+}
+
 void writeFileAtomically(const std::string& path, std::string_view bytes)
 {
     AtomicFile file(path);

@@ -89,6 +89,13 @@ private:
     FileWriteException::Stage m_failedStage = FileWriteException::Stage::Writing;
 };
 
+// Makes a new, empty file in the directory of the file at path (a symbolic link followed, as
+// AtomicFile does), named after it, the process id and a counter, and returns its name: for
+// writers whose library opens the file by name and who rename it over path themselves. Two
+// writers to one path, in one process or several, never get the same name. Throws
+// FileWriteException (Creating; Replacing when path names a directory).
+std::string createTemporaryFileBeside(const std::string& path);
+
 // Replaces the file at path by bytes (AtomicFile). Throws FileWriteException.
 void writeFileAtomically(const std::string& path, std::string_view bytes);
 

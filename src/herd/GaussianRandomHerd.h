@@ -23,8 +23,8 @@ public:
     bool intersects(const BoundingBox& box) const override;
     // Walks from the centre until the collection reports the place free, then files the
     // animal in the grid, or rebuilds the grid when the animal lies outside the herd box.
-    // After every 1000 failed steps of one walk the step size doubles, so that no obstacle
-    // holds a walk for ever.
+    // After 1000 failed steps of one walk every further failed step doubles the step size,
+    // so that no obstacle holds a walk for more than about 1,300 steps.
     void addAnimal(const HerdCollection& collection) override;
     // Drops the last animal (rebuilding first when stale); nothing when empty.
     void removeAnimal() override;

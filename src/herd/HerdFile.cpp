@@ -12,6 +12,7 @@
 #include <cmath>
 #include <fstream>
 #include <istream>
+#include <map>
 #include <ostream>
 #include <sstream>
 
@@ -219,6 +220,15 @@ void HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path,
     } rebuildLoaded{scene};
 
     std::shared_ptr<GaussianRandomHerd> current;
+    // Skins already read, by the name their line gave: a file naming one skin many times
+    // reads and keeps it once.
+    std::map<std::string, SkinFile> skinFiles;
+    unsigned herds = 0;
+    unsigned animals = 0;
+    const auto tooMany = [&](int lineNumber, const std::string& what, unsigned limit) {
+        return HerdFileException(lineMessage(lineNumber, path) + ": a herd file may hold at most " + std::to_string(limit) +
+                           " " + what + ".");
+    };
     std::string line;
     int lineNumber = 0;
     while (in.good()) {
@@ -233,13 +243,20 @@ void HerdFile::read(HerdScene& scene, std::istream& in, const std::string& path,
         if (isDigit(line[0])) {
             const InstanceLine instance = parseInstanceLine(line, lineNumber, path);
             if (!current) throw HerdFileException(lineMessage(lineNumber, path) + ": expected skin filename.");
+            if (++animals > kMaxAnimals) throw tooMany(lineNumber, "animals", kMaxAnimals);
             Matrix4f placement;
             for (int k = 0; k < 16; ++k) placement.m[k] = instance.transform[k];
             current->addInstance(instance.offset, placement);
         } else {
             const std::string skinPath = line.substr(0, last);
-            SkinFile skins = loader(skinPath);
-            if (skins.skins.empty()) throw CreationException("The file '" + skinPath + "' holds no skin.");
+            if (++herds > kMaxHerds) throw tooMany(lineNumber, "herds", kMaxHerds);
+            auto known = skinFiles.find(skinPath);
+            if (known == skinFiles.end()) {
+                SkinFile skins = loader(skinPath);
+                if (skins.skins.empty()) throw CreationException("The file '" + skinPath + "' holds no skin.");
+                known = skinFiles.emplace(skinPath, std::move(skins)).first;
+            }
+            const SkinFile& skins = known->second;
             const auto herd = scene.addSkin(skins.skins, skins.directory);
             current = std::dynamic_pointer_cast<GaussianRandomHerd>(herd->wrappedHerd());
         }

@@ -33,6 +33,11 @@ public:
 
     // Longest line read; the rest of a longer line is ignored and reading stops after it.
     static constexpr std::size_t kMaxLineLength = 9999;
+    // Most herds and animals one file may make: ten times the animals the viewer's menus and
+    // options offer, and far more animal types than anyone tells apart. Each animal costs
+    // about 200 bytes, so a file of any size takes at most about 200 MiB besides its skins.
+    static constexpr unsigned kMaxHerds = 256;
+    static constexpr unsigned kMaxAnimals = 1000000;
 
     // One parsed instance line.
     struct InstanceLine {
@@ -53,10 +58,11 @@ public:
     // The same from an open stream; path names the file in messages.
     static void load(HerdScene& scene, std::istream& in, const std::string& path, const SkinFileLoader& loader);
 
-    // Reads herd records into the (already cleared) scene, loading skins through the loader.
-    // Throws HerdFileException naming the line for a malformed line, what the loader throws
-    // for a skin file that cannot be read, and CreationException "The file 'PATH' holds no
-    // skin." for a skin file without skins. Herds made before stay, and their animals become
+    // Reads herd records into the (already cleared) scene, loading skins through the loader,
+    // once per skin file named (herds of the same file share its skins). Throws
+    // HerdFileException naming the line for a malformed line or one past kMaxHerds herds or
+    // kMaxAnimals animals, what the loader throws for a skin file that cannot be read, and
+    // CreationException "The file 'PATH' holds no skin." for a skin file without skins. Herds made before stay, and their animals become
     // visible to collision checks.
     static void read(HerdScene& scene, std::istream& in, const std::string& path, const SkinFileLoader& loader);
 

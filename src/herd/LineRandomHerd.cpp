@@ -13,7 +13,8 @@ constexpr double kDepthStep = 0.02;
 // Tries at that pace before the steps start doubling. A band blocked over 20 units is far
 // beyond what crowds of animals do (a few dozen tries at most), but an obstacle of absurd
 // depth (a skin whose box spans the scene) would otherwise hold the search for practically
-// ever.
+// ever. From then on every failed try doubles the step, so that any depth the float range
+// holds is passed within a few hundred more tries.
 constexpr unsigned kPatientAttempts = 1000;
 
 } // namespace
@@ -57,7 +58,7 @@ void LineRandomHerd::addAnimal(const HerdCollection& collection)
         m_nextDepth -= depthStep;
         candidate = placed(offset, Matrix4f::translation({static_cast<float>(x), 0.0f, static_cast<float>(z)}));
         if (!collection.intersects(toSceneSpace(candidate.box))) break;
-        if (attempt % kPatientAttempts == 0) depthStep *= 2.0;
+        if (attempt >= kPatientAttempts) depthStep *= 2.0;
     }
     const float minZ = candidate.box.minimum.z;
     const auto position = std::partition_point(m_instances.begin(), m_instances.end(),

@@ -17,8 +17,9 @@ public:
     // Does the box (scene space) come within the collision tolerance of any animal?
     bool intersects(const BoundingBox& box) const override;
     // Tries x in (-halfWidth, halfWidth) and z just behind the next depth, moving the next
-    // depth back 0.02 per try, until the collection reports the place free. After every 1000
-    // failed tries of one call the step doubles, so that no obstacle blocks for ever.
+    // depth back 0.02 per try, until the collection reports the place free. After 1000 failed
+    // tries of one call every further failed try doubles the step, so that no obstacle blocks
+    // for more than about 1,300 tries.
     void addAnimal(const HerdCollection& collection) override;
     // Drops the last animal of the list (the rearmost); nothing when empty.
     void removeAnimal() override;

@@ -43,3 +43,10 @@ std::string timedemoReport(int frames, double seconds)
            << "\taverage fps:\t" << (frames / seconds) << "fps\n";
     return report.str();
 }
+
+std::string videoFrameFailure(const std::string& path, const std::string& message)
+{
+    const std::string imagePrefix = "Unable to write to image '" + path + "'";
+    if (message.rfind(imagePrefix, 0) != 0) return message;
+    return "Unable to write video '" + path + "'" + message.substr(imagePrefix.size());
+}

@@ -30,3 +30,8 @@ std::string sequenceFrameName(const std::string& path, int frameIndex);
 // formatting (six significant digits):
 // "timedemo complete.\n\tframes:\tN\n\ttotal time:\tSs\n\ttime per frame:\tTs/frame\n\taverage fps:\tFfps\n".
 std::string timedemoReport(int frames, double seconds);
+
+// A failure of drawing a video's frame, which the picture code words as an image's ("Unable to
+// write to image 'PATH'…"), reworded as the video's ("Unable to write video 'PATH'…"); any other
+// message unchanged.
+std::string videoFrameFailure(const std::string& path, const std::string& message);

@@ -1,5 +1,10 @@
 #include "skin/BinaryRecordReader.h"
 
+BinaryRecordReader::BinaryRecordReader(std::istream& in, MemoryBudget& budget) : BinaryRecordReader(in)
+{
+    m_budget = &budget;
+}
+
 BinaryRecordReader::BinaryRecordReader(std::istream& in) : m_in(in)
 {
     const std::istream::pos_type start = in.tellg();
@@ -73,6 +78,17 @@ void BinaryRecordReader::skipBytes(std::uint64_t count, std::uint64_t elementSiz
 {
     requireBytes(count, elementSize);
     std::uint64_t size = count * elementSize;
+    const std::size_t buffered = m_bufferEnd - m_bufferPosition;
+    if (m_buffer && size > buffered + 2 * kReadAhead) {
+        // Large runs are sought over rather than read: a file of gigabytes of unused data
+        // is passed in no time. The length is known here, so the target exists.
+        m_bytesLeft -= size;
+        size -= buffered;
+        m_bufferPosition = m_bufferEnd = 0;
+        m_in.seekg(static_cast<std::streamoff>(size), std::ios::cur);
+        if (!m_in) throw ShortRead{};
+        return;
+    }
     char buffer[4096];
     while (size > 0) {
         const std::uint64_t chunk = size < sizeof buffer ? size : sizeof buffer;

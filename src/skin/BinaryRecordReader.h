@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/MemoryBudget.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -16,7 +18,9 @@ static_assert(std::endian::native == std::endian::little,
 // Reads the little-endian fields of a binary skin record from a stream and knows how many
 // bytes the stream has left, so that a count can be checked against them before anything is
 // allocated: a corrupt count must neither allocate gigabytes nor spin through a huge loop.
-// Every short read throws ShortRead.
+// Every short read throws ShortRead. What the arrays keep is taken from a MemoryBudget first
+// (MemoryBudget::Exceeded when it runs out), so a file that really holds gigabytes of data is
+// refused as well.
 //
 // On a stream that knows its length, small fields are served from a read-ahead buffer: a
 // record holds a few fields per vertex, and a stream call for each costs more than the copy.
@@ -27,7 +31,10 @@ public:
     // The stream ended (or failed) before the data a record declares.
     struct ShortRead {};
 
+    // With a budget of its own, MemoryBudget::kSkinFileBytes.
     explicit BinaryRecordReader(std::istream& in);
+    // Takes from the given budget, which must outlive the reader.
+    BinaryRecordReader(std::istream& in, MemoryBudget& budget);
     ~BinaryRecordReader();
     BinaryRecordReader(const BinaryRecordReader&) = delete;
     BinaryRecordReader& operator=(const BinaryRecordReader&) = delete;
@@ -38,11 +45,13 @@ public:
     float readF32() { return readValue<float>(); }
     std::string readString();
 
-    // Reads count elements of T, checking first that count * sizeof(T) bytes are left.
+    // Reads count elements of T, checking first that count * sizeof(T) bytes are left and
+    // taking them from the budget.
     template <typename T>
     void readArray(std::vector<T>& out, std::uint64_t count)
     {
         requireBytes(count, sizeof(T));
+        m_budget->take(count, sizeof(T));
         out.clear();
         // A stream that cannot tell its length gets no reservation: a bogus count then fails
         // at the end of the data instead of allocating up front.
@@ -62,6 +71,7 @@ public:
     void appendArray(std::vector<T>& out, std::uint64_t count)
     {
         requireBytes(count, sizeof(T));
+        m_budget->take(count, sizeof(T));
         const std::size_t done = out.size();
         out.resize(done + static_cast<std::size_t>(count));
         readBytes(out.data() + done, count * sizeof(T));
@@ -85,6 +95,8 @@ public:
     }
     // Bytes left in the stream; the maximum when the stream cannot tell.
     std::uint64_t bytesLeft() const { return m_bytesLeft; }
+    // The budget the arrays are taken from; also for what the caller builds from them.
+    MemoryBudget& budget() { return *m_budget; }
 
 private:
     // Reads larger than this bypass the read-ahead buffer, which holds twice as much.
@@ -112,6 +124,8 @@ private:
     }
 
     std::istream& m_in;
+    MemoryBudget m_ownBudget{MemoryBudget::kSkinFileBytes};
+    MemoryBudget* m_budget = &m_ownBudget;
     std::uint64_t m_bytesLeft = std::numeric_limits<std::uint64_t>::max();
     // Bytes read from the stream but not yet consumed: [m_bufferPosition, m_bufferEnd).
     std::unique_ptr<char[]> m_buffer;

@@ -3,6 +3,7 @@
 #include "skin/Skin.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,5 +19,9 @@ struct SkinFile {
 // opened ("Unable to open file 'PATH' for reading."), holds nothing ("The file 'PATH' holds no
 // skin."), its first record is bad (the record reader's message) or its path is unusable
 // ("Invalid path: 'PATH'."). A bad later record ends the list silently with the records read
-// so far.
+// so far. The records together take at most MemoryBudget::kSkinFileBytes; a record that would
+// take more counts as bad.
 SkinFile loadBinarySkinFile(const std::string& path);
+// The same from an open stream that can tell its length; path names the file in messages and
+// gives the directory.
+SkinFile readBinarySkinFile(std::istream& in, const std::string& path);

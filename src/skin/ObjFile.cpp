@@ -3,7 +3,9 @@
 
 #include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
+#include "foundation/MemoryBudget.h"
 #include "skin/FileBytes.h"
+#include "skin/TextLines.h"
 #include "skin/TextScan.h"
 
 #include <algorithm>
@@ -12,13 +14,11 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <unordered_map>
 
 using namespace textscan;
 
 namespace {
-
-// Lines longer than this are not read as part of a mesh.
-constexpr std::size_t kMaxLineLength = 9999;
 
 enum class Keyword { Vertex, Normal, TextureCoordinate, Group, Face, MaterialLibrary, UseMaterial, Smoothing, Object, Other };
 
@@ -118,13 +118,20 @@ bool readCorner(const char*& cursor, const char* end, ObjCorner& corner)
 
 ObjFile::ObjFile(const std::string& fileName) : Named(fileName), m_fileName(fileName)
 {
-    read(fileName);
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, fileName);
+    read(fileName, budget);
 }
 
 ObjFile::ObjFile(const std::string& fileName, const std::string& name) : Named(name), m_fileName(fileName)
 {
     if (fileName.empty()) throw CreationException("Empty filename.");
-    read(fileName);
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, fileName);
+    read(fileName, budget);
+}
+
+ObjFile::ObjFile(const std::string& fileName, MemoryBudget& budget) : Named(fileName), m_fileName(fileName)
+{
+    read(fileName, budget);
 }
 
 ObjFile::ObjFile(Empty, const std::string& name, const std::string& fileName) : Named(name), m_fileName(fileName) {}
@@ -136,12 +143,12 @@ std::size_t ObjFile::faceCount() const
     return faces;
 }
 
-void ObjFile::read(const std::string& path)
+void ObjFile::read(const std::string& path, MemoryBudget& budget)
 {
     std::cerr << "Parsing .obj file '" << path << "'." << std::endl;
-    const FileView file(path);
-    if (!file.ok()) throw IOException("Couldn't open .obj file '" + path + "'");
-    parse(file.text(), path);
+    TextLines lines(path, kMaxLineLength);
+    if (!lines.opened()) throw IOException("Couldn't open .obj file '" + path + "'");
+    parse(lines, path, budget);
 }
 
 namespace {
@@ -149,12 +156,13 @@ namespace {
 // Room for the vertex data of a large file, estimated from its first part, so the arrays do
 // not regrow (and copy) a dozen times. Only address space is reserved: pages that the
 // estimate overshoots are never touched.
-void reserveFromSample(std::string_view text, std::vector<Vector3d>& vertices, std::vector<Vector3d>& normals,
-                       std::vector<Vector3d>& textureCoordinates)
+void reserveFromSample(const TextLines& lines, std::uint64_t budgetLeft, std::vector<Vector3d>& vertices,
+                       std::vector<Vector3d>& normals, std::vector<Vector3d>& textureCoordinates)
 {
     constexpr std::size_t kSample = std::size_t(1) << 18;
-    if (text.size() <= 2 * kSample) return;
-    const std::string_view sample = text.substr(0, kSample);
+    const std::uint64_t size = lines.bytesLeft();
+    if (size <= 2 * kSample || lines.buffered().size() < kSample) return;
+    const std::string_view sample = lines.buffered().substr(0, kSample);
     std::size_t v = 0, vn = 0, vt = 0;
     for (std::size_t at = 0; at + 2 < sample.size();) {
         if (sample[at] == 'v') {
@@ -167,10 +175,11 @@ void reserveFromSample(std::string_view text, std::vector<Vector3d>& vertices, s
         if (newline == std::string_view::npos) break;
         at = newline + 1;
     }
-    // At most as many bytes of storage as there is text.
-    const double scale = double(text.size()) / double(sample.size());
+    // At most as many bytes of storage as there is text, and no more than the budget allows.
+    const double scale = double(size) / double(sample.size());
     const double perLine = double(sizeof(Vector3d));
-    if (double(v + vn + vt) * scale * perLine > double(text.size())) return;
+    const double bytes = double(v + vn + vt) * scale * perLine;
+    if (bytes > double(size) || bytes > double(budgetLeft)) return;
     vertices.reserve(vertices.size() + static_cast<std::size_t>(double(v) * scale));
     normals.reserve(normals.size() + static_cast<std::size_t>(double(vn) * scale));
     textureCoordinates.reserve(textureCoordinates.size() + static_cast<std::size_t>(double(vt) * scale));
@@ -180,22 +189,43 @@ void reserveFromSample(std::string_view text, std::vector<Vector3d>& vertices, s
 
 void ObjFile::parse(std::string_view text, const std::string& path)
 {
-    reserveFromSample(text, m_vertices, m_normals, m_textureCoordinates);
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, path);
+    TextLines lines(TextLines::InMemory{}, text, kMaxLineLength);
+    parse(lines, path, budget);
+}
+
+void ObjFile::parse(TextLines& lines, const std::string& path, MemoryBudget& budget)
+{
+    try {
+        parseLines(lines, path, budget);
+    } catch (const MemoryBudget::Exceeded&) {
+        throw CreationException(budget.tooLargeMessage(path));
+    }
+}
+
+void ObjFile::parseLines(TextLines& lines, const std::string& path, MemoryBudget& budget)
+{
+    reserveFromSample(lines, budget.left(), m_vertices, m_normals, m_textureCoordinates);
     std::size_t faces = 0;
     std::shared_ptr<ObjMaterial> currentMaterial;
-    const char* p = text.data();
-    const char* const textEnd = p + text.size();
+    // Every library's materials by name, the later library winning: "usemtl" costs one look-up
+    // however many libraries and materials there are.
+    std::unordered_map<std::string, std::shared_ptr<ObjMaterial>> materials;
+    // Libraries read by this file, by the name their line gave: one named again is not read again.
+    std::unordered_map<std::string, std::shared_ptr<ObjMaterialLibrary>> librariesRead;
+    for (const auto& library : m_libraries)
+        for (const auto& material : library->materials()) materials[material->name()] = material;
     int lineNumber = 0;
-    while (p < textEnd) {
-        const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(textEnd - p)));
-        const char* end = newline ? newline : textEnd;
-        const char* const lineStart = p;
-        p = newline ? newline + 1 : textEnd;
+    for (std::string_view line;;) {
+        const TextLines::Status status = lines.next(line);
+        if (status == TextLines::Status::End) break;
         ++lineNumber;
-        if (static_cast<std::size_t>(end - lineStart) > kMaxLineLength)
+        if (status == TextLines::Status::TooLong)
             throw ParserException("Line longer than " + std::to_string(kMaxLineLength) + " characters in .obj file '" +
                                       path + "'",
                                   path, lineNumber, 1);
+        const char* const lineStart = line.data();
+        const char* end = lineStart + line.size();
         if (end != lineStart && end[-1] == '\r') --end; // written on Windows
         const char* cursor = lineStart;
         while (cursor != end && isLetter(*cursor)) ++cursor;
@@ -210,12 +240,14 @@ void ObjFile::parse(std::string_view text, const std::string& path)
         case Keyword::Vertex: {
             Vector3d v;
             if (!readTriple(cursor, end, v)) throw ParserException("Invalid vertex", path, lineNumber, 1);
+            budget.takeBytes(sizeof(Vector3d));
             m_vertices.push_back(v);
             break;
         }
         case Keyword::Normal: {
             Vector3d n;
             if (!readTriple(cursor, end, n)) throw ParserException("Invalid normal", path, lineNumber, 1);
+            budget.takeBytes(sizeof(Vector3d));
             m_normals.push_back(n);
             break;
         }
@@ -227,20 +259,27 @@ void ObjFile::parse(std::string_view text, const std::string& path)
                 throw ParserException("Invalid texture coordinate", path, lineNumber, column);
             readReal(q, end, t.z);
             if (!atEndOrComment(q, end)) throw ParserException("Invalid texture coordinate", path, lineNumber, column);
+            budget.takeBytes(sizeof(Vector3d));
             m_textureCoordinates.push_back(t);
             break;
         }
         case Keyword::Group: {
             std::string name;
             appendName(cursor, end, name);
+            // The group, its name and the first entry of its face table.
+            budget.takeBytes(sizeof(Group) + name.size() + 64);
             m_groups.emplace_back(std::move(name), currentMaterial);
             break;
         }
         case Keyword::Face: {
             ++faces;
             // Faces before any "g" line go to a group of their own, without a material.
-            if (m_groups.empty()) m_groups.emplace_back("default");
+            if (m_groups.empty()) {
+                budget.takeBytes(sizeof(Group) + 64);
+                m_groups.emplace_back("default");
+            }
             Group& group = m_groups.back();
+            std::size_t corners = 0;
             for (;;) {
                 cursor = skipBlanks(cursor, end);
                 if (cursor == end) break;
@@ -250,17 +289,26 @@ void ObjFile::parse(std::string_view text, const std::string& path)
                     throw invalidLine();
                 }
                 group.addCorner(corner);
+                ++corners;
+            }
+            // Taken once the face is read (a line holds at most a few thousand corners).
+            try {
+                budget.takeBytes(corners * sizeof(ObjCorner) + sizeof(std::size_t));
+            } catch (const MemoryBudget::Exceeded&) {
+                group.abandonFace();
+                throw;
             }
             group.endFace();
-            if (faces == 1 && static_cast<std::size_t>(textEnd - p) > (std::size_t(1) << 20)) {
+            const std::uint64_t left = lines.bytesLeft();
+            if (faces == 1 && left > (std::uint64_t(1) << 20)) {
                 // The file's first face, in a large file: expect lines like it to follow, at
                 // most as many bytes of storage as there is text left. Only once per file: a
                 // reservation for every group would add up to the square of the file's size.
-                const std::size_t left = static_cast<std::size_t>(textEnd - p);
-                const std::size_t lines = left / static_cast<std::size_t>(end - lineStart + 1);
-                const std::size_t corners = group.face(0).size();
-                const std::size_t bytes = lines * (corners * sizeof(ObjCorner) + sizeof(std::size_t));
-                if (bytes <= 2 * left) group.reserve(lines, lines * corners);
+                const std::uint64_t lineCount = left / (line.size() + 1);
+                const std::size_t first = group.face(0).size();
+                const std::uint64_t bytes = lineCount * (first * sizeof(ObjCorner) + sizeof(std::size_t));
+                if (bytes <= 2 * left && bytes <= budget.left())
+                    group.reserve(static_cast<std::size_t>(lineCount), static_cast<std::size_t>(lineCount * first));
             }
             break;
         }
@@ -273,19 +321,26 @@ void ObjFile::parse(std::string_view text, const std::string& path)
             } catch (const std::filesystem::filesystem_error& e) {
                 throw IOException(e.what());
             }
-            m_libraries.push_back(std::make_shared<ObjMaterialLibrary>(libraryPath, name));
+            budget.takeBytes(sizeof(m_libraries[0]) + libraryPath.size() + 64);
+            std::shared_ptr<ObjMaterialLibrary>& library = librariesRead[name];
+            if (!library) {
+                budget.takeBytes(sizeof(ObjMaterialLibrary) + name.size() + 64);
+                library = std::make_shared<ObjMaterialLibrary>(libraryPath, name, budget);
+            }
+            // Appended again when named again, so that writing the model gives the same lines.
+            for (const auto& material : library->materials()) {
+                budget.takeBytes(material->name().size() + 64);
+                materials[material->name()] = material;
+            }
+            m_libraries.push_back(library);
             break;
         }
         case Keyword::UseMaterial: {
             std::string name;
             appendName(cursor, end, name);
-            bool found = false;
-            for (const auto& library : m_libraries)
-                if (auto material = library->material(name)) {
-                    currentMaterial = std::move(material);
-                    found = true;
-                }
-            if (!found)
+            const auto found = materials.find(name);
+            if (found != materials.end()) currentMaterial = found->second;
+            if (found == materials.end())
                 throw CreationException("Material '" + name + "' not found in any of the material libraries for '" +
                                         path + "'.");
             if (!m_groups.empty() && m_groups.back().faceCount() == 0) m_groups.back().setMaterial(currentMaterial);

@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+class MemoryBudget;
+class TextLines;
+
 // One corner of an OBJ face. Numbers are kept as the file wrote them: 1-based, and negative
 // (relative) numbers are not resolved.
 struct ObjCorner {
@@ -71,13 +74,20 @@ public:
     // Selects the constructor of an empty model.
     struct Empty {};
 
+    // Lines longer than this are refused.
+    static constexpr std::size_t kMaxLineLength = 9999;
+
     // Reads the OBJ file at fileName; its name is the file name. Progress, warnings and
-    // statistics go to standard error.
+    // statistics go to standard error. The file is read a window at a time, and what the model
+    // keeps (with its MTL libraries) is taken from a MemoryBudget of kSkinFileBytes.
     // Throws IOException when the file (or a library path) cannot be used, ParserException
-    // for a malformed line, CreationException for an unknown material or a bad MTL library.
+    // for a malformed line, CreationException for an unknown material, a bad MTL library or a
+    // model beyond the budget.
     explicit ObjFile(const std::string& fileName);
     // The same with an explicit name; an empty file name throws CreationException.
     ObjFile(const std::string& fileName, const std::string& name);
+    // The same, taking from the caller's budget (a text skin's, shared with its other files).
+    ObjFile(const std::string& fileName, MemoryBudget& budget);
     // An empty model to be filled with append() and written.
     ObjFile(Empty, const std::string& name, const std::string& fileName);
 
@@ -109,7 +119,10 @@ public:
     void parse(std::string_view text, const std::string& path);
 
 private:
-    void read(const std::string& path);
+    void read(const std::string& path, MemoryBudget& budget);
+    // Turns an exhausted budget into CreationException naming path.
+    void parse(TextLines& lines, const std::string& path, MemoryBudget& budget);
+    void parseLines(TextLines& lines, const std::string& path, MemoryBudget& budget);
     // Produces the OBJ text a piece at a time, so a large export never sits in memory whole.
     // Throws IOException before producing anything when no group has a face.
     void produceText(const std::function<void(std::string_view)>& sink) const;

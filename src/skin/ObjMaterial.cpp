@@ -2,10 +2,10 @@
 #include "skin/ObjMaterial.h"
 
 #include "foundation/Exception.h"
-#include "skin/FileBytes.h"
+#include "foundation/MemoryBudget.h"
+#include "skin/TextLines.h"
 #include "skin/TextScan.h"
 
-#include <cstring>
 #include <iostream>
 
 using namespace textscan;
@@ -14,17 +14,32 @@ ObjMaterialLibrary::ObjMaterialLibrary(const std::string& fileName) : ObjMateria
 
 ObjMaterialLibrary::ObjMaterialLibrary(const std::string& path, const std::string& name) : Named(name)
 {
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, path);
+    try {
+        read(path, budget);
+    } catch (const MemoryBudget::Exceeded&) {
+        throw CreationException(budget.tooLargeMessage());
+    }
+}
+
+ObjMaterialLibrary::ObjMaterialLibrary(const std::string& path, const std::string& name, MemoryBudget& budget)
+    : Named(name)
+{
+    read(path, budget);
+}
+
+void ObjMaterialLibrary::read(const std::string& path, MemoryBudget& budget)
+{
     std::cerr << "Parsing .mtl file '" << path << "'." << std::endl;
-    std::string bytes;
-    if (!readFileBytes(path, bytes)) throw CreationException("Couldn't open .mtl file '" + path + "'");
-    parse(bytes, path);
+    TextLines lines(path, kMaxLineLength);
+    if (!lines.opened()) throw CreationException("Couldn't open .mtl file '" + path + "'");
+    parse(lines, path, budget);
 }
 
 std::shared_ptr<ObjMaterial> ObjMaterialLibrary::material(const std::string& name) const
 {
-    for (auto it = m_materials.rbegin(); it != m_materials.rend(); ++it)
-        if ((*it)->name() == name) return *it;
-    return nullptr;
+    const auto found = m_byName.find(name);
+    return found == m_byName.end() ? nullptr : found->second;
 }
 
 namespace {
@@ -48,19 +63,30 @@ bool looksLikeNumber(std::string_view token)
 
 } // namespace
 
-void ObjMaterialLibrary::parse(const std::string& text, const std::string& path)
+void ObjMaterialLibrary::parse(std::string_view text, const std::string& path)
+{
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, path);
+    TextLines lines(TextLines::InMemory{}, text, kMaxLineLength);
+    try {
+        parse(lines, path, budget);
+    } catch (const MemoryBudget::Exceeded&) {
+        throw CreationException(budget.tooLargeMessage());
+    }
+}
+
+void ObjMaterialLibrary::parse(TextLines& lines, const std::string& path, MemoryBudget& budget)
 {
     std::shared_ptr<ObjMaterial> current;
-    const char* p = text.data();
-    const char* const textEnd = p + text.size();
     unsigned lineNumber = 0;
-    while (p < textEnd) {
-        const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(textEnd - p)));
-        const char* end = newline ? newline : textEnd;
-        const char* cursor = p;
-        p = newline ? newline + 1 : textEnd;
+    for (std::string_view line;;) {
+        const TextLines::Status status = lines.next(line);
+        if (status == TextLines::Status::End) break;
         ++lineNumber;
         const std::string at = " at line " + std::to_string(lineNumber) + " of '" + path + "'.";
+        if (status == TextLines::Status::TooLong)
+            throw CreationException("Error: line longer than " + std::to_string(kMaxLineLength) + " characters" + at);
+        const char* cursor = line.data();
+        const char* const end = cursor + line.size();
 
         // Blank lines and comments carry no command.
         const std::string_view keyword = nextToken(cursor, end);
@@ -89,8 +115,11 @@ void ObjMaterialLibrary::parse(const std::string& text, const std::string& path)
         if (keyword == "newmtl") {
             std::string name;
             appendName(cursor, end, name);
+            // The material, its name twice (here and as the index's key) and the bookkeeping.
+            budget.takeBytes(sizeof(ObjMaterial) + 2 * name.size() + 128);
             current = std::make_shared<ObjMaterial>(std::move(name));
             m_materials.push_back(current);
+            m_byName[current->name()] = current;
         } else if (keyword == "Ka") {
             readVector(&ObjMaterial::Ka);
         } else if (keyword == "Kd") {
@@ -141,6 +170,7 @@ void ObjMaterialLibrary::parse(const std::string& text, const std::string& path)
                 if (!fileName.empty()) throw CreationException("Unexpected extra texture filename" + at);
                 fileName = token;
             }
+            budget.takeBytes(fileName.size());
             current->textureFileName = fileName;
         } else if (keyword == "Tf") {
             std::cerr << "Throwing out mystery material attribute 'Tf'." << std::endl;

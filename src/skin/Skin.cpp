@@ -44,17 +44,18 @@ FrameCorrections correctionsOf(const DenseMatrix& basis, const DenseMatrix& coor
 void Skin::evaluateFrame(unsigned f) const
 {
     assert(f < frameCount() && f < m_framePositions.size());
+    m_frameBoundingBoxes[f] = skinFrame(f, m_framePositions[f], m_frameNormals[f]);
+}
+
+BoundingBox Skin::skinFrame(unsigned f, std::vector<Vector3f>& positions, std::vector<Vector3f>& normals) const
+{
+    assert(f < frameCount());
     assert(m_skinningKernel.vertexCount() == vertexCount() && m_restNormals.size() == vertexCount());
-    std::vector<Vector3f>& positions = m_framePositions[f];
-    std::vector<Vector3f>& normals = m_frameNormals[f];
     // Resizing keeps the storage of a frame evaluated before, and nothing is copied in: the
     // kernel reads the rest pose and writes every element.
     positions.resize(vertexCount());
     normals.resize(vertexCount());
-    if (vertexCount() == 0) {
-        m_frameBoundingBoxes[f] = BoundingBox();
-        return;
-    }
+    if (vertexCount() == 0) return BoundingBox();
 
     for (unsigned b = 0; b < boneCount(); ++b) m_skinningKernel.setBone(b, m_bones[b][f]);
     SkinningFrame frame;
@@ -64,19 +65,26 @@ void Skin::evaluateFrame(unsigned f) const
     frame.normalCorrections = correctionsOf(m_normalBasis, m_normalCoordinates, f);
     frame.positions = &positions.data()->x;
     frame.normals = &normals.data()->x;
-    m_frameBoundingBoxes[f] = m_skinningKernel.skinFrame(frame);
+    return m_skinningKernel.skinFrame(frame);
+}
+
+void Skin::measureFrameBoxes(unsigned first)
+{
+    const unsigned frames = frameCount();
+    m_frameBoundingBoxes.resize(frames);
+    std::vector<Vector3f> positions, normals;
+    for (unsigned f = first; f < frames; ++f) {
+        m_frameBoundingBoxes[f] = skinFrame(f, positions, normals);
+        m_boundingBox.grow(m_frameBoundingBoxes[f]);
+    }
 }
 
 void Skin::computeBoundingBoxes()
 {
     m_boundingBox.reset();
     for (const Vector3f& p : m_restPositions) m_boundingBox.grow(p);
-    const unsigned frames = frameCount();
-    m_frameBoundingBoxes.assign(frames, BoundingBox());
-    for (unsigned f = 0; f < frames; ++f) {
-        evaluateFrame(f);
-        m_boundingBox.grow(m_frameBoundingBoxes[f]);
-    }
+    m_frameBoundingBoxes.assign(frameCount(), BoundingBox());
+    measureFrameBoxes(0);
 }
 
 void Skin::buildPrimitiveGroups(bool useStrips)

@@ -19,6 +19,7 @@
 
 class ObjFile;
 class BinaryRecordReader;
+class MemoryBudget;
 class TextSkinReader;
 class TextSkinParser;
 
@@ -47,12 +48,19 @@ class Skin {
 public:
     // Largest vertex count a skin may have: primitive groups hold 16-bit indices.
     static constexpr std::uint32_t kMaxVertexCount = 65536;
+    // What building a skin's strips costs at its peak, per triangle (the builder's working
+    // arrays plus the 16-bit groups), for the readers' memory budgets.
+    static constexpr std::uint64_t kStripBytesPerTriangle = 96;
 
     // Reads one record (and its nested next-skin records) from a binary stream positioned at
     // its start; on return the stream is positioned after the record.
     // Throws CreationException on a short read ("Caught exception reading file.") or on data
     // that is inconsistent or would be indexed out of range.
     explicit Skin(std::istream& in);
+    // The same, taking what the record keeps from `budget` (which several records of one file
+    // share); a record that would exceed it throws CreationException with the budget's
+    // tooLargeMessage().
+    Skin(std::istream& in, MemoryBudget& budget);
     // Reads exactly one record from the start of a binary skin file.
     // Throws IOException when the file cannot be opened, CreationException as above.
     explicit Skin(const std::filesystem::path& fileName);
@@ -124,7 +132,9 @@ public:
     // corrections added to the rest pose, then linear-blend skinning. A vertex without
     // influences ends at the origin and keeps its corrected rest normal.
     void evaluateFrame(unsigned f) const;
-    // Rebuilds the frame boxes and the whole-animation box (rest pose plus every frame).
+    // Rebuilds the frame boxes and the whole-animation box (rest pose plus every frame). Frames
+    // are skinned for their boxes only: the frame caches stay as they are, so measuring a long
+    // animation costs one frame's memory, not all of them.
     void computeBoundingBoxes();
     // Rebuilds the primitive groups from the triangles: cache-aware strips and one final
     // leftover list, or one plain triangle list.
@@ -142,6 +152,11 @@ private:
     // The consistency checks every reader's skin passes (SkinValidation.cpp); throws
     // CreationException naming what does not fit.
     void validate() const;
+    // Skins frame f into the given arrays (resized to the vertex count) and returns its box.
+    BoundingBox skinFrame(unsigned f, std::vector<Vector3f>& positions, std::vector<Vector3f>& normals) const;
+    // Measures frames [first, frameCount()) into their boxes and grows the animation's box by
+    // them, through one frame's worth of scratch memory.
+    void measureFrameBoxes(unsigned first);
     void finishInfluences(std::vector<std::uint32_t> counts);
 
     std::string m_name;

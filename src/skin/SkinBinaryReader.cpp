@@ -41,6 +41,12 @@ Skin::Skin(std::istream& in)
     readRecord(reader, 0);
 }
 
+Skin::Skin(std::istream& in, MemoryBudget& budget)
+{
+    BinaryRecordReader reader(in, budget);
+    readRecord(reader, 0);
+}
+
 Skin::Skin(BinaryRecordReader& reader, int nestingDepth)
 {
     readRecord(reader, nestingDepth);
@@ -56,6 +62,7 @@ Skin::Skin(const std::filesystem::path& fileName)
 
 void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
 {
+    MemoryBudget& budget = reader.budget();
     try {
         m_name = reader.readString();
         m_textureFileName = reader.readString();
@@ -81,13 +88,15 @@ void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
 
         // Each vertex holds at least its two list counts.
         reader.requireBytes(vertexCount, 8);
+        budget.take(std::uint64_t{vertexCount} + 1, sizeof(std::uint32_t));
         m_influenceStart.assign(1, 0);
         m_influenceStart.reserve(static_cast<std::size_t>(vertexCount) + 1);
         // Room for four influences a vertex, the usual number, saves regrowing the array; only
-        // when the stream's length bounds what a corrupt count could reserve.
+        // when the stream's length and the budget bound what a corrupt count could reserve.
         if (reader.bytesLeft() != std::numeric_limits<std::uint64_t>::max())
             m_influences.reserve(static_cast<std::size_t>(
-                std::min<std::uint64_t>(std::uint64_t{vertexCount} * 4, reader.bytesLeft() / sizeof(BoneInfluence))));
+                std::min({std::uint64_t{vertexCount} * 4, reader.bytesLeft() / sizeof(BoneInfluence),
+                          budget.left() / sizeof(BoneInfluence)})));
         // Maxima are kept in locals in these loops: stores into the arrays might alias a member,
         // which would then be written back on every iteration.
         unsigned maxInfluenceCount = m_maxInfluenceCount;
@@ -103,6 +112,7 @@ void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
 
         const std::uint32_t boneCount = reader.readU32();
         reader.requireBytes(boneCount, 4);
+        budget.take(boneCount, sizeof(m_bones[0]));
         m_bones.resize(boneCount);
         for (auto& bone : m_bones) reader.readArray(bone, reader.readU32());
 
@@ -123,17 +133,13 @@ void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
         m_skinningKernel = SkinningKernel(m_influences, m_influenceStart, static_cast<unsigned>(m_bones.size()));
 
         const unsigned frames = frameCount();
+        // The frame caches start empty, but their entries and boxes cost per frame.
+        budget.take(frames, sizeof(m_framePositions[0]) + sizeof(m_frameNormals[0]) + sizeof(BoundingBox));
         m_framePositions.assign(frames, {});
         m_frameNormals.assign(frames, {});
-        if (m_frameBoundingBoxes.size() < frames) {
-            // Every frame needs a box; missing ones are measured by skinning those frames.
-            const std::size_t stored = m_frameBoundingBoxes.size();
-            m_frameBoundingBoxes.resize(frames);
-            for (std::size_t f = stored; f < frames; ++f) {
-                evaluateFrame(static_cast<unsigned>(f));
-                m_boundingBox.grow(m_frameBoundingBoxes[f]);
-            }
-        }
+        // Every frame needs a box; missing ones are measured by skinning those frames (without
+        // keeping them: a long animation would otherwise sit in memory whole).
+        if (m_frameBoundingBoxes.size() < frames) measureFrameBoxes(static_cast<unsigned>(m_frameBoundingBoxes.size()));
 
         if (reader.readU32() != 0) {
             if (nestingDepth + 1 >= kMaxNestingDepth) {
@@ -143,8 +149,12 @@ void Skin::readRecord(BinaryRecordReader& reader, int nestingDepth)
             }
             m_nextSkin.reset(new Skin(reader, nestingDepth + 1));
         }
+        // The strips and their build cost about this much per triangle at their largest.
+        budget.take(m_triangles.size(), kStripBytesPerTriangle);
     } catch (const BinaryRecordReader::ShortRead&) {
         throw CreationException(kShortReadMessage);
+    } catch (const MemoryBudget::Exceeded&) {
+        throw CreationException(budget.tooLargeMessage());
     }
     buildPrimitiveGroups(true);
 }

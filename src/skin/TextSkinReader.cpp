@@ -2,9 +2,10 @@
 #include "skin/TextSkinReader.h"
 
 #include "foundation/Exception.h"
-#include "skin/BinaryRecordReader.h"
-#include "skin/FileBytes.h"
+#include "foundation/MemoryBudget.h"
+#include "skin/LightingFile.h"
 #include "skin/ObjFile.h"
+#include "skin/TextLines.h"
 #include "skin/TextScan.h"
 
 #include <algorithm>
@@ -27,13 +28,14 @@ constexpr std::uint64_t kMaxMatrixElements = std::uint64_t(1) << 26;
 
 enum class Section { None, Mesh, Bone, Weights, DisplacementBasis, DisplacementCoords, NormalBasis, NormalCoords };
 
-// The rows a basis or coefficient section gave, row-major, until the matrix is built.
+// The rows a basis or coefficient section gave, row-major in one array (an array per row would
+// cost more than the numbers of a short row), until the matrix is built.
 struct MatrixRows {
     bool declared = false; // its command has been read
     unsigned columns = 0;
     unsigned rowCount = 0; // rows given so far in the current section
     std::int64_t frames = 0; // NFRAMES of a coefficient section
-    std::vector<std::vector<float>> rows;
+    std::vector<float> values;
 };
 
 std::string str(std::int64_t n)
@@ -47,14 +49,16 @@ std::string str(std::int64_t n)
 // is the column an error reports.
 class TextSkinParser {
 public:
-    TextSkinParser(Skin& skin, const std::string& path, fs::path directory)
-        : m_skin(skin), m_path(path), m_directory(std::move(directory))
+    TextSkinParser(Skin& skin, const std::string& path, fs::path directory, MemoryBudget& budget)
+        : m_skin(skin), m_path(path), m_directory(std::move(directory)), m_budget(budget)
     {
     }
 
     void parseLine(std::string_view line, std::string_view content);
     std::size_t column(std::string_view line) const { return static_cast<std::size_t>(m_position - line.data()); }
-    void finish(const std::string& lightingFileName);
+    // Reads the lighting from the stream, or from the named file when there is no stream;
+    // neither gives the default grey.
+    void finish(const std::string& lightingFileName, std::istream* lighting);
 
 private:
     struct Attribute {
@@ -71,14 +75,15 @@ private:
     void parseCoefficientRow(MatrixRows& coefficients, const MatrixRows& basis, const char* begin, const char* end);
     std::vector<float> readRow(const char* begin, const char* end);
     void buildMatrices();
-    void readLighting(const std::string& lightingFileName);
-    void checkLightingFrames() const;
+    void readLighting(const std::string& lightingFileName, std::istream* lighting);
 
     [[noreturn]] static void fail(const std::string& message) { throw SkinParserException(message); }
 
     Skin& m_skin;
     std::string m_path;
     fs::path m_directory;
+    // What the skin, its mesh and its lighting keep is taken from here.
+    MemoryBudget& m_budget;
     const char* m_position = nullptr;
     Section m_section = Section::None;
     std::shared_ptr<ObjFile> m_mesh;
@@ -193,9 +198,11 @@ void TextSkinParser::runCommand(const std::string& word, const std::vector<Attri
         const std::int64_t bones = m_skin.m_bones.size();
         if (index < 0 || index != bones)
             fail("Bone " + str(index) + " is out of order; previous bone was " + str(bones - 1));
+        // NFRAMES reserves nothing: the frame lines decide the count, and a file of bone
+        // commands alone must not reserve room for frames it never gives.
+        static_cast<void>(frames);
+        m_budget.takeBytes(sizeof(m_skin.m_bones[0]));
         m_skin.m_bones.emplace_back();
-        // Room only: the frame lines decide the count. Bounded, since nothing checks it.
-        m_skin.m_bones.back().reserve(static_cast<std::size_t>(std::min<std::int64_t>(frames, 4096)));
         m_section = Section::Bone;
     } else if (word == "VERTEXWEIGHTS") {
         const std::int64_t vertices = attribute("NVERTICES");
@@ -235,7 +242,7 @@ void TextSkinParser::loadMesh(std::string_view line)
     } catch (const fs::filesystem_error&) {
         fail("Invalid .obj filename: '" + std::string(line) + "'.");
     }
-    m_mesh = std::make_shared<ObjFile>(meshPath);
+    m_mesh = std::make_shared<ObjFile>(meshPath, m_budget);
     m_skin.m_sourceMesh = m_mesh;
     const ObjFile& mesh = *m_mesh;
 
@@ -243,6 +250,11 @@ void TextSkinParser::loadMesh(std::string_view line)
     if (vertexCount > Skin::kMaxVertexCount)
         fail("The mesh '" + mesh.fileName() + "' has " + str(vertexCount) + " vertices, but at most " +
              str(Skin::kMaxVertexCount) + " can be drawn with 16-bit indices.");
+    // Rest pose, texture coordinates, normals, influence lists and the three working arrays
+    // below; the triangles once counted.
+    m_budget.take(vertexCount, 2 * sizeof(Vector3f) + sizeof(Vector2f) + 3 * sizeof(Vector3d) +
+                                   sizeof(std::vector<BoneInfluence>));
+    m_budget.take(mesh.faceCount(), sizeof(Triangle));
     auto& positions = m_skin.m_restPositions;
     positions.clear();
     positions.reserve(vertexCount);
@@ -331,6 +343,7 @@ void TextSkinParser::parseBoneFrame(const char* begin, const char* end)
         for (int c = 0; c < 3; ++c) transform.linear(r, c) = static_cast<float>(m[4 * r + c]);
         transform.translation[r] = static_cast<float>(m[4 * r + 3]);
     }
+    m_budget.takeBytes(sizeof(AffineTransform));
     m_skin.m_bones.back().push_back(transform);
 }
 
@@ -353,6 +366,7 @@ void TextSkinParser::parseWeights(const char* begin, const char* end)
         double weight;
         if (!readInteger(p, end, influence.bone) || !readReal(p, end, weight)) fail("Expected: boneId weight");
         influence.weight = static_cast<float>(weight);
+        m_budget.takeBytes(sizeof(BoneInfluence));
         list.push_back(influence);
     }
 }
@@ -389,7 +403,8 @@ void TextSkinParser::parseBasisRow(MatrixRows& basis, const char* begin, const c
         fail("Incorrect number of columns in matrix row " + str(r) + "; found " + str(row.size()) + " but expected " +
              str(basis.columns));
     }
-    basis.rows.push_back(std::move(row));
+    m_budget.take(row.size(), sizeof(float));
+    basis.values.insert(basis.values.end(), row.begin(), row.end());
     ++basis.rowCount;
 }
 
@@ -403,16 +418,18 @@ void TextSkinParser::parseCoefficientRow(MatrixRows& coefficients, const MatrixR
     if (row.size() != coefficients.columns)
         fail("Incorrect number of columns in matrix row " + str(r) + "; found " + str(row.size()) + " but expected " +
              str(coefficients.columns));
-    coefficients.rows.push_back(std::move(row));
+    m_budget.take(row.size(), sizeof(float));
+    coefficients.values.insert(coefficients.values.end(), row.begin(), row.end());
     ++coefficients.rowCount;
 }
 
-void TextSkinParser::finish(const std::string& lightingFileName)
+void TextSkinParser::finish(const std::string& lightingFileName, std::istream* lighting)
 {
     // A skin without a rest pose has no bounding box to place, frame or draw animals by.
     if (m_skin.m_restPositions.empty())
         throw CreationException("The .skin file '" + m_path + "' names no .obj file with vertices.");
-    readLighting(lightingFileName);
+    readLighting(lightingFileName, lighting);
+    m_budget.take(m_skin.m_triangles.size(), Skin::kStripBytesPerTriangle);
     m_skin.buildPrimitiveGroups(true);
 
     const auto& bones = m_skin.m_bones;
@@ -426,10 +443,12 @@ void TextSkinParser::finish(const std::string& lightingFileName)
     }
 
     buildMatrices();
-    checkLightingFrames();
 
-    // Influences back to back, as the skinning kernel takes them.
+    // Influences back to back, as the skinning kernel takes them (which packs them once more).
     Skin& skin = m_skin;
+    std::size_t influenceCount = 0;
+    for (const auto& list : m_influences) influenceCount += list.size();
+    m_budget.take(influenceCount, 2 * sizeof(BoneInfluence));
     skin.m_influences.clear();
     skin.m_influenceStart.assign(1, 0);
     skin.m_maxInfluenceCount = 0;
@@ -444,6 +463,7 @@ void TextSkinParser::finish(const std::string& lightingFileName)
     skin.m_skinningKernel = SkinningKernel(skin.m_influences, skin.m_influenceStart, skin.boneCount());
 
     const unsigned frames = skin.frameCount();
+    m_budget.take(frames, sizeof(skin.m_framePositions[0]) + sizeof(skin.m_frameNormals[0]) + sizeof(BoundingBox));
     skin.m_framePositions.assign(frames, {});
     skin.m_frameNormals.assign(frames, {});
     skin.computeBoundingBoxes();
@@ -451,15 +471,18 @@ void TextSkinParser::finish(const std::string& lightingFileName)
 
 void TextSkinParser::buildMatrices()
 {
-    const auto build = [&](const char* what, const MatrixRows& rows, std::uint64_t rowCount, DenseMatrix& matrix) {
+    const auto build = [&](const char* what, MatrixRows& rows, std::uint64_t rowCount, DenseMatrix& matrix) {
         if (rowCount * rows.columns > kMaxMatrixElements)
             throw CreationException(std::string("The ") + what + " would have " + str(rowCount) + " x " +
                                     str(rows.columns) + " elements; at most " + str(kMaxMatrixElements) +
                                     " are allowed.");
         // Rows the file does not give stay zero.
+        m_budget.take(rowCount * rows.columns, sizeof(float));
         matrix.resize(static_cast<unsigned>(rowCount), rows.columns);
-        for (unsigned r = 0; r < rows.rows.size(); ++r)
-            for (unsigned c = 0; c < rows.columns; ++c) matrix(r, c) = rows.rows[r][c];
+        for (unsigned r = 0; r < rows.rowCount; ++r)
+            for (unsigned c = 0; c < rows.columns; ++c) matrix(r, c) = rows.values[std::size_t(r) * rows.columns + c];
+        m_budget.giveBack(rows.values.size() * sizeof(float));
+        rows.values = {};
     };
     const std::uint64_t basisRows = 3 * std::uint64_t(m_skin.m_restPositions.size());
     if (m_displacementBasis.columns > 0) build("displacement basis", m_displacementBasis, basisRows, m_skin.m_displacementBasis);
@@ -472,66 +495,40 @@ void TextSkinParser::buildMatrices()
         build("normal coordinates", m_normalCoords, coefficientRows(m_normalCoords), m_skin.m_normalCoordinates);
 }
 
-void TextSkinParser::readLighting(const std::string& lightingFileName)
+void TextSkinParser::readLighting(const std::string& lightingFileName, std::istream* lighting)
 {
     Skin& skin = m_skin;
     const std::size_t vertexCount = skin.m_restPositions.size();
-    if (lightingFileName.empty()) {
+    if (!lighting && lightingFileName.empty()) {
         skin.m_vertexColors.assign(vertexCount, Vector3f(0.5f, 0.5f, 0.5f));
         skin.m_meanLighting.assign(vertexCount, 0.5f);
         skin.m_maxMeanLighting = 0.5f;
         return;
     }
-    std::ifstream in(lightingFileName, std::ios::binary);
-    if (!in) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
-    try {
-        BinaryRecordReader reader(in);
-        reader.readArray(skin.m_vertexColors, reader.readU32());
-        reader.readArray(skin.m_meanLighting, reader.readU32());
-        const auto readMatrix = [&](DenseMatrix& matrix) {
-            const std::uint32_t rows = reader.readU32();
-            const std::uint32_t columns = reader.readU32();
-            std::vector<float> storage;
-            reader.readArray(storage, static_cast<std::uint64_t>(rows) * columns);
-            matrix.assign(rows, columns, std::move(storage));
-        };
-        readMatrix(skin.m_lightingBasis);
-        readMatrix(skin.m_lightingCoordinates);
-    } catch (const BinaryRecordReader::ShortRead&) {
-        throw CreationException("The lighting file '" + lightingFileName + "' ends before its data.");
+    std::ifstream file;
+    if (!lighting) {
+        file.open(lightingFileName, std::ios::binary);
+        if (!file) throw CreationException("Unable to open lighting file '" + lightingFileName + "'.");
+        lighting = &file;
     }
-    float maxMean = 0.0f;
-    for (float value : skin.m_meanLighting) maxMean = std::max(maxMean, std::fabs(value));
-    skin.m_maxMeanLighting = maxMean;
-
-    // The renderers index these per vertex and per frame.
-    const auto mismatch = [&](const std::string& what) {
-        throw CreationException("The lighting file '" + lightingFileName + "' " + what);
-    };
-    if (skin.m_vertexColors.size() != vertexCount || skin.m_meanLighting.size() != vertexCount)
-        mismatch("has " + str(skin.m_vertexColors.size()) + " colours and " + str(skin.m_meanLighting.size()) +
-                 " mean lighting values but the mesh has " + str(vertexCount) + " vertices.");
-    const DenseMatrix& basis = skin.m_lightingBasis;
-    const DenseMatrix& coordinates = skin.m_lightingCoordinates;
-    if (basis.columns() > 0 && (basis.rows() != vertexCount || coordinates.rows() != basis.columns()))
-        mismatch("has a " + str(basis.rows()) + " x " + str(basis.columns()) + " lighting basis and " +
-                 str(coordinates.rows()) + " x " + str(coordinates.columns()) +
-                 " lighting coordinates, which do not fit a mesh of " + str(vertexCount) + " vertices.");
-}
-
-void TextSkinParser::checkLightingFrames() const
-{
-    // The lighting file's own fault, named as such; the skin's other checks are Skin::validate's.
-    const Skin& skin = m_skin;
-    const unsigned frames = skin.frameCount();
-    const DenseMatrix& lighting = skin.m_lightingCoordinates;
-    if (skin.m_lightingBasis.columns() > 0 && frames > 0 && lighting.columns() < frames)
-        throw CreationException("The lighting file has " + str(lighting.columns()) +
-                                " frames but the animation has " + str(frames) + " frames.");
+    // The animation's frames are bone 0's; every other bone's count is checked afterwards.
+    LightingData data = readLightingFile(*lighting, lightingFileName, vertexCount, skin.frameCount(), &m_budget);
+    skin.m_vertexColors = std::move(data.vertexColors);
+    skin.m_meanLighting = std::move(data.meanLighting);
+    skin.m_maxMeanLighting = data.maxMeanLighting;
+    skin.m_lightingBasis = std::move(data.basis);
+    skin.m_lightingCoordinates = std::move(data.coordinates);
 }
 
 void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& path,
-                          const std::string& lightingFileName, const std::string& name)
+                          const std::string& lightingFileName, const std::string& name, std::istream* lighting)
+{
+    TextLines lines(TextLines::InMemory{}, text, kMaxLineLength);
+    read(skin, lines, path, lightingFileName, name, lighting);
+}
+
+void TextSkinReader::read(Skin& skin, TextLines& lines, const std::string& path, const std::string& lightingFileName,
+                          const std::string& name, std::istream* lighting)
 {
     skin.m_name = name;
     fs::path directory;
@@ -541,58 +538,67 @@ void TextSkinReader::read(Skin& skin, std::string_view text, const std::string& 
         throw CreationException("Invalid path: " + path);
     }
     skin.m_fileName = path;
-    TextSkinParser parser(skin, path, directory);
+    // The skin file, its mesh, the mesh's materials and the lighting file share one budget.
+    MemoryBudget budget(MemoryBudget::kSkinFileBytes, path);
+    TextSkinParser parser(skin, path, directory, budget);
 
-    const char* p = text.data();
-    const char* const textEnd = p + text.size();
-    std::size_t lineNumber = 0;
-    while (p < textEnd) {
-        const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(textEnd - p)));
-        const char* end = newline ? newline : textEnd;
-        const char* lineStart = p;
-        p = newline ? newline + 1 : textEnd;
-        ++lineNumber;
-        if (static_cast<std::size_t>(end - lineStart) > kMaxLineLength)
-            throw CreationException("Line " + str(lineNumber) + " of .skin file '" + path + "' is longer than " +
-                                    str(kMaxLineLength) + " characters.");
-        if (end != lineStart && end[-1] == '\r') --end; // written on Windows
-        const std::string_view line(lineStart, static_cast<std::size_t>(end - lineStart));
-        const std::string_view content = line.substr(0, std::min(line.find('#'), line.size()));
-        if (atEnd(content.data(), content.data() + content.size())) continue;
-        try {
-            parser.parseLine(line, content);
-        } catch (const SkinParserException& e) {
-            const std::size_t column = parser.column(line);
-            std::ostringstream message;
-            message << "Caught exception in line " << lineNumber << ", column " << column << " of .skin file '" << path
-                    << "':\n"
-                    << line << "\n"
-                    << std::string(column, ' ') << "^ " << e.message();
-            throw CreationException(message.str());
+    try {
+        std::size_t lineNumber = 0;
+        for (std::string_view line;;) {
+            const TextLines::Status status = lines.next(line);
+            if (status == TextLines::Status::End) break;
+            ++lineNumber;
+            if (status == TextLines::Status::TooLong)
+                throw CreationException("Line " + str(lineNumber) + " of .skin file '" + path + "' is longer than " +
+                                        str(kMaxLineLength) + " characters.");
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // written on Windows
+            const std::string_view content = line.substr(0, std::min(line.find('#'), line.size()));
+            if (atEnd(content.data(), content.data() + content.size())) continue;
+            try {
+                parser.parseLine(line, content);
+            } catch (const SkinParserException& e) {
+                const std::size_t column = parser.column(line);
+                std::ostringstream message;
+                message << "Caught exception in line " << lineNumber << ", column " << column << " of .skin file '"
+                        << path << "':\n"
+                        << line << "\n"
+                        << std::string(column, ' ') << "^ " << e.message();
+                throw CreationException(message.str());
+            }
         }
+        parser.finish(lightingFileName, lighting);
+    } catch (const MemoryBudget::Exceeded&) {
+        throw CreationException(budget.tooLargeMessage());
     }
-    parser.finish(lightingFileName);
 }
 
 std::shared_ptr<Skin> TextSkinReader::parse(std::string_view text, const std::string& path,
-                                            const std::string& lightingFileName, const std::string& name)
+                                            const std::string& lightingFileName, const std::string& name,
+                                            std::istream* lighting)
 {
     std::shared_ptr<Skin> skin(new Skin());
-    read(*skin, text, path, lightingFileName, name);
+    read(*skin, text, path, lightingFileName, name, lighting);
     return skin;
 }
 
 Skin::Skin(const std::string& path, const std::string& lightingFileName, const std::string& name)
 {
-    std::string text;
-    if (!readFileBytes(path, text)) throw CreationException("Unable to open skin file '" + path + "'.");
-    TextSkinReader::read(*this, text, path, lightingFileName, name);
+    // Read a window at a time: a huge file costs the window, not its size.
+    TextLines lines(path, kMaxLineLength);
+    if (!lines.opened()) throw CreationException("Unable to open skin file '" + path + "'.");
+    TextSkinReader::read(*this, lines, path, lightingFileName, name);
 }
 
 std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& path,
                                     const std::string& lightingFileName, const std::string& name)
 {
     return TextSkinReader::parse(text, path, lightingFileName, name);
+}
+
+std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& path, std::istream& lighting,
+                                    const std::string& lightingFileName, const std::string& name)
+{
+    return TextSkinReader::parse(text, path, lightingFileName, name, &lighting);
 }
 
 SkinFile loadTextSkinFile(const std::string& path)

@@ -3,9 +3,12 @@
 #include "skin/BinarySkinLoader.h"
 #include "skin/Skin.h"
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
+
+class TextLines;
 
 // The text skin format: '#' starts a comment, a line starting with '*' is a command
 // ("*BONEANIMATION, NFRAMES=30, BONEINDEX=0"), every other line is data of the section the last
@@ -20,6 +23,10 @@
 // beside it). Throws like the Skin constructor that reads a text skin file.
 std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& path,
                                     const std::string& lightingFileName, const std::string& name);
+// The same with the lighting file's bytes read from a stream; lightingFileName names it in
+// messages.
+std::shared_ptr<Skin> parseTextSkin(std::string_view text, const std::string& path, std::istream& lighting,
+                                    const std::string& lightingFileName, const std::string& name);
 
 // What the file-opening command does with a ".txt" path: one skin named after the file (its
 // name without directory and extension) and the directory it lives in. Throws
@@ -30,8 +37,15 @@ SkinFile loadTextSkinFile(const std::string& path);
 // The reader's access to the skin it fills.
 class TextSkinReader {
 public:
+    // With a lighting stream, the lighting is read from it instead of the named file.
     static std::shared_ptr<Skin> parse(std::string_view text, const std::string& path,
-                                       const std::string& lightingFileName, const std::string& name);
+                                       const std::string& lightingFileName, const std::string& name,
+                                       std::istream* lighting = nullptr);
     static void read(Skin& skin, std::string_view text, const std::string& path, const std::string& lightingFileName,
-                     const std::string& name);
+                     const std::string& name, std::istream* lighting = nullptr);
+    // The same from the lines of a file. Everything the skin keeps, with its mesh, materials
+    // and lighting file, is taken from one MemoryBudget of kSkinFileBytes; more is refused
+    // with CreationException naming the file.
+    static void read(Skin& skin, TextLines& lines, const std::string& path, const std::string& lightingFileName,
+                     const std::string& name, std::istream* lighting = nullptr);
 };

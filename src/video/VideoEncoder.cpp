@@ -1,5 +1,6 @@
 #include "video/VideoEncoder.h"
 
+#include "foundation/AtomicFile.h"
 #include "foundation/Exception.h"
 
 #include <cmath>
@@ -182,6 +183,7 @@ struct VideoEncoder::Impl {
     // Frees the encoder and removes the temporary file (no-op once the file was renamed).
     void discard()
     {
+        const bool hadFile = !temporary.empty();
         for (int i = 0; i < 2; ++i) {
             converters[i].reset();
             staging[i].reset();
@@ -189,12 +191,12 @@ struct VideoEncoder::Impl {
         picture.reset();
         packet.reset();
         codec.reset();
-        const bool hadFile = output && output->pb;
         output.reset();
         stream = nullptr;
         if (hadFile) {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
+            temporary.clear();
         }
     }
 
@@ -217,6 +219,13 @@ void VideoEncoder::Impl::open(int width, int height, double framesPerSecond)
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) fail("it is a directory");
     size = adjustVideoSize(format, width, height);
+    // A name of its own beside the target: two exports to one path, in this process or
+    // another, each write their own file, and the last to finish wins whole.
+    try {
+        temporary = createTemporaryFileBeside(path);
+    } catch (const FileWriteException& e) {
+        fail("no file can be made beside it (" + e.reason() + ")");
+    }
     // 29.97 becomes 2997/100: exact for every rate typed with a few decimals.
     frameRate = av_d2q(framesPerSecond, 100000);
 
@@ -361,7 +370,6 @@ VideoEncoder::VideoEncoder(const std::string& path, int width, int height, doubl
     : m_impl(std::make_unique<Impl>())
 {
     m_impl->path = path;
-    m_impl->temporary = path + ".partial";
     m_impl->open(width, height, framesPerSecond);
 }
 
@@ -408,18 +416,11 @@ void VideoEncoder::finish()
     code = impl.output->pb->error;
     if (code < 0) impl.failCall("writing '" + impl.temporary + "'", code);
     code = avio_closep(&impl.output->pb);
-    if (code < 0) {
-        std::error_code ignored;
-        std::filesystem::remove(impl.temporary, ignored);
-        impl.failCall("closing '" + impl.temporary + "'", code);
-    }
+    if (code < 0) impl.failCall("closing '" + impl.temporary + "'", code);
     std::error_code error;
     std::filesystem::rename(impl.temporary, impl.path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(impl.temporary, ignored);
-        impl.fail("renaming '" + impl.temporary + "' over it failed: " + error.message());
-    }
+    if (error) impl.fail("renaming '" + impl.temporary + "' over it failed: " + error.message());
+    impl.temporary.clear();
     impl.discard();
     impl.state = Impl::State::Finished;
 }

@@ -10,7 +10,8 @@
 // The extension picks the format (videoFormatForPath): H.264 in MP4 (yuv420p, constant
 // quality, index at the front for streaming) or in Matroska, VP9 in WebM.
 //
-// The video is written to "<path>.partial" beside the target and renamed over path only by
+// The video is written to a temporary file of its own beside the target (named as AtomicFile
+// names them, so two exports to one path never share it) and renamed over path only by
 // finish(); cancel(), destruction without finish() and every error remove that file, so a
 // previous file at path stays as it was and no half-written video is ever left in its place.
 //

@@ -6,6 +6,8 @@
 #include <string>
 
 class ViewerCore;
+class VideoEncoder;
+struct PixelImage;
 
 // The runs that step the viewer's clock through the camera animation and draw every frame: the
 // timedemo and the image sequence export. They drive the core and leave the drawing to the
@@ -33,11 +35,23 @@ struct SequenceOutcome {
     bool cancelled = false; // progress said stop
 };
 
-// Frames 0 .. frames - 1 of the animation: each frame is set and exportFrame writes it under
-// path numbered before its last dot (sequenceFrameName). showProgress is called after frames
-// 0, 10, 20, ... and once at the end, so a window can show how far the export is. Throws
-// IOException "Invalid filename: PATH" before writing anything when the file name has no dot,
-// and what exportFrame throws; the frames written before a failure stay.
+// Frames firstFrame .. firstFrame + frames - 1 of the animation: each frame is set and
+// exportFrame writes it under path numbered by its frame number before its last dot
+// (sequenceFrameName), so runs over separate ranges write separate, correctly numbered files.
+// showProgress is called after the run's 1st, 11th, 21st, ... frame and once at the end, so a
+// window can show how far the export is. Throws IOException "Invalid filename: PATH" before
+// writing anything when the file name has no dot, and what exportFrame throws; the frames
+// written before a failure stay.
 SequenceOutcome exportImageSequence(ViewerCore& core, const std::string& path, int frames,
                                     const std::function<void(const std::string& framePath)>& exportFrame,
-                                    const std::function<void()>& showProgress, const PlaybackProgress& progress = {});
+                                    const std::function<void()>& showProgress, const PlaybackProgress& progress = {},
+                                    int firstFrame = 0);
+
+// Frames firstFrame .. firstFrame + frames - 1 of the animation as one video: each frame is set,
+// drawn by renderFrame (an upright picture of encoder.width() x encoder.height()) and encoded;
+// the video is finished after the last. Progress and showProgress as for the sequence. When
+// progress says stop, or renderFrame or the encoder throws, the encoder is cancelled, so no
+// file is left, and the exception passes on.
+SequenceOutcome exportVideo(ViewerCore& core, VideoEncoder& encoder, int frames,
+                            const std::function<PixelImage()>& renderFrame, const std::function<void()>& showProgress,
+                            const PlaybackProgress& progress = {}, int firstFrame = 0);

@@ -5,6 +5,7 @@
 #include "camera/CameraKeysFile.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
+#include "bake/ModelFiles.h"
 #include "herd/HerdBounds.h"
 #include "herd/HerdFile.h"
 #include "render/ViewSettings.h"
@@ -52,9 +53,15 @@ ViewerCore::ViewerCore(ViewSettings& settings)
     m_allAttributes = m_perspectiveAttributes;
     m_allAttributes.insert(m_allAttributes.end(), m_orthoAttributes.begin(), m_orthoAttributes.end());
     m_currentAttributes = m_perspectiveAttributes;
+    m_importer = importModelFile;
 }
 
-ViewerCore::~ViewerCore() = default;
+ViewerCore::~ViewerCore()
+{
+    // The herds go first: nothing reads the imported textures after this.
+    m_scene.clear();
+    if (!m_importDirectory.empty()) removeImportDirectory(m_importDirectory);
+}
 
 void ViewerCore::setFrame(int frame)
 {
@@ -118,14 +125,67 @@ void ViewerCore::frameAllAnimals()
         frameBox(*m_orthoCamera, bounds);
 }
 
+bool ViewerCore::frameAnimalsAfterImport()
+{
+    if (!m_importedSinceFraming) return false;
+    m_importedSinceFraming = false;
+    const BoundingBox bounds = instanceBounds(m_scene.herds());
+    if (bounds.isEmpty()) return false;
+    if (m_cameraChoice == CameraChoice::Perspective && boxInView(*m_perspectiveCamera, bounds)) return false;
+    frameAllAnimals();
+    return true;
+}
+
 void ViewerCore::openFile(const std::string& path)
 {
     switch (fileKindOf(path)) {
     case FileKind::CameraKeys: loadCameraKeys(path); break;
     case FileKind::Herd: loadHerd(path); break;
     case FileKind::TextSkin: loadTextSkin(path); break;
-    case FileKind::BinarySkin: loadBinarySkin(path); break;
+    case FileKind::BinarySkin:
+        if (isModelFile(path))
+            loadModel(path);
+        else
+            loadBinarySkin(path);
+        break;
     }
+}
+
+SkinFile ViewerCore::importModel(const std::string& path)
+{
+    if (m_importDirectory.empty()) m_importDirectory = createImportDirectory();
+    struct ProgressScope {
+        ImportProgressDisplay* display;
+        ProgressScope(ImportProgressDisplay* shown, const std::string& modelPath) : display(shown)
+        {
+            if (display) display->begin(modelPath);
+        }
+        ~ProgressScope()
+        {
+            if (display) display->end();
+        }
+    } scope(m_importProgress, path);
+    ImportProgressDisplay* display = m_importProgress;
+    SkinFile file = m_importer(path, m_importDirectory, [display](double fraction, const std::string& step) {
+        return display == nullptr || display->update(fraction, step);
+    });
+    if (!file.skins.empty()) m_importedSinceFraming = true;
+    return file;
+}
+
+std::shared_ptr<HierarchicalHerd> ViewerCore::loadModel(const std::string& path)
+{
+    const SkinFile file = importModel(path);
+    if (file.skins.empty()) return nullptr;
+    return addSkin(file.skins, file.directory);
+}
+
+SkinFile ViewerCore::loadSkinOrModelFile(const std::string& path)
+{
+    if (fileKindOf(path) != FileKind::BinarySkin || !isModelFile(path)) return loadSkinFileByName(path);
+    SkinFile file = importModel(path);
+    if (file.skins.empty()) throw ModelImportCancelled("The import of '" + path + "' was cancelled.");
+    return file;
 }
 
 std::shared_ptr<HierarchicalHerd> ViewerCore::loadBinarySkin(const std::string& path)
@@ -142,7 +202,7 @@ std::shared_ptr<HierarchicalHerd> ViewerCore::loadTextSkin(const std::string& pa
 
 void ViewerCore::loadHerd(const std::string& path)
 {
-    HerdFile::load(m_scene, path, loadSkinFileByName);
+    HerdFile::load(m_scene, path, [this](const std::string& skinPath) { return loadSkinOrModelFile(skinPath); });
 }
 
 void ViewerCore::saveHerd(const std::string& path) const

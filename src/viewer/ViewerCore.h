@@ -4,8 +4,10 @@
 #include "herd/HerdScene.h"
 #include "render/FrameStamps.h"
 #include "render/StatisticsTable.h"
+#include "viewer/ModelImportHooks.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -86,12 +88,29 @@ public:
     // Moves the current camera so that every animal's box is in view (see CameraFraming.h);
     // nothing without animals.
     void frameAllAnimals();
+    // After a model file was imported (whose size may be anything from centimetres to tens of
+    // metres), frames every animal when some animal's box is not wholly in the perspective
+    // camera's view, and always on the orthographic camera. Nothing when no model was imported
+    // since the last call, or without animals. Returns whether the camera moved. The loading
+    // commands call it once the animal count is settled.
+    bool frameAnimalsAfterImport();
 
     // The files. Each failure leaves what was built before it in place.
-    // Loads one file with the loader its name asks for (fileKindOf): ".keys" camera keys,
-    // ".herd" a herd file, ".txt" a text skin, anything else a binary skin file. Throws what
-    // that loader throws.
+    // Loads one file with the loader its name asks for: ".keys" camera keys, ".herd" a herd
+    // file, ".txt" a text skin (fileKindOf), a model file of another format (isModelFile) an
+    // imported model, anything else a binary skin file. Throws what that loader throws.
     void openFile(const std::string& path);
+    // Imports a model file through the model importer, reporting to the progress display, and
+    // adds its skins as one herd. Returns null when the user cancelled. Throws
+    // ModelImportException naming the file when the model cannot be imported.
+    std::shared_ptr<HierarchicalHerd> loadModel(const std::string& path);
+    // What herd files read their skin lines with: a model file is imported (a cancel throws
+    // ModelImportCancelled), anything else read as loadSkinFileByName reads it.
+    SkinFile loadSkinOrModelFile(const std::string& path);
+    // The importer (importModelFile unless replaced) and the window's progress display (none
+    // unless set; it must outlive the core or be unset first).
+    void setModelImporter(ModelImporter importer) { m_importer = std::move(importer); }
+    void setImportProgressDisplay(ImportProgressDisplay* display) { m_importProgress = display; }
     // Reads a binary skin file and adds its records as one herd. Throws CreationException for
     // a file that is not a usable skin file.
     std::shared_ptr<HierarchicalHerd> loadBinarySkin(const std::string& path);
@@ -133,6 +152,8 @@ public:
 
 private:
     void applyCurrentKeys();
+    // Runs the importer with the progress display; no skins when cancelled.
+    SkinFile importModel(const std::string& path);
 
     ViewSettings& m_settings;
     HerdScene m_scene;
@@ -148,4 +169,10 @@ private:
     FrameMeasures m_measures;
     bool m_showStatistics = true;
     bool m_showHelp = false;
+    ModelImporter m_importer;
+    ImportProgressDisplay* m_importProgress = nullptr;
+    // Where imports write their skin files and textures: made at the first import, removed
+    // with the core (the renderers read the textures from it).
+    std::filesystem::path m_importDirectory;
+    bool m_importedSinceFraming = false;
 };

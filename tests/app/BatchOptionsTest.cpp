@@ -112,6 +112,24 @@ TEST(CommandLineTest, ActionsTakeTheirPathsSizesAndFrames)
     EXPECT_EQ(line.options.frame, 12);
     EXPECT_FALSE(line.options.width) << "the command's default size applies";
 
+    line = parse({"--export-video", "herd.webm", "--first-frame=100", "--frames", "50", "--fps", "29.97", "--size",
+                  "640x360", "a.bin"});
+    ASSERT_EQ(line.kind, CommandLine::Kind::Run) << line.error;
+    EXPECT_EQ(line.options.action, BatchOptions::Action::ExportVideo);
+    EXPECT_EQ(line.options.outputPath, "herd.webm");
+    EXPECT_EQ(line.options.firstFrame, 100);
+    EXPECT_FALSE(line.options.seed);
+    EXPECT_EQ(parse({"--seed", "77", "--export-image", "a.png"}).options.seed, 77);
+    EXPECT_EQ(usageError({"--seed", "-1"}).rfind("invalid value '-1' for '--seed'", 0), 0u);
+    EXPECT_EQ(line.options.frames, 50);
+    EXPECT_EQ(line.options.framesPerSecond, 29.97);
+    EXPECT_EQ(line.options.width, 640);
+    line = parse({"--export-sequence", "f.png", "--first-frame", "24"});
+    ASSERT_EQ(line.kind, CommandLine::Kind::Run) << line.error;
+    EXPECT_EQ(line.options.firstFrame, 24);
+    EXPECT_FALSE(line.options.frames);
+    EXPECT_FALSE(parse({"--export-video", "a.mp4"}).options.framesPerSecond) << "the default rate applies";
+
     line = parse({"--timedemo", "--software"});
     ASSERT_EQ(line.kind, CommandLine::Kind::Run);
     EXPECT_EQ(line.options.action, BatchOptions::Action::Timedemo);
@@ -146,7 +164,8 @@ TEST(CommandLineTest, SizesMustBeWidthByHeightWithinTheExportLimits)
 
 TEST(CommandLineTest, ActionOptionsMustFitTogether)
 {
-    EXPECT_EQ(usageError({"--size", "10x10"}), "'--size' needs '--export-image', '--export-sequence' or '--timedemo'");
+    EXPECT_EQ(usageError({"--size", "10x10"}),
+              "'--size' needs '--export-image', '--export-sequence', '--export-video' or '--timedemo'");
     const CommandLine timedemo = parse({"--timedemo", "--size", "1280x720", "--impostors", "--impostor-pixels", "48"});
     EXPECT_EQ(timedemo.kind, CommandLine::Kind::Run);
     EXPECT_EQ(timedemo.options.width, 1280);
@@ -155,8 +174,18 @@ TEST(CommandLineTest, ActionOptionsMustFitTogether)
     EXPECT_EQ(timedemo.options.menuChoices, (std::vector<MenuChoice>{{kImpostorsId, true}}));
     EXPECT_EQ(usageError({"--impostor-pixels", "0"}).substr(0, 35), "invalid value '0' for '--impostor-p");
     EXPECT_EQ(usageError({"--export-image", "a.png", "--frames", "3"}),
-              "'--frames' needs '--export-sequence' or '--timedemo'");
+              "'--frames' needs '--export-sequence', '--export-video' or '--timedemo'");
     EXPECT_EQ(parse({"--timedemo", "--frames", "3"}).options.frames, 3);
+    EXPECT_EQ(usageError({"--export-image", "a.png", "--first-frame", "3"}),
+              "'--first-frame' needs '--export-sequence' or '--export-video'");
+    EXPECT_EQ(usageError({"--export-sequence", "a.png", "--fps", "25"}), "'--fps' needs '--export-video'");
+    EXPECT_EQ(usageError({"--export-video="}), "the video path must not be empty");
+    EXPECT_NE(usageError({"--export-video", "a.mp4", "--export-sequence", "a.png"}).find("cannot be combined"),
+              std::string::npos);
+    EXPECT_EQ(usageError({"--export-video", "a.mp4", "--first-frame", "-1"}).substr(0, 38),
+              "invalid value '-1' for '--first-frame'");
+    EXPECT_EQ(usageError({"--export-video", "a.mp4", "--first-frame", "1000000000"}).substr(0, 46),
+              "invalid value '1000000000' for '--first-frame'");
     EXPECT_EQ(usageError({"--frames", "0", "--export-sequence", "a.png"}).substr(0, 33),
               "invalid value '0' for '--frames' ");
     EXPECT_NE(usageError({"--export-image", "a.png", "--timedemo"}).find("cannot be combined"), std::string::npos);
@@ -164,4 +193,22 @@ TEST(CommandLineTest, ActionOptionsMustFitTogether)
     EXPECT_EQ(usageError({"--export-image="}), "the image path must not be empty");
     // The same action twice: the last path wins.
     EXPECT_EQ(parse({"--export-image", "a.png", "--export-image", "b.png"}).options.outputPath, "b.png");
+}
+
+// Frame rates are plain decimals above 0 and at most 1000; everything strtod would also take
+// (signs, exponents, white space, "inf", "nan", hexadecimal) is refused.
+TEST(CommandLineTest, FrameRatesArePlainDecimalsInRange)
+{
+    const std::vector<std::pair<std::string, double>> good = {
+        {"30", 30}, {"29.97", 29.97}, {"23.976", 23.976}, {"1000", 1000}, {"0.5", 0.5}, {".5", 0.5}, {"60.", 60}};
+    for (const auto& [text, rate] : good) {
+        EXPECT_EQ(parseFrameRate(text), rate) << text;
+        EXPECT_EQ(parse({"--export-video", "a.mp4", "--fps", text}).options.framesPerSecond, rate) << text;
+    }
+    for (const std::string text : {"", "0", "0.0", "1000.01", "-30", "+30", "3e1", " 30", "30 ", "inf", "nan", "0x1e",
+                                    "30fps", "2.9.97", ".", "99999999999999"}) {
+        EXPECT_FALSE(parseFrameRate(text)) << "'" << text << "'";
+        EXPECT_EQ(usageError({"--export-video", "a.mp4", "--fps", text}).rfind("invalid value '" + text + "' for '--fps'", 0), 0u)
+            << text;
+    }
 }

@@ -1,8 +1,12 @@
 // The flexherd program run as a script would run it: options, exit statuses, what it prints
-// on standard output and standard error, and the files it writes. Usage errors need no
-// display; the actions draw, so the suite runs on an X display (Xvfb) and fails without one.
+// on standard output and standard error, and the files it writes. The program runs without an
+// X display (DISPLAY unset), as on a server, where its actions draw in an EGL context; one
+// test runs it on the X display as well and checks that both draw the same picture, so the
+// suite itself runs on an X display (Xvfb) and fails without one.
 
+#include "BentCylinder.h"
 #include "TempDirectory.h"
+#include "VideoDecoding.h"
 #include "WriterFaults.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -52,16 +57,18 @@ std::string quoted(const std::string& text)
     return result + "'";
 }
 
+enum class Display { None, X };
+
 // Runs the program with arguments, in the samples directory, and collects what it printed;
-// `environment` ("NAME=VALUE") is set for the program alone.
-ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
+// `environment` ("NAME=VALUE") is set for the program alone. Without an X display unless
+// asked for one.
+ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+                    Display display = Display::None)
 {
-    std::string command = "cd " + quoted(g_samples.string()) + " && ";
-    if (!environment.empty()) {
-        command += "env";
-        for (const std::string& variable : environment) command += ' ' + quoted(variable);
-        command += ' ';
-    }
+    std::string command = "cd " + quoted(g_samples.string()) + " && env";
+    if (display == Display::None) command += " -u DISPLAY";
+    for (const std::string& variable : environment) command += ' ' + quoted(variable);
+    command += ' ';
     command += quoted(FLEXHERD_PROGRAM);
     for (const std::string& argument : arguments) {
         command += ' ';
@@ -80,6 +87,14 @@ ProgramRun flexherd(const std::vector<std::string>& arguments, const std::vector
     return run;
 }
 
+// The RGB pixels of the image at path, rows top to bottom; empty when it cannot be read.
+std::vector<unsigned char> imagePixels(const fs::path& path)
+{
+    wxImage image;
+    if (!image.LoadFile(path.string(), wxBITMAP_TYPE_ANY)) return {};
+    return std::vector<unsigned char>(image.GetData(), image.GetData() + std::size_t(image.GetWidth()) * image.GetHeight() * 3);
+}
+
 // Size of the image at path; (0, 0) when it cannot be read.
 std::pair<int, int> imageSize(const fs::path& path)
 {
@@ -91,6 +106,18 @@ std::pair<int, int> imageSize(const fs::path& path)
 std::string usageHint(const std::string& error)
 {
     return "flexherd: " + error + "\nTry 'flexherd --help' for more information.\n";
+}
+
+// A herd file with fixed placements (twelve animals, so none are added at random): the same
+// picture on every run, which the fault check compares byte for byte.
+fs::path fixedHerd()
+{
+    const fs::path path = g_directory / "fixed.herd";
+    std::ofstream out(path);
+    out << (g_samples / "quadruped.bin").string() << '\n';
+    for (int i = 0; i < 12; ++i)
+        out << i * 3 << "  1 0 0 " << (i % 4) * 3 - 4.5 << " 0 1 0 0 0 0 1 " << (i / 4) * 4 - 4 << " 0 0 0 1\n";
+    return path;
 }
 
 } // namespace
@@ -115,7 +142,10 @@ TEST(BatchUsageTest, MistakesExitWithStatusTwoAndSayWhatIsWrong)
         {{"--method", "immediate", "quadruped.bin"}, "invalid value 'immediate' for '--method' (expected lists, vbo or arrays)"},
         {{"--export-image", "x.png", "--size", "20000x10"},
          "invalid value '20000x10' for '--size' (expected WIDTHxHEIGHT, each from 1 to 19999)"},
-        {{"--frames", "3"}, "'--frames' needs '--export-sequence' or '--timedemo'"},
+        {{"--frames", "3"}, "'--frames' needs '--export-sequence', '--export-video' or '--timedemo'"},
+        {{"--export-video", "v.mp4", "--fps", "fast"},
+         "invalid value 'fast' for '--fps' (expected a number of frames per second above 0 and at most 1000, such as "
+         "30 or 29.97)"},
     };
     for (const auto& [arguments, error] : cases) {
         const ProgramRun run = flexherd(arguments);
@@ -176,6 +206,43 @@ TEST(BatchExportTest, FileNamesThatAreNotUtf8AndUpperCaseExtensionsWork)
     EXPECT_EQ(imageSize(plain), std::make_pair(40, 30));
 }
 
+TEST(BatchExportTest, AModelFileIsImportedAndItsHerdDrawn)
+{
+    const fs::path model = g_directory / "cylinder.gltf";
+    writeGltf(model, BentCylinder().gltf());
+    const fs::path image = g_directory / "cylinders.png", empty = g_directory / "no-herd.png";
+    const std::vector<std::string> options{"--stopped", "--animals", "12", "--size", "160x120", "--export-image"};
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(), {image.string(), model.string()});
+    const ProgramRun run = flexherd(arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    arguments = options;
+    arguments.push_back(empty.string());
+    ASSERT_EQ(flexherd(arguments).status, 0);
+
+    // The herd covers a good part of what the empty scene shows as ground and sky.
+    wxImage herd, none;
+    ASSERT_TRUE(herd.LoadFile(image.string(), wxBITMAP_TYPE_PNG));
+    ASSERT_TRUE(none.LoadFile(empty.string(), wxBITMAP_TYPE_PNG));
+    ASSERT_EQ(herd.GetWidth(), 160);
+    ASSERT_EQ(none.GetWidth(), 160);
+    std::size_t differing = 0;
+    const unsigned char* a = herd.GetData();
+    const unsigned char* b = none.GetData();
+    for (std::size_t i = 0; i < std::size_t(160 * 120); ++i)
+        differing += a[3 * i] != b[3 * i] || a[3 * i + 1] != b[3 * i + 1] || a[3 * i + 2] != b[3 * i + 2];
+    EXPECT_GT(differing, std::size_t(160 * 120 / 50)) << differing << " pixels show animals";
+
+    // A model that cannot be imported fails the run, naming the file.
+    const fs::path broken = g_directory / "broken.fbx";
+    std::ofstream(broken) << "not a model";
+    const ProgramRun failed = flexherd({"--export-image", image.string(), "--size", "16x16", broken.string()});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err.rfind("Error importing model: ", 0), 0u) << failed.err;
+    EXPECT_NE(failed.err.find("'" + broken.string() + "'"), std::string::npos) << failed.err;
+}
+
 TEST(BatchExportTest, SequenceWritesNumberedFrames)
 {
     const fs::path dir = g_directory / "sequence";
@@ -190,6 +257,70 @@ TEST(BatchExportTest, SequenceWritesNumberedFrames)
     const ProgramRun noKeys = flexherd({"--export-sequence", (dir / "none.png").string(), "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);
     EXPECT_EQ(noKeys.err.rfind("Export image sequence: There is no camera animation", 0), 0u) << noKeys.err;
+}
+
+// Where a window system is at hand the program may draw in its window; without one it draws
+// off screen in an EGL context. Both must give the same picture of the same scene: fixed
+// placements, the sample camera flight, a fixed frame (an image that fits the window, which
+// the window draws in one piece as the headless run does).
+TEST(BatchHeadlessTest, TheSameSceneGivesTheSamePictureWithAndWithoutAWindow)
+{
+    const std::string herd = fixedHerd().string();
+    const std::vector<std::vector<std::string>> settings = {
+        {},
+        {"--software", "--lighting", "opengl", "--background", "sky", "--no-ground"},
+        {"--camera", "orthographic", "--geometry", "wireframe", "--background", "blue", "--lod", "1"}};
+    for (const auto& choice : settings) {
+        std::string name;
+        for (const std::string& option : choice) name += option + " ";
+        SCOPED_TRACE("options: " + name);
+        const auto run = [&](const std::string& file, Display display, bool headlessOption) {
+            std::vector<std::string> arguments = choice;
+            if (headlessOption) arguments.push_back("--headless");
+            const std::vector<std::string> rest = {"--stopped", "--frame", "40", "--export-image",
+                                                   (g_directory / file).string(), "--size", "480x320", herd, "flyby.keys"};
+            arguments.insert(arguments.end(), rest.begin(), rest.end());
+            const ProgramRun result = flexherd(arguments, {}, display);
+            EXPECT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.err, "");
+            return imagePixels(g_directory / file);
+        };
+        const std::vector<unsigned char> window = run("window.png", Display::X, false);
+        const std::vector<unsigned char> headless = run("headless.png", Display::None, false);
+        // "--headless" draws off screen although a display is there.
+        const std::vector<unsigned char> asked = run("asked.png", Display::X, true);
+        ASSERT_EQ(window.size(), 480u * 320u * 3u);
+        // Not an empty picture: the herd covers a good part of it.
+        std::size_t unlike = 0;
+        for (std::size_t i = 3; i < window.size(); i += 3)
+            unlike += window[i] != window[0] || window[i + 1] != window[1] || window[i + 2] != window[2];
+        EXPECT_GT(unlike, window.size() / 3 / 50);
+        EXPECT_TRUE(headless == window) << "the picture drawn without a display differs from the window's";
+        EXPECT_TRUE(asked == window) << "the picture drawn with --headless differs from the window's";
+    }
+}
+
+TEST(BatchHeadlessTest, WithoutADisplayImagesAreWrittenInTheFormatsItKnows)
+{
+    const std::pair<const char*, std::pair<int, int>> formats[] = {
+        {"shot.png", {40, 30}}, {"shot.JPG", {41, 30}}, {"shot.bmp", {42, 30}}, {"shot.tga", {43, 30}}, {"shot.ppm", {44, 30}}};
+    for (const auto& [name, size] : formats) {
+        const fs::path image = g_directory / name;
+        const std::string sizeText = std::to_string(size.first) + "x" + std::to_string(size.second);
+        const ProgramRun run = flexherd({"--export-image", image.string(), "--size", sizeText, "quadruped.bin"});
+        EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_EQ(imageSize(image), size) << name;
+    }
+    // TIFF and the toolkit's other formats need the window system's image handlers.
+    const fs::path tiff = g_directory / "shot.tif";
+    const ProgramRun run = flexherd({"--export-image", tiff.string(), "--size", "40x30", "quadruped.bin"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Error writing image: Unable to write to image '" + tiff.string() + "'.\n");
+    EXPECT_FALSE(fs::exists(tiff));
+
+    const ProgramRun usage = flexherd({"--headless", "quadruped.bin"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_EQ(usage.err, usageHint("'--headless' needs '--export-image', '--export-sequence', '--export-video' or '--timedemo'"));
 }
 
 TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
@@ -212,36 +343,57 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
     const fs::path flight = g_directory / "short.keys";
     std::ofstream(flight, std::ios::binary) << keys;
 
-    const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
-                            "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n"
-                            // Where the time went, per frame on average.
-                            "\tLOD update:\t[0-9.e+-]+ms/frame\n\tculling:\t[0-9.e+-]+ms/frame\n"
-                            "\tskinning:\t[0-9.e+-]+ms/frame\n\tdrawing meshes:\t[0-9.e+-]+ms/frame\n"
-                            "\tdrawing impostors:\t0ms/frame\n\ttriangles drawn:\t([0-9]+)/frame\n"
-                            "\timpostors drawn:\t0/frame\n");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
-    const double seconds = std::stod(match[1]);
-    EXPECT_GT(seconds, 0.0);
-    EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
-    EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
-    const unsigned long long meshTriangles = std::stoull(match[4]);
-    EXPECT_GT(meshTriangles, 0u) << "the animals are meshes";
+    // Without a display and in the window alike: the same report, with where the time went.
+    std::vector<std::string> drawnFigures;
+    for (const Display display : {Display::None, Display::X}) {
+        SCOPED_TRACE(display == Display::None ? "without a display" : "in the window");
+        const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()}, {}, display);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
+                                "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n"
+                                // Where the time went, per frame on average.
+                                "\tLOD update:\t[0-9.e+-]+ms/frame\n\tculling:\t[0-9.e+-]+ms/frame\n"
+                                "\tskinning:\t[0-9.e+-]+ms/frame\n\tdrawing meshes:\t[0-9.e+-]+ms/frame\n"
+                                "\tdrawing impostors:\t0ms/frame\n\ttriangles drawn:\t([0-9]+)/frame\n"
+                                "\timpostors drawn:\t0/frame\n");
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
+        const double seconds = std::stod(match[1]);
+        EXPECT_GT(seconds, 0.0);
+        EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
+        EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
+        const unsigned long long meshTriangles = std::stoull(match[4]);
+        EXPECT_GT(meshTriangles, 0u) << "the animals are meshes";
 
-    // Every animal less than 1000 pixels tall is an impostor: quads instead of most triangles
-    // (the animals right in front of the camera stay meshes).
-    const ProgramRun impostors = flexherd({"--animals", "20", "--impostors", "--impostor-pixels", "1000",
-                                           "--timedemo", "--frames", "12", "quadruped.bin", flight.string()});
-    EXPECT_EQ(impostors.status, 0) << impostors.err;
-    ASSERT_EQ(impostors.out.rfind("timedemo complete.\n\tframes:\t12\n", 0), 0u) << "the first 12 frames";
-    const std::regex drawn("[^]*\ttriangles drawn:\t([0-9]+)/frame\n\timpostors drawn:\t([0-9]+)/frame\n");
-    ASSERT_TRUE(std::regex_match(impostors.out, match, drawn)) << impostors.out;
-    EXPECT_LT(std::stoull(match[1]), meshTriangles);
-    EXPECT_GT(std::stoull(match[2]), 0u);
-    EXPECT_LE(std::stoull(match[2]), 20u);
+        // Every animal less than 1000 pixels tall is an impostor: quads instead of most
+        // triangles (the animals right in front of the camera stay meshes).
+        const ProgramRun impostors = flexherd({"--animals", "20", "--impostors", "--impostor-pixels", "1000",
+                                               "--timedemo", "--frames", "12", "quadruped.bin", flight.string()},
+                                              {}, display);
+        EXPECT_EQ(impostors.status, 0) << impostors.err;
+        ASSERT_EQ(impostors.out.rfind("timedemo complete.\n\tframes:\t12\n", 0), 0u) << "the first 12 frames";
+        const std::regex drawn("[^]*\ttriangles drawn:\t([0-9]+)/frame\n\timpostors drawn:\t([0-9]+)/frame\n");
+        ASSERT_TRUE(std::regex_match(impostors.out, match, drawn)) << impostors.out;
+        EXPECT_LT(std::stoull(match[1]), meshTriangles);
+        EXPECT_GT(std::stoull(match[2]), 0u);
+        EXPECT_LE(std::stoull(match[2]), 20u);
+
+        // A view of a given size: which animals are impostors goes by their height in its
+        // pixels, so both ways must draw the same triangles and impostors (on the same layout,
+        // standing still).
+        const ProgramRun sized = flexherd({"--seed", "3", "--stopped", "--animals", "20", "--impostors",
+                                           "--impostor-pixels", "300", "--timedemo", "--size", "640x480", "--frames",
+                                           "6", "quadruped.bin", flight.string()},
+                                          {}, display);
+        EXPECT_EQ(sized.status, 0) << sized.err;
+        ASSERT_TRUE(std::regex_match(sized.out, match, drawn)) << sized.out;
+        EXPECT_GT(std::stoull(match[1]), 0u) << "near animals are meshes";
+        EXPECT_GT(std::stoull(match[2]), 0u) << "far ones impostors";
+        drawnFigures.push_back(match[1].str() + " triangles, " + match[2].str() + " impostors");
+    }
+    ASSERT_EQ(drawnFigures.size(), 2u);
+    EXPECT_EQ(drawnFigures[0], drawnFigures[1]);
 
     const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);
@@ -252,18 +404,6 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
 namespace {
 
 using namespace faultinjection;
-
-// A herd file with fixed placements (twelve animals, so none are added at random): the same
-// picture on every run, which the fault check compares byte for byte.
-fs::path fixedHerd()
-{
-    const fs::path path = g_directory / "fixed.herd";
-    std::ofstream out(path);
-    out << (g_samples / "quadruped.bin").string() << '\n';
-    for (int i = 0; i < 12; ++i)
-        out << i * 3 << "  1 0 0 " << (i % 4) * 3 - 4.5 << " 0 1 0 0 0 0 1 " << (i / 4) * 4 - 4 << " 0 0 0 1\n";
-    return path;
-}
 
 // The program as a writer: run with the fault layer preloaded when the plan watches a
 // directory. A failure must exit with 1 and say why on standard error; success with 0 and
@@ -350,6 +490,114 @@ TEST(BatchFaultTest, ExportsSurviveEveryFaultAtEveryCallAndRefuseUnwritablePaths
                       expectSoundUnderEveryFault(writers[1], sequenceDirectory, perFrame).total();
     expectSoundOnUnwritablePaths(writers[0], imageDirectory, false);
     std::cout << "[ faults   ] " << total << " faults injected into batch runs\n";
+}
+
+// The unit a render farm schedules: two processes each export half of a sequence
+// (--first-frame, --frames) and together write exactly the files of one whole run, byte for
+// byte, numbered by frame. The camera flight and the walk both move on from frame to frame,
+// and every process lays the herds out from the same seed.
+TEST(BatchFarmTest, TwoHalvesOfASequenceEqualOneWholeRun)
+{
+    const fs::path whole = g_directory / "farm-whole", split = g_directory / "farm-split";
+    fs::create_directories(whole);
+    fs::create_directories(split);
+    const auto exportRange = [](const fs::path& dir, std::vector<std::string> range) {
+        std::vector<std::string> arguments = {"--seed", "4242", "--animals", "12"};
+        arguments.insert(arguments.end(), range.begin(), range.end());
+        for (const std::string& argument : std::vector<std::string>{"--export-sequence", (dir / "f.png").string(), "--size", "64x48"})
+            arguments.push_back(argument);
+        for (const char* file : {"quadruped.bin", "longneck.bin", "flyby.keys"}) arguments.push_back(file);
+        const ProgramRun run = flexherd(arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "") << "no progress lines when standard error is no terminal";
+    };
+    exportRange(whole, {"--frames", "6"});
+    exportRange(split, {"--first-frame", "3", "--frames", "3"});
+    // A machine without a window system draws its half headless: the same pictures.
+    exportRange(split, {"--headless", "--frames", "3", "--first-frame", "0"});
+
+    const auto listing = [](const fs::path& dir) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> expected = {"f.0000.png", "f.0001.png", "f.0002.png",
+                                               "f.0003.png", "f.0004.png", "f.0005.png"};
+    ASSERT_EQ(listing(whole), expected);
+    ASSERT_EQ(listing(split), expected);
+    for (const std::string& name : expected)
+        EXPECT_TRUE(slurp(whole / name) == slurp(split / name)) << name << " differs between the whole run and its half";
+    // Frames differ from one another, so a half that drew the wrong frames could not pass.
+    EXPECT_FALSE(slurp(whole / "f.0000.png") == slurp(whole / "f.0003.png"));
+    EXPECT_FALSE(slurp(whole / "f.0002.png") == slurp(whole / "f.0003.png"));
+}
+
+// --export-video writes one video of the frames asked for at the rate asked for, says on
+// standard output when the codec needed another size, and fails like the other exports.
+TEST(BatchVideoTest, WritesTheFramesAskedForAndReportsFailures)
+{
+    const fs::path dir = g_directory / "video";
+    fs::create_directories(dir);
+    const fs::path video = dir / "walk.mp4";
+    const ProgramRun run = flexherd({"--seed", "7", "--export-video", video.string(), "--size", "161x121", "--frames", "5",
+                                     "--first-frame", "10", "--fps", "12", "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("160 x 120"), std::string::npos) << run.out;
+    const DecodedVideo decoded = decodeVideo(video.string());
+    EXPECT_EQ(decoded.frames.size(), 5u);
+    EXPECT_EQ(decoded.width, 160);
+    EXPECT_EQ(decoded.height, 120);
+    EXPECT_NEAR(decoded.averageFrameRate, 12.0, 1e-9);
+
+    // The same range as images, the herd laid out from the same seed: the video's frames are
+    // frames 10 to 14, in order.
+    const ProgramRun images = flexherd({"--seed", "7", "--export-sequence", (dir / "still.png").string(), "--size", "160x120",
+                                        "--frames", "5", "--first-frame", "10", "quadruped.bin", "flyby.keys"});
+    ASSERT_EQ(images.status, 0) << images.err;
+    const auto still = [&](int frame) {
+        wxImage image;
+        EXPECT_TRUE(image.LoadFile((dir / ("still.00" + std::to_string(frame) + ".png")).string(), wxBITMAP_TYPE_PNG));
+        return std::vector<unsigned char>(image.GetData(), image.GetData() + 160 * 120 * 3);
+    };
+    const auto first = still(10), last = still(14);
+    EXPECT_GT(psnr(decoded.frames[0], first), 35.0);
+    EXPECT_GT(psnr(decoded.frames[4], last), 35.0);
+    EXPECT_GT(psnr(decoded.frames[4], last), psnr(decoded.frames[4], first) + 2.0) << "frames out of place";
+    for (int frame = 10; frame < 15; ++frame) fs::remove(dir / ("still.00" + std::to_string(frame) + ".png"));
+
+    // Without a window system: the same frames, so the same bytes.
+    const fs::path headless = dir / "headless.mp4";
+    const ProgramRun offScreen = flexherd({"--headless", "--seed", "7", "--export-video", headless.string(), "--size",
+                                           "161x121", "--frames", "5", "--first-frame", "10", "--fps", "12",
+                                           "quadruped.bin", "flyby.keys"});
+    EXPECT_EQ(offScreen.status, 0) << offScreen.err;
+    EXPECT_EQ(offScreen.out, run.out);
+    EXPECT_TRUE(slurp(headless) == slurp(video)) << "the headless video differs from the window's";
+    fs::remove(headless);
+
+    const std::string missing = (dir / "missing" / "v.mp4").string();
+    const ProgramRun failed = flexherd({"--export-video", missing, "--frames", "2", "quadruped.bin"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "Error writing video: Unable to write video '" + missing +
+                              "': no file can be made beside it (No such file or directory).\n");
+    for (const bool offScreenToo : {false, true}) {
+        std::vector<std::string> arguments = {"--export-video", missing, "--frames", "2", "quadruped.bin"};
+        if (offScreenToo) arguments.insert(arguments.begin(), "--headless");
+        const ProgramRun failedRun = flexherd(arguments);
+        EXPECT_EQ(failedRun.status, 1);
+        EXPECT_EQ(failedRun.err, failed.err) << "headless: " << offScreenToo;
+        arguments = {"--export-video", (dir / "none.mp4").string(), "quadruped.bin"};
+        if (offScreenToo) arguments.insert(arguments.begin(), "--headless");
+        const ProgramRun noKeys = flexherd(arguments);
+        EXPECT_EQ(noKeys.status, 1);
+        EXPECT_EQ(noKeys.err.rfind("Export video: There is no camera animation", 0), 0u) << noKeys.err;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"walk.mp4"})) << "failed exports leave nothing";
 }
 
 int main(int argc, char** argv)

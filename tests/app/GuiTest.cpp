@@ -5,6 +5,8 @@
 
 #include "GuiTestSupport.h"
 
+#include "app/ViewerMemory.h"
+
 #include "app/FlexherdApp.h"
 #include "app/InitialFrameSize.h"
 #include "app/MenuIds.h"
@@ -122,6 +124,13 @@ TEST(StartupTest, ShowsTheTitledFrameSizedToTheWorkArea)
         wxSystemSettings::GetMetric(wxSYS_EDGE_X), wxSystemSettings::GetMetric(wxSYS_EDGE_Y));
     ASSERT_GT(expected.width, 0);
     EXPECT_EQ(frame->GetSize(), wxSize(expected.width, expected.height));
+
+    // The interactive start remembers, in the XDG configuration directory main() named; the
+    // file of the command line that loaded is the first recent file (those that failed are not
+    // recent files).
+    ASSERT_NE(frame->memory(), nullptr);
+    EXPECT_EQ(frame->memory()->path(), (startup().dataDirectory / "config" / "flexherd" / "flexherd.conf").string());
+    EXPECT_EQ(startup().firstRecentFile, startup().validSkin.string());
 }
 
 TEST_F(GuiTest, ViewIsTheFramesSunkenGLCanvas)
@@ -444,6 +453,9 @@ int main(int argc, char** argv)
     StartupState& state = startup();
     const TempDirectory scratch("app-gui");
     state.dataDirectory = scratch.path();
+    // The viewer remembers recent files in the XDG configuration directory: the test's own,
+    // never the user's.
+    setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
     // The fixture records name the texture "coat.png"; a 2 x 2 binary PPM under that name serves,
     // since images are recognised by their content.
     std::ofstream(state.dataDirectory / "coat.png", std::ios::binary)
@@ -507,6 +519,7 @@ int main(int argc, char** argv)
         for (const auto& herd : view->core().herds()) state.herdNames.push_back(herd->skin()->name());
         state.animals = view->core().totalAnimalCount();
         state.animalsRow = view->core().statisticsRows().at(2);
+        if (frame->memory()) state.firstRecentFile = frame->memory()->recentFile(0);
     }
     // Let the frame map and paint before the tests look at it; the first paint makes the
     // renderers of the herds loaded before the window could take the GL context.

@@ -1,5 +1,8 @@
 #include "GuiTestSupport.h"
 
+#include <wx/arrstr.h>
+#include <wx/filefn.h>
+
 #include "app/MenuIds.h"
 
 #include <wx/app.h>
@@ -67,12 +70,20 @@ ScriptedDialogs::~ScriptedDialogs()
 void ScriptedDialogs::answerFileDialog()
 {
     if (m_fileDialog == nullptr || !m_fileDialog->IsModal()) return;
-    if (m_fileDialog->GetPath().utf8_string() == m_path) {
+    // A dialog that picks several files answers only through GetPaths.
+    std::string shown;
+    if (m_fileDialog->HasFlag(wxFD_MULTIPLE)) {
+        wxArrayString paths;
+        m_fileDialog->GetPaths(paths);
+        if (paths.size() == 1) shown = paths[0].utf8_string();
+    } else {
+        shown = m_fileDialog->GetPath().utf8_string();
+    }
+    if (shown == m_path) {
         m_fileDialog->EndModal(wxID_OK);
     } else if (++m_ticks > 2000) {
         // Guards against a hang only: the chooser takes its path within a few ticks.
-        ADD_FAILURE() << "the file dialog never took the path '" << m_path << "'; it shows '"
-                      << m_fileDialog->GetPath().utf8_string() << "'";
+        ADD_FAILURE() << "the file dialog never took the path '" << m_path << "'; it shows '" << shown << "'";
         m_fileDialog->EndModal(wxID_CANCEL);
     }
 }
@@ -102,6 +113,19 @@ int ScriptedDialogs::Enter(wxDialog* dialog)
                          files->HasFlag(wxFD_SAVE) ? "save" : "open"});
         if (cancel) return wxID_CANCEL;
         files->SetPath(wxString::FromUTF8(answer));
+        if (!files->HasFlag(wxFD_SAVE)) {
+            // As a user would: the first filter that shows the file (the chooser hides others).
+            const wxString name = wxString::FromUTF8(std::filesystem::path(answer).filename().string());
+            wxArrayString descriptions, filters;
+            const int count = wxParseCommonDialogsFilter(files->GetWildcard(), descriptions, filters);
+            bool chosen = false;
+            for (int i = 0; i < count && !chosen; ++i)
+                for (const wxString& pattern : wxSplit(filters[i], ';'))
+                    if (!chosen && wxMatchWild(pattern, name, false)) {
+                        files->SetFilterIndex(i);
+                        chosen = true;
+                    }
+        }
         m_fileDialog = files;
         m_path = answer;
         m_ticks = 0;

@@ -63,6 +63,8 @@ struct StartupState {
     std::size_t hardwareRenderers = 0;
     std::size_t softwareRenderers = 0;
     std::size_t allRenderers = 0;
+    // The newest recent file right after OnInit.
+    std::string firstRecentFile;
     // Error boxes of the first paints (none expected).
     std::size_t paintReports = 0;
 };

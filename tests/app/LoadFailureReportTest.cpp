@@ -3,6 +3,7 @@
 
 #include "app/LoadFailureReport.h"
 
+#include "bake/ImportProcess.h"
 #include "camera/CameraKeysFile.h"
 #include "foundation/Exception.h"
 #include "herd/HerdFile.h"
@@ -17,6 +18,7 @@ TEST(LoadFailureReport, TheFilesOwnFailuresKeepTheirCaptionsAndCountAsLoaded)
     const HerdFileException herdLine("Invalid line 2 in file 'h.herd'.");
     const CameraKeysReadError cut("Error reading file 'k.keys': unexpected end of file");
     const LinearAlgebraException other("singular");
+    const ModelImportException model("Importing model 'm.fbx' failed: the importer stopped on signal 11.");
     const std::string command = "Error reading herd";
     struct Case {
         FileKind kind;
@@ -38,6 +40,9 @@ TEST(LoadFailureReport, TheFilesOwnFailuresKeepTheirCaptionsAndCountAsLoaded)
         {FileKind::CameraKeys, io, {command, false}},
         {FileKind::CameraKeys, badSkin, {command, false}},
         {FileKind::CameraKeys, other, {command, false}},
+        // A model file is imported where a binary skin would be read, and a herd may name one.
+        {FileKind::BinarySkin, model, {"Error importing model", true}},
+        {FileKind::Herd, model, {"Error importing model", true}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(loadFailureReport(c.kind, c.failure, command), c.expected)

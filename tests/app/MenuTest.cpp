@@ -13,6 +13,8 @@
 
 #include <wx/menu.h>
 
+#include <functional>
+#include <map>
 #include <memory>
 
 namespace {
@@ -106,12 +108,14 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
 
     expectMenu(bar->GetMenu(0),
                {{0, "Open skinned mesh...", kNormal},
+                {kOpenRecentMenuId, "Open recent", kNormal},
                 {2, "Save camera animation...", kNormal},
                 {3, "Load camera animation...", kNormal},
                 {4, "Load herd...", kNormal},
                 {5, "Save herd...", kNormal},
                 {6, "Export image...", kNormal},
                 {7, "Export image sequence...", kNormal},
+                {kExportVideoId, "Export video...", kNormal},
                 {8, "Export OBJ...", kNormal},
                 {-1, "", kNormal},
                 {11, "E&xit", kNormal}},
@@ -135,8 +139,8 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
                          {24, "View-dependent (moderate)", kRadio, true},
                          {25, "View-dependent (conservative)", kRadio},
                          {-1, "", kNormal},
-                         {64, "Impostors for distant animals", kCheck, false},
-                         {65, "Impostor switch height...", kNormal}}),
+                         {66, "Impostors for distant animals", kCheck, false},
+                         {67, "Impostor switch height...", kNormal}}),
                 submenu(17, "Geometry",
                         {{18, "Boxes", kRadio}, {19, "Polys", kRadio, true}, {20, "Wireframe", kRadio},
                          {21, "Points", kRadio}}),
@@ -160,6 +164,20 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
                 {9, "Run timedemo...", kNormal}},
                "Herd");
     expectMenu(bar->GetMenu(6), {{63, "Mouse and keys", kCheck, false}, {62, "About...", kNormal}}, "Help");
+
+    // Each command has an id of its own: two items sharing one would run each other's command.
+    std::map<int, std::string> ids;
+    const std::function<void(wxMenu*)> collect = [&](wxMenu* menu) {
+        for (std::size_t i = 0; i < menu->GetMenuItemCount(); ++i) {
+            const wxMenuItem* item = menu->FindItemByPosition(i);
+            if (item->IsSeparator()) continue;
+            const std::string label = item->GetItemLabel().ToStdString();
+            const auto [at, added] = ids.emplace(item->GetId(), label);
+            EXPECT_TRUE(added) << "\"" << label << "\" has the id of \"" << at->second << "\": " << item->GetId();
+            if (item->GetSubMenu()) collect(item->GetSubMenu());
+        }
+    };
+    for (std::size_t i = 0; i < bar->GetMenuCount(); ++i) collect(bar->GetMenu(i));
 
     // The answers of the start-up checks.
     EXPECT_EQ(frame->geometryMode(), GeometryMode::Polys);

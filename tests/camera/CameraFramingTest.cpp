@@ -151,3 +151,37 @@ TEST(FrameOrtho, EmptyBoxChangesNothingAndAPointKeepsThePort)
     EXPECT_FLOAT_EQ(camera.center().y, 4.0f);
     EXPECT_FLOAT_EQ(camera.port(), 5.0f);
 }
+
+// boxInView agrees with the box's corners put through the camera's own projection: every
+// corner within the clip volume, from every direction and aspect, for boxes in view, partly
+// out of it, behind the eye, beyond the far plane and round the eye.
+TEST(BoxInView, AgreesWithTheProjectedCorners)
+{
+    int inView = 0, outOfView = 0;
+    for (const double aspect : {0.5, 1.5, 3.0})
+        for (const float azimuth : {0.0f, 1.75f, 4.0f})
+            for (const float elevation : {0.05f, 0.7f})
+                for (int i = 0; i < 125; ++i) {
+                    ProjectiveFixedYCamera camera;
+                    camera.setNearFar(0.5, 400.0);
+                    camera.setAspect(aspect);
+                    camera.setAzimuth(azimuth);
+                    camera.setElevation(elevation);
+                    camera.setLookAtPoint(Vector3f(-6.0f, 2.0f, 0.5f));
+                    // Centres on a grid round the look-at point, sizes from a decimetre to a
+                    // few hundred metres.
+                    const Vector3f centre(-6.0f + 40.0f * float(i % 5 - 2), 2.0f + 20.0f * float(i / 5 % 5 - 2),
+                                          0.5f + 60.0f * float(i / 25 - 2));
+                    const float half = 0.05f * std::pow(3.0f, float(i % 7));
+                    const BoundingBox box(centre - Vector3f(half, half, half), centre + Vector3f(half, half, half));
+                    const float extent = screenExtent(camera, box);
+                    if (std::abs(extent - 1.0f) < 1e-3f) continue; // on the edge: rounding decides
+                    EXPECT_EQ(boxInView(camera, box), extent <= 1.0f)
+                        << "aspect " << aspect << ", azimuth " << azimuth << ", elevation " << elevation << ", box " << i;
+                    (extent <= 1.0f ? inView : outOfView)++;
+                }
+    // Both answers were tried many times.
+    EXPECT_GT(inView, 50);
+    EXPECT_GT(outOfView, 50);
+    EXPECT_FALSE(boxInView(ProjectiveFixedYCamera(), BoundingBox()));
+}

@@ -328,6 +328,48 @@ TEST_F(CameraKeysFileTest, HugeCountsAndLengthsFailBeforeAllocatingForThem)
     expectReadError("empty.keys", "");
 }
 
+// Past the most keys a list may hold, reading stops: the keys up to the limit stay and the
+// read fails naming the limit, however much more the file has. At the limit the list is whole.
+// Names longer than any attribute's are refused before they are read.
+TEST_F(CameraKeysFileTest, KeyListsAndNamesStopAtTheirLimits)
+{
+    const std::uint32_t limit = AttributeWithKeys::kMaxKeys;
+    std::vector<std::pair<std::int32_t, float>> keys;
+    for (std::uint32_t i = 0; i < limit + 2; ++i) keys.emplace_back(static_cast<std::int32_t>(i), 1.0f);
+    for (const std::uint32_t count : {limit, limit + 1}) {
+        std::string bytes;
+        appendI32(bytes, 1);
+        appendRecord(bytes, "fov", keys);
+        // The record's key count, after the record count, the name length and the name.
+        std::string countBytes;
+        appendI32(countBytes, static_cast<std::int32_t>(count));
+        bytes.replace(4 + 4 + 3, 4, countBytes);
+        Cameras cameras;
+        cameras.at(3).setKeys({{5.0f, 5.0f}});
+        std::istringstream in(bytes);
+        const std::string message = readErrorMessage([&] { loadCameraKeys(in, bytes.size(), "big.keys", cameras.all); });
+        if (count > limit)
+            EXPECT_EQ(message, "Error reading file 'big.keys': key count " + std::to_string(count) +
+                                   " of attribute 'fov' exceeds the " + std::to_string(limit) +
+                                   " keys an attribute may have");
+        else
+            EXPECT_EQ(message, "<no CameraKeysReadError>");
+        ASSERT_EQ(cameras.at(3).keys().size(), limit) << count;
+        EXPECT_EQ(cameras.at(3).keys().back().time, float(limit - 1)) << count;
+    }
+    for (const std::int32_t length : {1024, 1025}) {
+        std::string bytes;
+        appendI32(bytes, 1);
+        appendRecord(bytes, std::string(static_cast<std::size_t>(length), 'x'), {});
+        std::istringstream in(bytes);
+        Cameras cameras;
+        const std::string message = readErrorMessage([&] { loadCameraKeys(in, bytes.size(), "name.keys", cameras.all); });
+        EXPECT_EQ(message, length > 1024 ? "Error reading file 'name.keys': attribute name length 1025 exceeds the "
+                                           "1024 bytes a name may have"
+                                         : "<not a read error> Unknown attribute '" + std::string(1024, 'x') + "'.");
+    }
+}
+
 TEST_F(CameraKeysFileTest, OpeningErrorsRaiseWithThePath)
 {
     Cameras cameras;

@@ -130,6 +130,25 @@ TEST_F(HerdFileTest, RoundTripAtTimeZero)
     EXPECT_EQ(loaded.collection()->size(), 2u);
 }
 
+TEST_F(HerdFileTest, ASkinFileNamedAgainIsReadOnceAndItsSkinsShared)
+{
+    const std::string text = m_cows + "\n0 " + translationEntries(0, 0) + "\n" + m_sheep + "\n" + m_cows + "\n0 " +
+                             translationEntries(9, 9) + "\n" + m_cows + "\n";
+    std::istringstream in(text);
+    HerdScene scene(3);
+    std::vector<std::string> opened;
+    EXPECT_NO_THROW(HerdFile::load(scene, in, "h.herd", binaryLoader(&opened)));
+    EXPECT_EQ(opened, (std::vector<std::string>{m_cows, m_sheep}));
+    ASSERT_EQ(scene.herds().size(), 4u);
+    EXPECT_EQ(scene.herds()[2]->skin(), scene.herds()[0]->skin());
+    EXPECT_EQ(scene.herds()[3]->skin(), scene.herds()[0]->skin());
+    EXPECT_NE(scene.herds()[1]->skin(), scene.herds()[0]->skin());
+    // The herds are their own all the same: each keeps the animals of its lines.
+    EXPECT_EQ(scene.herds()[0]->instanceCount(), 1u);
+    EXPECT_EQ(scene.herds()[2]->instanceCount(), 1u);
+    EXPECT_EQ(scene.herds()[3]->instanceCount(), 0u);
+}
+
 TEST_F(HerdFileTest, RoundTripAtALaterTimeStartsWhereTheAnimalsWere)
 {
     HerdScene saved(3);
@@ -377,4 +396,67 @@ TEST_F(HerdFileTest, LoadedAnimalsAreAvoidedByNewOnes)
     for (unsigned a = 25; a < 45; ++a)
         for (unsigned b = 0; b < a; ++b)
             ASSERT_FALSE(overlap(herd->instance(a).box, herd->instance(b).box, kCollisionTolerance)) << a << " " << b;
+}
+
+namespace {
+
+// "Round" herds, seeded by the scene, that count the queries walks make against them.
+class CountingGaussianHerd : public GaussianRandomHerd {
+public:
+    CountingGaussianHerd(std::shared_ptr<Skin> skin, RandomGenerator random, unsigned& queries)
+        : GaussianRandomHerd(std::move(skin), std::move(random)), m_queries(queries)
+    {
+    }
+    bool intersects(const BoundingBox& box) const override
+    {
+        ++m_queries;
+        return GaussianRandomHerd::intersects(box);
+    }
+
+private:
+    unsigned& m_queries;
+};
+
+class CountingGaussianCreator : public HerdCreator {
+public:
+    explicit CountingGaussianCreator(unsigned& queries) : m_queries(queries) {}
+    std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin) const override
+    {
+        return create(std::move(skin), RandomGenerator(31));
+    }
+    // The seeded scene hands every herd its own generator.
+    std::shared_ptr<Herd> create(std::shared_ptr<Skin> skin, RandomGenerator random) const override
+    {
+        return std::make_shared<CountingGaussianHerd>(std::move(skin), std::move(random), m_queries);
+    }
+    bool equals(const HerdCreator& other) const override { return &other == this; }
+
+private:
+    unsigned& m_queries;
+};
+
+} // namespace
+
+TEST_F(HerdFileTest, AnAnimalScaledAcrossTheFloatRangeHoldsNoWalkForLong)
+{
+    // A cow stretched to 6e38 units wide by its transform; every new sheep has to walk out of
+    // it. Each walk asks each herd at most once per try, and a walk takes at most about 1,200
+    // tries however large the obstacle (it took over 100,000 before, half a second per animal).
+    const std::string text = "cow.bin\n1 3e38 0 0 0 0 1 0 0 0 0 3e38 0 0 0 0 1\nsheep.bin\n";
+    unsigned queries = 0;
+    HerdScene scene(19);
+    scene.setHerdCreator(std::make_shared<CountingGaussianCreator>(queries));
+    std::istringstream in(text);
+    ASSERT_NO_THROW(HerdFile::load(scene, in, "h.herd", [&](const std::string& path) {
+        return loadBinarySkinFile(path == "cow.bin" ? m_cows : m_sheep);
+    }));
+    ASSERT_EQ(scene.herds().size(), 2u);
+    queries = 0;
+    const auto& sheep = scene.herds()[1];
+    for (int i = 0; i < 3; ++i) sheep->addAnimal(*scene.collection());
+    EXPECT_EQ(sheep->instanceCount(), 3u);
+    EXPECT_LE(queries, 3 * 2 * 1200u);
+    const BoundingBox giant = scene.herds()[0]->instance(0).box;
+    for (unsigned i = 0; i < sheep->instanceCount(); ++i)
+        EXPECT_FALSE(overlap(sheep->instance(i).box, giant, kCollisionTolerance));
 }

@@ -289,40 +289,89 @@ TEST(GaussianRandomHerd, SkinWithoutFootprintStillFindsPlaces)
     expectNoTwoTouch(sceneBoxes(*herd));
 }
 
-// A single box standing in the scene (as a skin with an absurd box would).
-static std::shared_ptr<SimpleHerd> obstacle(const BoundingBox& box)
+// A single box standing in the scene (as a skin with an absurd box would), counting the
+// queries a walk makes against it.
+class Obstacle : public SimpleHerd {
+public:
+    explicit Obstacle(const BoundingBox& box) : SimpleHerd(boxSkin("obstacle", 1, box))
+    {
+        HerdInstance instance;
+        instance.box = box;
+        append(instance);
+    }
+    bool intersects(const BoundingBox& box) const override
+    {
+        ++queries;
+        return SimpleHerd::intersects(box);
+    }
+    mutable unsigned queries = 0;
+};
+
+bool isFinite(const BoundingBox& box)
 {
-    auto herd = std::make_shared<SimpleHerd>(boxSkin("obstacle", 1, box));
-    HerdInstance instance;
-    instance.box = box;
-    herd->append(instance);
-    return herd;
+    for (int axis = 0; axis < 3; ++axis)
+        if (!std::isfinite(box.minimum[axis]) || !std::isfinite(box.maximum[axis])) return false;
+    return true;
 }
 
-TEST(GaussianRandomHerd, WalksOutOfAnObstacleMuchLargerThanItsSteps)
+// Walks get out of obstacles far larger than their steps, of any size up to the whole float
+// range (a herd file may scale an animal by 3e38), in a bounded number of tries: 1000 at the
+// walk's own pace, then one per doubling of the step, of which the float range allows about
+// 134 from the smallest step (0.02) before a try lands beyond it. Doubling only every
+// thousand tries took over a hundred thousand tries, half a second per animal beside such an
+// obstacle.
+constexpr unsigned kWalkBound = 1000 + 200;
+
+TEST(GaussianRandomHerd, WalksOutOfObstaclesOfAnySizeInBoundedTries)
 {
-    // Steps of about 2 units would need of the order of 1e60 tries to leave this box; the
-    // doubling stride gets out in a few hundred thousand.
-    const BoundingBox giant({-1e30f, -1, -1e30f}, {1e30f, 5, 1e30f});
-    auto herd = std::make_shared<GaussianRandomHerd>(animalSkin(), RandomGenerator(23));
-    HerdCollection collection;
-    collection.add(obstacle(giant));
-    collection.add(herd);
-    herd->addAnimal(collection);
-    ASSERT_EQ(herd->instanceCount(), 1u);
-    EXPECT_FALSE(overlap(herd->instance(0).box, giant, kCollisionTolerance));
+    const float sizes[] = {50.0f, 1e6f, 1e30f, 3e38f, INFINITY};
+    for (float size : sizes) {
+        SCOPED_TRACE(size);
+        const BoundingBox giant({-size, -1, -size}, {size, 5, size});
+        for (unsigned seed : {23u, 24u, 25u}) {
+            auto herd = std::make_shared<GaussianRandomHerd>(animalSkin(), RandomGenerator(seed));
+            auto obstacle = std::make_shared<Obstacle>(giant);
+            HerdCollection collection;
+            collection.add(obstacle);
+            collection.add(herd);
+            herd->addAnimal(collection);
+            ASSERT_EQ(herd->instanceCount(), 1u);
+            EXPECT_LE(obstacle->queries, kWalkBound) << "seed " << seed;
+            const BoundingBox placed = herd->instance(0).box;
+            EXPECT_FALSE(overlap(placed, giant, kCollisionTolerance)) << "seed " << seed;
+            // Where the float range leaves room beside the obstacle, the walk ends there, not
+            // at infinity; 50 units take more than the patient tries (steps of 2 units).
+            if (size <= 1e30f) {
+                EXPECT_TRUE(isFinite(placed)) << "seed " << seed;
+            }
+            if (size == 50.0f) {
+                EXPECT_GT(obstacle->queries, 20u) << "seed " << seed;
+            }
+        }
+    }
 }
 
-TEST(LineRandomHerd, PassesAnObstacleOfAbsurdDepth)
+TEST(LineRandomHerd, PassesObstaclesOfAnyDepthInBoundedTries)
 {
-    const BoundingBox deep({-50, -1, -1e6f}, {50, 5, 0});
-    auto herd = std::make_shared<LineRandomHerd>(animalSkin(), 5.0, RandomGenerator(24));
-    HerdCollection collection;
-    collection.add(obstacle(deep));
-    collection.add(herd);
-    herd->addAnimal(collection);
-    ASSERT_EQ(herd->instanceCount(), 1u);
-    EXPECT_LT(herd->placement(0).box.maximum.z, -1e6f);
+    const float depths[] = {1e6f, 1e30f, 3e38f};
+    for (float depth : depths) {
+        SCOPED_TRACE(depth);
+        const BoundingBox deep({-50, -1, -depth}, {50, 5, 0});
+        auto herd = std::make_shared<LineRandomHerd>(animalSkin(), 5.0, RandomGenerator(24));
+        auto obstacle = std::make_shared<Obstacle>(deep);
+        HerdCollection collection;
+        collection.add(obstacle);
+        collection.add(herd);
+        herd->addAnimal(collection);
+        ASSERT_EQ(herd->instanceCount(), 1u);
+        EXPECT_LE(obstacle->queries, kWalkBound);
+        const BoundingBox placed = herd->placement(0).box;
+        EXPECT_FALSE(overlap(placed, deep, kCollisionTolerance));
+        if (depth <= 1e30f) {
+            EXPECT_TRUE(isFinite(placed));
+            EXPECT_LT(placed.maximum.z, -depth);
+        }
+    }
 }
 
 TEST(LineRandomHerd, QueuesAnimalsBackwardsInDepthOrder)

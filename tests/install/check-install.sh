@@ -66,6 +66,12 @@ status=$(run_viewer "$root/samples.png" quadruped.bin longneck.bin flyby.keys)
 [ ! -s "$root/viewer.err" ] || { cat "$root/viewer.err" >&2; fail "the installed viewer reported errors opening its samples"; }
 [ -s "$root/samples.png" ] || fail "the installed viewer wrote no image of its samples"
 
+# A model file opened by the installed viewer goes through the importer installed beside it.
+status=$(run_viewer "$root/model.png" "$model")
+[ "$status" = 0 ] || { cat "$root/viewer.err" >&2; fail "the installed viewer ended with status $status on $model"; }
+[ ! -s "$root/viewer.err" ] || { cat "$root/viewer.err" >&2; fail "the installed viewer reported errors importing $model"; }
+[ -s "$root/model.png" ] || fail "the installed viewer wrote no image of the imported model"
+
 # The same check notices a name that is nowhere to be found.
 status=$(run_viewer "$root/missing.png" no-such-sample.bin)
 [ "$status" = 1 ] || fail "the installed viewer ended with status $status on a missing file instead of 1"

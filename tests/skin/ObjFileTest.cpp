@@ -252,6 +252,27 @@ TEST(ObjMaterials, GroupsTakeTheCurrentMaterialUnlessTheyHaveFaces)
     EXPECT_EQ(obj.group(2).material()->name(), "blue");
 }
 
+TEST(ObjMaterials, ALibraryNamedAgainIsReadOnceAndWrittenBackAsOften)
+{
+    ObjFixture fixture;
+    writeText(fixture.dir.file("a.mtl"), "newmtl red\nKd 1 0 0\n");
+    writeText(fixture.dir.file("b.mtl"), "newmtl red\nKd 0.5 0 0\n");
+    const std::string text = "mtllib a.mtl\nmtllib b.mtl\nmtllib a.mtl\nv 0 0 0\ng x\nusemtl red\nf 1 1 1\n";
+    writeText(fixture.path, text);
+    testing::internal::CaptureStderr();
+    const ObjFile obj(fixture.path);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string parsingA = "Parsing .mtl file '" + fixture.dir.file("a.mtl") + "'.";
+    ASSERT_NE(err.find(parsingA), std::string::npos);
+    EXPECT_EQ(err.find(parsingA), err.rfind(parsingA)) << "a.mtl was read twice";
+    ASSERT_EQ(obj.materialLibraries().size(), 3u);
+    EXPECT_EQ(obj.materialLibraries()[2], obj.materialLibraries()[0]);
+    // Named last, a.mtl is the last library with "red".
+    ASSERT_TRUE(obj.group(0).material());
+    EXPECT_EQ(obj.group(0).material()->Kd, Vector3d(1, 0, 0));
+    EXPECT_EQ(obj.text().substr(0, 39), "mtllib a.mtl\nmtllib b.mtl\nmtllib a.mtl\n");
+}
+
 TEST(ObjMaterials, DefaultGroupStartsWithoutMaterial)
 {
     ObjFixture fixture;

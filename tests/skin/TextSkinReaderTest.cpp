@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -208,6 +209,21 @@ TEST(TextSkin, ReadsTheLightingFile)
     EXPECT_EQ(skin->maxMeanLighting(), 2.0f);
     EXPECT_EQ(skin->lightingBasisCount(), 1u);
     EXPECT_EQ(skin->lightingCoordinates()(0, 0), 0.25f);
+    {
+        // The same bytes from a stream, named in messages by the name given with it.
+        std::istringstream in(bytes);
+        const auto streamed = parseTextSkin(kHeader, fixture.path, in, "animal.light", "animal");
+        EXPECT_EQ(streamed->vertexColors(), skin->vertexColors());
+        EXPECT_EQ(streamed->meanLighting(), skin->meanLighting());
+        EXPECT_EQ(streamed->lightingCoordinates()(0, 0), 0.25f);
+        std::istringstream cut(bytes.substr(0, 30));
+        try {
+            parseTextSkin(kHeader, fixture.path, cut, "animal.light", "animal");
+            ADD_FAILURE() << "a cut lighting stream was accepted";
+        } catch (const CreationException& e) {
+            EXPECT_EQ(e.message(), "The lighting file 'animal.light' ends before its data.");
+        }
+    }
 
     // Too few values for the mesh, a cut file, a missing file.
     writeText(lighting, bytes.substr(0, 4 + 12 * 5 + 4 + 4 * 3) );

@@ -6,11 +6,14 @@
 #include "SkinRecordFixtures.h"
 #include "TempDirectory.h"
 
+#include "bake/ImportProcess.h"
 #include "camera/AttributeWithKeys.h"
+#include "camera/CameraFraming.h"
 #include "camera/CameraKeysFile.h"
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "foundation/Exception.h"
+#include "herd/HerdBounds.h"
 #include "herd/HerdFile.h"
 #include "render/ExportNaming.h"
 #include "render/MatrixScreenSpaceConverter.h"
@@ -243,6 +246,98 @@ TEST_F(ViewerCoreTest, FilesOpenByTheirNamesAndFailWithTheLoadersExceptions)
                   }
               }),
               "Error opening keys file '" + keys + "' for reading.");
+}
+
+namespace {
+
+// Records what the core shows of an import, and cancels at the update it is told to.
+struct RecordingDisplay : ImportProgressDisplay {
+    std::vector<std::string> events;
+    int cancelAt = -1;
+    void begin(const std::string& path) override { events.push_back("begin " + path); }
+    bool update(double fraction, const std::string& step) override
+    {
+        events.push_back(std::to_string(fraction).substr(0, 4) + " " + step);
+        return int(events.size()) - 1 != cancelAt;
+    }
+    void end() override { events.push_back("end"); }
+};
+
+} // namespace
+
+TEST_F(ViewerCoreTest, ModelFilesGoThroughTheImporterWithTheProgressDisplay)
+{
+    // An importer in place of the child process: "giant" models are 200 units tall, others
+    // cow-sized; "bad" ones fail; every import reports two steps, and stops at the first when
+    // cancelled.
+    std::vector<std::string> imported;
+    std::filesystem::path importDirectory;
+    m_core.setModelImporter([&](const std::string& path, const std::filesystem::path& directory,
+                                const ImportRunProgress& progress) {
+        imported.push_back(path);
+        importDirectory = directory;
+        if (path.find("bad") != std::string::npos) throw ModelImportException("Cannot import '" + path + "'.");
+        if (!progress(0.25, "Reading the model") || !progress(0.75, "Baking")) return SkinFile{};
+        const bool giant = path.find("giant") != std::string::npos;
+        const std::string file = (directory / (giant ? "giant.bin" : "model.bin")).string();
+        herdtest::writeBoxSkinFile(file, giant ? "giant" : "model", 3, 12,
+                                   giant ? BoundingBox({-20.0f, 0.0f, -80.0f}, {20.0f, 200.0f, 80.0f}) : kCowBox);
+        return loadBinarySkinFile(file);
+    });
+    RecordingDisplay display;
+    m_core.setImportProgressDisplay(&display);
+
+    // Model extensions of any case; the viewer's own kinds and unknown ones never import.
+    for (const char* name : {"a.fbx", "b.GLTF", "c.dae", "d.obj", "e.md5mesh"}) m_core.openFile(m_dir.file(name));
+    EXPECT_EQ(imported.size(), 5u);
+    ASSERT_EQ(m_core.herds().size(), 5u);
+    EXPECT_EQ(m_core.herds()[0]->levelCount(), 3u);
+    ASSERT_EQ(display.events.size(), 20u);
+    EXPECT_EQ(std::vector<std::string>(display.events.begin(), display.events.begin() + 4),
+              (std::vector<std::string>{"begin " + m_dir.file("a.fbx"), "0.25 Reading the model", "0.75 Baking", "end"}));
+    std::filesystem::copy_file(m_cows, m_dir.file("cows.fbx.bin"));
+    m_core.openFile(m_dir.file("cows.fbx.bin"));
+    EXPECT_EQ(imported.size(), 5u);
+    EXPECT_TRUE(std::filesystem::is_directory(importDirectory));
+
+    // Animals already in view leave the camera alone; a giant model is framed.
+    m_core.setAnimalCount(10);
+    m_core.frameAllAnimals();
+    const Vector3f inView = m_core.perspectiveCamera()->lookAtPoint();
+    EXPECT_TRUE(boxInView(*m_core.perspectiveCamera(), instanceBounds(m_core.herds())));
+    EXPECT_FALSE(m_core.frameAnimalsAfterImport());
+    EXPECT_EQ(m_core.perspectiveCamera()->lookAtPoint(), inView);
+    m_core.clear();
+    m_core.loadModel(m_dir.file("giant.x"));
+    m_core.setAnimalCount(10);
+    EXPECT_FALSE(boxInView(*m_core.perspectiveCamera(), instanceBounds(m_core.herds())));
+    EXPECT_TRUE(m_core.frameAnimalsAfterImport());
+    EXPECT_TRUE(boxInView(*m_core.perspectiveCamera(), instanceBounds(m_core.herds())));
+    // Once only: a later look round is the user's.
+    EXPECT_FALSE(m_core.frameAnimalsAfterImport());
+
+    // Cancel: no herd; in a herd file it stops the herd file, keeping the herds before.
+    display.events.clear();
+    display.cancelAt = 1;
+    EXPECT_EQ(m_core.loadModel(m_dir.file("f.fbx")), nullptr);
+    EXPECT_EQ(display.events.back(), "end");
+    EXPECT_EQ(m_core.herds().size(), 1u);
+    const std::string herd = m_dir.file("models.herd");
+    writeText(herd, m_cows + "\n" + m_dir.file("g.fbx") + "\n" + m_cows + "\n");
+    display.events.clear();
+    EXPECT_EQ(messageOf<ModelImportCancelled>([&] { m_core.openFile(herd); }),
+              "The import of '" + m_dir.file("g.fbx") + "' was cancelled.");
+    EXPECT_EQ(m_core.herds().size(), 1u);
+    EXPECT_EQ(display.events.back(), "end");
+    // A herd file names models as skins and imports them; the importer's failure passes on.
+    display.cancelAt = -1;
+    m_core.openFile(herd);
+    EXPECT_EQ(m_core.herds().size(), 3u);
+    EXPECT_EQ(m_core.herds()[1]->skin()->name().rfind("model", 0), 0u) << m_core.herds()[1]->skin()->name();
+    EXPECT_EQ(messageOf<ModelImportException>([&] { m_core.openFile(m_dir.file("bad.glb")); }),
+              "Cannot import '" + m_dir.file("bad.glb") + "'.");
+    EXPECT_EQ(display.events.back(), "end");
+    m_core.setImportProgressDisplay(nullptr);
 }
 
 TEST_F(ViewerCoreTest, StatisticsCountEachLevelsSkinForTheAnimalsAtThatLevel)

@@ -123,6 +123,11 @@ void FrameRenderer::drawFrame(const FrameContent& content, int width, int height
     drawInto(content, nullptr, width, height);
 }
 
+void FrameRenderer::finishDrawing()
+{
+    glFinish();
+}
+
 void FrameRenderer::drawInto(const FrameContent& content, GLTileRenderer* tiles, int width, int height)
 {
     content.measures.stamps.push(FrameStamps::nowMilliseconds());

@@ -79,6 +79,9 @@ public:
     // Draws one frame of width x height pixels into the bound framebuffer (viewport, aspect
     // ratio and projection for that size), then glFlush; buffers are not swapped.
     void drawFrame(const FrameContent& content, int width, int height);
+    // Waits until everything drawn so far is finished (glFinish), as a window's buffer swap
+    // does: what a timing of frames drawn off screen needs.
+    static void finishDrawing();
 
     // Throws IOException "Unable to write to image 'PATH': ..." when width or height is not in
     // 1..19999, or the tiles have no area. GL-free, so a caller can check before it looks for

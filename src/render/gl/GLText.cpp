@@ -1,5 +1,6 @@
 #include "render/gl/GLText.h"
 
+#include "render/BitmapFont.h"
 #include "render/TextTableLayout.h"
 #include "render/gl/GLState.h"
 #include "render/gl/OpenGLScreenSpaceConverter.h"
@@ -28,10 +29,49 @@ void* font()
     return GLUT_BITMAP_HELVETICA_10;
 }
 
+GLText::Glyphs& chosenGlyphs()
+{
+    static GLText::Glyphs glyphs = GLText::Glyphs::Glut;
+    return glyphs;
+}
+
+// Draws the glyphs at the raster position as GLUT does: one glBitmap each, the raster position
+// moving on by the advance.
+void drawOwnGlyphs(const std::string& text)
+{
+    const BitmapFont& font = helvetica10();
+    // Rows of one or two bytes, tightly packed.
+    GLState::UnpackAlignment alignment(1);
+    for (const unsigned char c : text) {
+        const BitmapGlyph& glyph = font.glyphs[c];
+        unsigned char bytes[2 * 16] = {};
+        const int rowBytes = (glyph.width + 7) / 8;
+        for (int row = 0; row < glyph.height; ++row) {
+            // The glyph's leftmost pixel goes to the most significant bit of the row's first byte.
+            const unsigned bits = static_cast<unsigned>(glyph.rows[row]) << (rowBytes * 8 - glyph.width);
+            for (int b = 0; b < rowBytes; ++b)
+                bytes[row * rowBytes + b] = static_cast<unsigned char>(bits >> (8 * (rowBytes - 1 - b)));
+        }
+        glBitmap(glyph.width, glyph.height, static_cast<GLfloat>(-glyph.left), static_cast<GLfloat>(-glyph.bottom),
+                 static_cast<GLfloat>(glyph.advance), 0.0f, bytes);
+    }
+}
+
 } // namespace
+
+void GLText::setGlyphs(Glyphs glyphs)
+{
+    chosenGlyphs() = glyphs;
+}
+
+GLText::Glyphs GLText::glyphs()
+{
+    return chosenGlyphs();
+}
 
 int GLText::textWidth(const std::string& text)
 {
+    if (chosenGlyphs() == Glyphs::Own) return helvetica10().textWidth(text);
     ensureGlut();
     int width = 0;
     for (unsigned char c : text) width += glutBitmapWidth(font(), c);
@@ -56,7 +96,10 @@ BoundingBox GLText::drawText(const std::string& text, double x, double y, double
         GLState::Disable depth(GL_DEPTH_TEST);
         glShadeModel(GL_SMOOTH);
         glRasterPos3d(lowerLeft.x, lowerLeft.y, lowerLeft.z);
-        for (unsigned char c : text) glutBitmapCharacter(font(), c);
+        if (chosenGlyphs() == Glyphs::Own)
+            drawOwnGlyphs(text);
+        else
+            for (unsigned char c : text) glutBitmapCharacter(font(), c);
     }
     const Vector3d upperRight = converter.unproject({corner.x + width, corner.y + kTextHeight, corner.z});
     BoundingBox box;

@@ -6,12 +6,19 @@
 #include <utility>
 #include <vector>
 
-// Bitmap text labels and key-value tables drawn with GLUT's 10-pixel Helvetica, as the view's
-// statistics overlay and labels use them. Holds no data; GLUT is initialised once per process
-// on first use. Needs a current context.
+// Bitmap text labels and key-value tables in 10-pixel Helvetica, as the view's statistics
+// overlay and labels use them. The glyphs come from GLUT (initialised once per process on first
+// use; that needs an X display) or, in a context without a window system, from the project's
+// own copy of the same font (BitmapFont.h), which lands on the same pixels. Holds no data but
+// that process-wide choice. Needs a current context.
 class GLText {
 public:
     GLText() = delete;
+
+    enum class Glyphs { Glut, Own };
+    // Chooses where every later label's glyphs come from; GLUT until told otherwise.
+    static void setGlyphs(Glyphs glyphs);
+    static Glyphs glyphs();
 
     // Where a label sits horizontally relative to its anchor.
     enum class Horizontal { Start = 0, End = 1, Center = 2 };
