@@ -94,13 +94,17 @@ void HierarchicalHerd::distributeByScreenSize(const ScreenSpaceConverter& conver
     clearLevels();
     const unsigned levels = levelCount();
     const unsigned count = m_wrapped->instanceCount();
+    const bool impostors = m_impostorHeight > 0.0;
     for (unsigned i = 0; i < count; ++i) {
         const HerdInstance instance = m_wrapped->instance(i);
-        const NdcRectangle rectangle = converter.boxRectangle(instance.box);
-        if (isImpostorSize(rectangle, m_impostorHeight))
+        // An impostor needs no rectangle: most animals of a large herd are far away, and the
+        // height costs a quarter of the eight corners' projection.
+        if (impostors && isImpostorHeight(converter.apparentHeight(instance.box), m_impostorHeight)) {
             m_impostors->append(instance);
-        else
-            m_levels[levelForArea(rectangle.area(), m_scale, levels)]->append(instance);
+            continue;
+        }
+        const NdcRectangle rectangle = converter.boxRectangle(instance.box);
+        m_levels[levelForArea(rectangle.area(), m_scale, levels)]->append(instance);
     }
 }
 
@@ -113,8 +117,7 @@ unsigned HierarchicalHerd::levelForArea(double area, double scale, unsigned leve
     return static_cast<unsigned>(std::clamp<long>(level, 0, static_cast<long>(levelCount) - 1));
 }
 
-bool HierarchicalHerd::isImpostorSize(const NdcRectangle& rectangle, double ndcHeight)
+bool HierarchicalHerd::isImpostorHeight(double height, double ndcHeight)
 {
-    const double height = rectangle.height();
     return ndcHeight > 0.0 && std::isfinite(height) && height < ndcHeight;
 }

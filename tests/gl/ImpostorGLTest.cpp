@@ -130,7 +130,7 @@ TEST_F(ImpostorGLTest, MeshAndImpostorCoverTheSamePixelsAtTheSwitch)
         double near = 2.0, far = 60.0;
         for (int i = 0; i < 60; ++i) {
             const double mid = 0.5 * (near + far);
-            (converter.boxRectangle(boxAt(mid, heading).box).height() > threshold ? near : far) = mid;
+            (converter.apparentHeight(boxAt(mid, heading).box) > threshold ? near : far) = mid;
         }
         const double switchDistance = far;
         // Just beyond the switch: an impostor; just before it: a mesh.
@@ -189,7 +189,8 @@ TEST_F(ImpostorGLTest, MeshAndImpostorCoverTheSamePixelsAtTheSwitch)
                   << ".." << impostorCoverage.maxX << " y " << impostorCoverage.minY << ".." << impostorCoverage.maxY
                   << std::endl;
         EXPECT_GT(same, 0.88);
-        if (mirrored < 0.9) {
+        // (A view whose mirror image still overlaps 0.88 or more is too symmetric to tell.)
+        if (mirrored < 0.88) {
             EXPECT_GT(same, mirrored + 0.05);
             ++lopsidedViews;
         }

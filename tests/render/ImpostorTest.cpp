@@ -359,9 +359,10 @@ TEST(ImpostorThreshold, AnimalsSmallerOnScreenThanTheThresholdBecomeImpostors)
     herd.setImpostorThreshold(1.0);
     herd.setFixedLevel(0);
     EXPECT_EQ(herd.impostors()->instanceCount(), 0u);
-    EXPECT_FALSE(HierarchicalHerd::isImpostorSize({0, 0, 0, NAN}, 1.0));
-    EXPECT_FALSE(HierarchicalHerd::isImpostorSize({0, 0, 1, 1}, 1.0));
-    EXPECT_TRUE(HierarchicalHerd::isImpostorSize({0, 0, 1, 0.99}, 1.0));
+    EXPECT_FALSE(HierarchicalHerd::isImpostorHeight(NAN, 1.0));
+    EXPECT_FALSE(HierarchicalHerd::isImpostorHeight(1.0, 1.0));
+    EXPECT_TRUE(HierarchicalHerd::isImpostorHeight(0.99, 1.0));
+    EXPECT_FALSE(HierarchicalHerd::isImpostorHeight(0.5, 0.0));
 
     // Refilling the levels and the impostors for the same animals allocates nothing, nor does
     // building the impostors' quads once their arrays have held that many.
