@@ -200,6 +200,115 @@ TEST_F(ImpostorGLTest, MeshAndImpostorCoverTheSamePixelsAtTheSwitch)
     EXPECT_GE(lopsidedViews, 2);
 }
 
+// One animal walking away from the eye through the switch, a frame of its animation per step
+// and 3% farther each step: its area, its place and its mean colour change from step to step
+// at the switch as they do on either side of it. A cell of the wrong size, a quad off its
+// anchor or lighting that differs from the mesh's shows as a jump.
+TEST_F(ImpostorGLTest, AnAnimalWalkingAwayThroughTheSwitchDoesNotJump)
+{
+    if (!GLEW_ARB_vertex_program || !GLEW_EXT_framebuffer_object) FAIL() << "the GL lacks vertex programs or FBOs";
+    SphereOptions options;
+    options.frames = 16;
+    options.flatLighting = false;
+    SkinRecord record = sphereRecord("walker", options);
+    for (Vector3f& p : record.positions)
+        if (p.z > 0.0f) p.z *= 1.8f; // longer in front: a body with a head
+    record.boundingBox = BoundingBox({-1.0f, -1.0f, -1.0f}, {1.0f, 1.0f, 1.8f});
+    record.frameBoxes.assign(record.frameBoxes.size(), record.boundingBox);
+    const std::shared_ptr<Skin> skin = skinOf(record);
+    TestSettings settings;
+    settings.lighting = LightingMode::PRT;
+
+    const Offscreen picture;
+    ASSERT_TRUE(picture.complete());
+    const MatrixScreenSpaceConverter converter(GLState::modelview(), GLState::projection(), GLState::viewport());
+    const double threshold = 2.0 * kThresholdPixels / kPictureHeight;
+    auto wrapped = std::make_shared<SimpleHerd>(skin);
+    auto herd = std::make_shared<HierarchicalHerd>(std::vector<std::shared_ptr<Skin>>{skin}, wrapped);
+    herd->setMode(1);
+    herd->setImpostorThreshold(threshold);
+    HardwareSkinRenderer mesh(herd->levels()[0], 0, "");
+    ImpostorRenderer impostor(herd, "");
+    impostor.prepare(settings, true, kThresholdPixels);
+    const Vector3f eye{0.0f, 0.0f, static_cast<float>(kEyeDistance)};
+
+    struct Step {
+        bool impostor = false;
+        double logArea = 0, x = 0, y = 0, colour[3] = {0, 0, 0};
+    };
+    std::vector<Step> steps;
+    double distance = 14.0;
+    for (int i = 0; i < 40; ++i, distance *= 1.03) {
+        // Below the eye, facing away from it (heading pi), slightly turned.
+        HerdInstance walker;
+        walker.frame = static_cast<std::uint32_t>(i % 16);
+        walker.transform = Matrix4f::translation({0.6f, -1.8f, static_cast<float>(kEyeDistance - distance)}) *
+                           Matrix4f::rotation({0, 1, 0}, 3.0f);
+        walker.box = transformBox(skin->boundingBox(), walker.transform);
+        wrapped->clear();
+        wrapped->append(walker);
+        herd->distributeByScreenSize(converter);
+        clear();
+        FrameBreakdown breakdown;
+        mesh.render(settings);
+        impostor.update(GLState::viewFrustumTest(), eye, false, breakdown);
+        impostor.render(breakdown);
+        expectNoGLError("step");
+        const Coverage c = picture.coverage();
+        ASSERT_GT(c.pixels, 100) << "step " << i;
+        Step step;
+        step.impostor = breakdown.impostorsDrawn == 1;
+        ASSERT_EQ(step.impostor, herd->impostors()->instanceCount() == 1u);
+        step.logArea = std::log(double(c.pixels));
+        double sx = 0, sy = 0;
+        for (int y = c.minY; y <= c.maxY; ++y)
+            for (int x = c.minX; x <= c.maxX; ++x)
+                if (c.mask[static_cast<std::size_t>(y) * kPictureWidth + x]) sx += x, sy += y;
+        step.x = sx / c.pixels, step.y = sy / c.pixels;
+        for (int k = 0; k < 3; ++k) step.colour[k] = c.colour[k];
+        steps.push_back(step);
+    }
+    // Meshes first, then impostors only.
+    const auto firstImpostor = std::find_if(steps.begin(), steps.end(), [](const Step& s) { return s.impostor; });
+    const std::ptrdiff_t sw = firstImpostor - steps.begin();
+    ASSERT_GE(sw, 8) << "the walk starts as a mesh";
+    ASSERT_LE(sw, 32) << "and ends as an impostor";
+    for (std::size_t i = 0; i < steps.size(); ++i) ASSERT_EQ(steps[i].impostor, std::ptrdiff_t(i) >= sw) << i;
+
+    // The change from step i - 1 to i, against the mean change of the four steps on either side
+    // of the switch (the walk's own trend).
+    const auto change = [&](std::size_t i, auto field) { return field(steps[i]) - field(steps[i - 1]); };
+    const auto jump = [&](auto field) {
+        double trend = 0;
+        int n = 0;
+        for (std::ptrdiff_t i = sw - 4; i <= sw + 4; ++i)
+            if (i != sw && i >= 1 && i < std::ptrdiff_t(steps.size())) trend += change(std::size_t(i), field), ++n;
+        return change(std::size_t(sw), field) - trend / n;
+    };
+    const double area = jump([](const Step& s) { return s.logArea; });
+    const double x = jump([](const Step& s) { return s.x; });
+    const double y = jump([](const Step& s) { return s.y; });
+    double colour = 0;
+    for (int k = 0; k < 3; ++k) colour = std::max(colour, std::fabs(jump([k](const Step& s) { return s.colour[k]; })));
+    // The largest colour change between any two steps away from the switch: the animation's own.
+    double ownColour = 0;
+    for (std::size_t i = 1; i < steps.size(); ++i)
+        if (std::ptrdiff_t(i) != sw)
+            for (int k = 0; k < 3; ++k)
+                ownColour = std::max(ownColour, std::fabs(steps[i].colour[k] - steps[i - 1].colour[k]));
+    std::cout << "switch at step " << sw << " (" << std::exp(steps[std::size_t(sw)].logArea) << " pixels): area "
+              << 100.0 * (std::exp(area) - 1.0) << "% off the trend, centre " << x << ", " << y
+              << " pixels, mean colour " << colour << " levels (between other steps up to " << ownColour << ")"
+              << std::endl;
+    EXPECT_LT(std::fabs(area), std::log(1.10)) << "area";
+    // The cell pictures the animal from up to 11.25 degrees round from the eye's direction, in
+    // parallel projection: its centre may move by a few hundredths of its size.
+    const double size = std::sqrt(std::exp(steps[std::size_t(sw)].logArea));
+    EXPECT_LT(std::fabs(x), 0.05 * size) << "centre x";
+    EXPECT_LT(std::fabs(y), 0.05 * size) << "centre y";
+    EXPECT_LT(colour, std::max(4.0, ownColour)) << "mean colour";
+}
+
 TEST_F(ImpostorGLTest, TheAtlasHoldsEveryCellWithinItsBudget)
 {
     SphereOptions options;
