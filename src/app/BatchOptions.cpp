@@ -165,6 +165,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
                     throw UsageError{"invalid value '" + level + "' for '--lod' (expected aggressive, moderate, "
                                      "conservative or a level number)"};
                 }
+            } else if (option == "--impostors") {
+                flag();
+                options.menuChoices.push_back({kImpostorsId, true});
+            } else if (option == "--impostor-pixels") {
+                options.impostorPixels = static_cast<unsigned>(numberIn(option, value(), 1, 1000));
             } else if (option == "--animals") {
                 options.animals = static_cast<unsigned>(numberIn(option, value(), 1, 100000));
             } else if (option == "--seed") {
@@ -212,9 +217,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             throw UsageError{"the image path must not be empty"};
         if (options.outputPath.empty() && options.action == Action::ExportVideo)
             throw UsageError{"the video path must not be empty"};
-        if (sizeGiven && options.action != Action::ExportImage && !run)
-            throw UsageError{"'--size' needs '--export-image', '--export-sequence' or '--export-video'"};
-        if (options.frames && !run) throw UsageError{"'--frames' needs '--export-sequence' or '--export-video'"};
+        if (sizeGiven && options.action == Action::None)
+            throw UsageError{"'--size' needs '--export-image', '--export-sequence', '--export-video' or '--timedemo'"};
+        if (options.frames && !run && options.action != Action::Timedemo)
+            throw UsageError{"'--frames' needs '--export-sequence', '--export-video' or '--timedemo'"};
         if (options.firstFrame != 0 && !run)
             throw UsageError{"'--first-frame' needs '--export-sequence' or '--export-video'"};
         if (options.framesPerSecond && options.action != Action::ExportVideo)
@@ -242,6 +248,9 @@ std::string usageText()
            "  --lighting none|opengl|prt      lighting\n"
            "  --geometry boxes|polys|wireframe|points\n"
            "  --lod aggressive|moderate|conservative|LEVEL\n"
+           "  --impostors                     check \"Impostors for distant animals\"\n"
+           "  --impostor-pixels N             draw animals less than N pixels tall as\n"
+           "                                  impostors (1 to 1000, default 64)\n"
            "  --camera perspective|orthographic\n"
            "  --background white|light-gray|dark-gray|blue|black|sky\n"
            "  --no-shadows                    uncheck \"Shadows\"\n"
@@ -261,8 +270,10 @@ std::string usageText()
            "  --export-video PATH [--size WxH] [--frames N] [--first-frame K] [--fps F]\n"
            "                                      one video: H.264 in '.mp4' or '.mkv', VP9 in\n"
            "                                      '.webm' (default 1280x720 at 30 frames a second)\n"
-           "  --timedemo                          play the camera animation as fast as possible\n"
-           "                                      and print the frame rate\n"
+           "  --timedemo [--size WxH] [--frames N]\n"
+           "                                      play the camera animation as fast as possible\n"
+           "                                      and print the frame rate (in a view of WxH\n"
+           "                                      pixels, its first N frames, when given)\n"
            "  --headless                          draw without a window system (EGL), as is done\n"
            "                                      anyway when DISPLAY is not set; images are then\n"
            "                                      written as PNG, JPEG, BMP, TGA or PPM\n"
@@ -302,6 +313,7 @@ std::string optionItemLabel(int id)
     case kLodAggressiveId: return "View-dependent (aggressive)";
     case kLodModerateId: return "View-dependent (moderate)";
     case kLodConservativeId: return "View-dependent (conservative)";
+    case kImpostorsId: return "Impostors for distant animals";
     default: return std::to_string(id);
     }
 }

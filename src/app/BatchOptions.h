@@ -30,6 +30,8 @@ struct BatchOptions {
     // exist only then).
     std::optional<unsigned> fixedDetailLevel;
     std::optional<unsigned> animals;
+    // "--impostor-pixels N": the impostor switch height.
+    std::optional<unsigned> impostorPixels;
     std::optional<int> frame;
     // "--seed N": herds are laid out from this seed instead of the operating system's random
     // source, so runs on several machines draw the same animals in the same places.
@@ -42,7 +44,8 @@ struct BatchOptions {
     // video).
     std::optional<int> width;
     std::optional<int> height;
-    // Unset: the camera animation's length.
+    // Unset: the camera animation's length (the sequence's, or the timedemo's, which plays
+    // at most that many).
     std::optional<int> frames;
     // "--first-frame K": a sequence or video starts at animation frame K (its files are
     // numbered by frame number), so a long run can be split into ranges run anywhere.

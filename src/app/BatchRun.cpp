@@ -52,6 +52,23 @@ bool waitForDrawableView(GLView& view)
     return false;
 }
 
+// Grows or shrinks the window until the view spans width x height pixels (the menu bar's
+// height is known only once the window is shown); false after a few seconds.
+bool sizeViewTo(MyFrame& frame, GLView& view, int width, int height)
+{
+    const wxSize wanted(width, height);
+    const std::int64_t deadline = FrameStamps::nowMilliseconds() + 5000;
+    while (FrameStamps::nowMilliseconds() < deadline) {
+        wxTheApp->Yield(true);
+        const wxSize size = view.clientSize();
+        if (size == wanted) return true;
+        const wxSize client = frame.GetClientSize();
+        frame.SetClientSize(client + wanted - size);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 // How far an export is, on standard error when that is a terminal; nothing otherwise.
 PlaybackProgress progressOnTerminal(const std::string& title)
 {
@@ -111,8 +128,21 @@ int runAction(MyFrame& frame, const BatchOptions& options)
             showErrorBox("Run timedemo", "There is no camera animation to play. Load a camera keys file first.", &frame);
             break;
         }
-        const TimedemoResult result = runTimedemo(core, [&view] { view.paintNow(); });
-        std::cout << timedemoReport(result.frames, result.seconds) << std::flush;
+        if (options.width && options.height && !sizeViewTo(frame, view, *options.width, *options.height)) {
+            showErrorBox("Run timedemo",
+                         "The view could not be made " + std::to_string(*options.width) + " x " +
+                             std::to_string(*options.height) + " pixels; run without a display to measure that size.",
+                         &frame);
+            break;
+        }
+        // One frame first, so that what the first paint makes (programs, lists, impostor
+        // atlases) is not timed as drawing.
+        view.paintNow();
+        const int limit = options.frames.value_or(0);
+        const TimedemoResult result = runTimedemo(core, [&view] { view.paintNow(); },
+                                                  [limit](int done, int) { return limit == 0 || done < limit; });
+        std::cout << timedemoReport(result.framesDrawn, result.seconds) << breakdownReport(result.breakdown)
+                  << std::flush;
         break;
     }
     }
@@ -144,6 +174,7 @@ bool chooseMenuItem(MyFrame& frame, int id, bool checked)
 void applyStartupChoices(MyFrame& frame, const BatchOptions& options)
 {
     if (options.seed) frame.core().scene().reseed(*options.seed);
+    if (options.impostorPixels) frame.setImpostorPixels(*options.impostorPixels);
     for (const MenuChoice& choice : options.menuChoices) {
         if (chooseMenuItem(frame, choice.id, choice.checked)) continue;
         const wxMenuItem* item = frame.GetMenuBar()->FindItem(choice.id);
@@ -173,9 +204,7 @@ void applyLoadedChoices(MyFrame& frame, const BatchOptions& options)
         const unsigned level = *options.fixedDetailLevel;
         if (!chooseMenuItem(frame, kFirstFixedLevelId + static_cast<int>(level), true))
         {
-            const std::size_t items = frame.menuItem(kLodMenuId)->GetSubMenu()->GetMenuItemCount();
-            // The first three items are the view-dependent modes.
-            const std::size_t levels = items > 3 ? items - 3 : 0;
+            const std::size_t levels = frame.fixedLevelItemCount();
             showErrorBox("Invalid option", "There is no detail level " + std::to_string(level) +
                                                ": the loaded herds have " + std::to_string(levels) + " levels.",
                          &frame);

@@ -42,12 +42,14 @@ bool BatchSettings::choose(const MenuChoice& choice, ViewerCore& core)
     case kLodAggressiveId: detail = DetailMode::Aggressive; return true;
     case kLodModerateId: detail = DetailMode::Moderate; return true;
     case kLodConservativeId: detail = DetailMode::Conservative; return true;
+    case kImpostorsId: impostorsOn = choice.checked; return true;
     default: return false;
     }
 }
 
 void BatchSettings::applyStartupChoices(const BatchOptions& options, ViewerCore& core, const Report& report)
 {
+    if (options.impostorPixels) impostorHeight = std::max(1u, *options.impostorPixels);
     for (const MenuChoice& choice : options.menuChoices)
         if (!choose(choice, core))
             report("Invalid option", "The menu item \"" + optionItemLabel(choice.id) +

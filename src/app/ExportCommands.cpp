@@ -235,6 +235,6 @@ void ExportCommands::onTimedemo()
                                       result.frames),
                      "Timedemo cancelled", wxOK, &m_parent);
     else
-        wxMessageBox(wxString::FromUTF8(timedemoReport(result.frames, result.seconds)), "Timedemo results", wxOK,
+        wxMessageBox(wxString::FromUTF8(timedemoReport(result.frames, result.seconds) + breakdownReport(result.breakdown)), "Timedemo results", wxOK,
                      &m_parent);
 }

@@ -73,6 +73,9 @@ bool FlexherdApp::OnInit()
     // A model far larger or smaller than the sample animals is brought into view.
     frame->files().frameImportedAnimals();
 
+    // A timedemo at a given size measures a view of exactly that many pixels.
+    if (options.action == BatchOptions::Action::Timedemo && options.width && options.height)
+        frame->SetClientSize(*options.width, *options.height);
     frame->Show(true);
     if (options.batch()) startBatchRun(*frame, options);
     return true;

@@ -153,19 +153,29 @@ private:
                 report("Run timedemo", "There is no camera animation to play. Load a camera keys file first.");
                 break;
             }
-            const GLFramebuffer target(kHeadlessFrameWidth, kHeadlessFrameHeight);
+            // A view of the size given, else the export image's default size.
+            const int width = m_options.width.value_or(kHeadlessFrameWidth);
+            const int height = m_options.height.value_or(kHeadlessFrameHeight);
+            const GLFramebuffer target(width, height);
             if (!target.valid()) {
-                report("Batch mode", "No framebuffer of " + std::to_string(kHeadlessFrameWidth) + " x " +
-                                         std::to_string(kHeadlessFrameHeight) + " pixels could be made to draw in.");
+                report("Batch mode", "No framebuffer of " + std::to_string(width) + " x " + std::to_string(height) +
+                                         " pixels could be made to draw in.");
                 break;
             }
             const FrameContent frame = content(true);
-            const TimedemoResult result = runTimedemo(m_core, [&] {
-                m_renderer->drawFrame(frame, kHeadlessFrameWidth, kHeadlessFrameHeight);
+            const auto paint = [&] {
+                m_renderer->drawFrame(frame, width, height);
                 // Each frame is finished before the next starts, as a window's buffer swap waits.
                 FrameRenderer::finishDrawing();
-            });
-            std::cout << timedemoReport(result.frames, result.seconds) << std::flush;
+            };
+            // One frame first, so that what the first paint makes (programs, lists, impostor
+            // atlases) is not timed as drawing.
+            paint();
+            const int limit = m_options.frames.value_or(0);
+            const TimedemoResult result =
+                runTimedemo(m_core, paint, [limit](int done, int) { return limit == 0 || done < limit; });
+            std::cout << timedemoReport(result.framesDrawn, result.seconds) << breakdownReport(result.breakdown)
+                      << std::flush;
             break;
         }
         }

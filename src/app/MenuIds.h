@@ -69,12 +69,14 @@ constexpr int kHerdPropertiesId = 60;
 constexpr int kAboutId = 62;
 // The mouse-and-keys panel of the view (F1).
 constexpr int kMouseAndKeysId = 63;
-
 // File, beside the commands above: the video export after "Export image sequence...", and the
 // "Open recent" submenu after "Open skinned mesh..." (its items are wxID_FILE1 ... wxID_FILE9,
 // as wxFileHistory makes them).
 constexpr int kExportVideoId = 64;
 constexpr int kOpenRecentMenuId = 65;
+// LOD: "Impostors for distant animals" and the switch height.
+constexpr int kImpostorsId = 66;
+constexpr int kImpostorPixelsId = 67;
 
 // Run-time items: the first of each range carries the count 0 (or level 0).
 constexpr int kFirstVertexCorrectionId = 1000;

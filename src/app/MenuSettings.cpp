@@ -84,6 +84,7 @@ wxMenuBar* MenuSettings::buildMenuBar()
     remember(m_lod->AppendRadioItem(kLodAggressiveId, "View-dependent (aggressive)"));
     remember(m_lod->AppendRadioItem(kLodModerateId, "View-dependent (moderate)"));
     remember(m_lod->AppendRadioItem(kLodConservativeId, "View-dependent (conservative)"));
+    appendImpostorItems(false);
 
     auto* geometryMenu = new wxMenu;
     remember(geometryMenu->AppendRadioItem(kBoxesId, "Boxes"));
@@ -192,6 +193,10 @@ void MenuSettings::rebuildCountMenus(const HerdScene& scene)
     appendCounts(m_prtCorrections, kFirstPrtCorrectionId, counts.lighting, kDefaultPrtCorrections);
 
     const bool fixedWasChosen = detailMode() == DetailMode::Fixed;
+    // The impostor items stay last: they are made anew after the levels, as they were.
+    const bool impostorsWereOn = impostors();
+    m_items[kImpostorsId] = nullptr;
+    m_items[kImpostorPixelsId] = nullptr;
     destroyItemsAfter(m_lod, 3);
     // A fixed level whose item is gone falls back to the menu's default.
     if (fixedWasChosen) m_items[kLodModerateId]->Check(true);
@@ -204,6 +209,26 @@ void MenuSettings::rebuildCountMenus(const HerdScene& scene)
             label += " (lowest)";
         m_lod->AppendRadioItem(kFirstFixedLevelId + static_cast<int>(j), label);
     }
+    appendImpostorItems(impostorsWereOn);
+}
+
+void MenuSettings::appendImpostorItems(bool checked)
+{
+    m_lod->AppendSeparator();
+    wxMenuItem* item = m_lod->AppendCheckItem(kImpostorsId, "Impostors for distant animals");
+    remember(item);
+    item->Check(checked);
+    remember(m_lod->Append(kImpostorPixelsId, "Impostor switch height..."));
+}
+
+unsigned MenuSettings::fixedLevelItemCount() const
+{
+    unsigned count = 0;
+    for (std::size_t i = 0; i < m_lod->GetMenuItemCount(); ++i) {
+        const int id = m_lod->FindItemByPosition(i)->GetId();
+        if (id >= kFirstFixedLevelId && id < kFirstFixedLevelId + kRunTimeRangeSize) ++count;
+    }
+    return count;
 }
 
 GeometryMode MenuSettings::geometryMode() const
@@ -306,4 +331,9 @@ void MenuSettings::setRunning(bool running)
 bool MenuSettings::moving() const
 {
     return isChecked(kMovingId);
+}
+
+bool MenuSettings::impostors() const
+{
+    return isChecked(kImpostorsId);
 }

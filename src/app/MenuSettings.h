@@ -52,6 +52,12 @@ public:
     bool running() const override;
     void setRunning(bool running) override;
     bool moving() const override;
+    bool impostors() const override;
+    unsigned impostorPixels() const override { return m_impostorPixels; }
+    // The switch height of impostors, in pixels (1 or more).
+    void setImpostorPixels(unsigned pixels) { m_impostorPixels = pixels < 1 ? 1 : pixels; }
+    // The fixed detail level items the "LOD" menu holds.
+    unsigned fixedLevelItemCount() const;
 
 protected:
     // The whole menu bar, in its start-up states.
@@ -64,6 +70,8 @@ protected:
 
 private:
     void remember(wxMenuItem* item);
+    // The impostor items at the end of "LOD", after a separator; checked as given.
+    void appendImpostorItems(bool checked);
 
     // Items with fixed ids, indexed by id, so that settings queries during drawing cost an
     // array look-up rather than a search through the menu bar.
@@ -73,4 +81,5 @@ private:
     wxMenu* m_prtCorrections = nullptr;
     wxMenu* m_lod = nullptr;
     wxMenu* m_openRecent = nullptr;
+    unsigned m_impostorPixels = kDefaultImpostorPixels;
 };

@@ -62,6 +62,7 @@ private:
     void onSettingsChanged(wxCommandEvent& event);
     void onRepaint(wxCommandEvent& event);
     void onShowVertexProgram(wxCommandEvent& event);
+    void onImpostorPixels(wxCommandEvent& event);
 
     // MyFrameHerd.cpp
     void bindHerdCommands();

@@ -8,6 +8,7 @@ HierarchicalHerd::HierarchicalHerd(const std::vector<std::shared_ptr<Skin>>& lev
 {
     for (const auto& skin : levelSkins) m_levels.push_back(std::make_shared<SimpleHerd>(skin));
     if (m_levels.empty()) m_levels.push_back(std::make_shared<SimpleHerd>(skin()));
+    m_impostors = std::make_shared<SimpleHerd>(m_levels.back()->skin());
 }
 
 bool HierarchicalHerd::intersects(const BoundingBox& box) const
@@ -75,6 +76,7 @@ void HierarchicalHerd::setHerd(std::shared_ptr<Herd> herd)
 void HierarchicalHerd::clearLevels()
 {
     for (const auto& level : m_levels) level->clear();
+    m_impostors->clear();
 }
 
 void HierarchicalHerd::distributeToLevel(int level)
@@ -92,10 +94,17 @@ void HierarchicalHerd::distributeByScreenSize(const ScreenSpaceConverter& conver
     clearLevels();
     const unsigned levels = levelCount();
     const unsigned count = m_wrapped->instanceCount();
+    const bool impostors = m_impostorHeight > 0.0;
     for (unsigned i = 0; i < count; ++i) {
         const HerdInstance instance = m_wrapped->instance(i);
-        const double area = converter.boxRectangle(instance.box).area();
-        m_levels[levelForArea(area, m_scale, levels)]->append(instance);
+        // An impostor needs no rectangle: most animals of a large herd are far away, and the
+        // height costs a quarter of the eight corners' projection.
+        if (impostors && isImpostorHeight(converter.apparentHeight(instance.box), m_impostorHeight)) {
+            m_impostors->append(instance);
+            continue;
+        }
+        const NdcRectangle rectangle = converter.boxRectangle(instance.box);
+        m_levels[levelForArea(rectangle.area(), m_scale, levels)]->append(instance);
     }
 }
 
@@ -106,4 +115,9 @@ unsigned HierarchicalHerd::levelForArea(double area, double scale, unsigned leve
     const double scaled = std::clamp(std::log(area) * scale, -1e6, 1e6);
     const long level = -static_cast<long>(std::trunc(scaled));
     return static_cast<unsigned>(std::clamp<long>(level, 0, static_cast<long>(levelCount) - 1));
+}
+
+bool HierarchicalHerd::isImpostorHeight(double height, double ndcHeight)
+{
+    return ndcHeight > 0.0 && std::isfinite(height) && height < ndcHeight;
 }

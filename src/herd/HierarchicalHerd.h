@@ -43,8 +43,23 @@ public:
     // Replaces the wrapped herd (the level skins stay) and distributes it at once to the
     // fixed level.
     void setHerd(std::shared_ptr<Herd> herd);
-    // Distributes every instance by its projected area through the given converter.
+    // Distributes every instance by its projected area through the given converter; with an
+    // impostor threshold set, instances that look less tall on screen than it (the converter's
+    // apparentHeight of their box) go to the impostor herd instead of a level.
     void distributeByScreenSize(const ScreenSpaceConverter& converter);
+
+    // Impostors, the level beyond the coarsest: view-dependent distributions send an instance
+    // whose box looks less tall than `ndcHeight` of normalized device space (the window is 2
+    // tall; ScreenSpaceConverter::apparentHeight) to the impostor herd. The atlas's cells are
+    // sized for that height, so at the switch a texel covers about a pixel. 0 (the start) turns them off. Fixed levels ignore it:
+    // a fixed level draws every animal with that level's mesh.
+    void setImpostorThreshold(double ndcHeight) { m_impostorHeight = ndcHeight; }
+    double impostorThreshold() const { return m_impostorHeight; }
+    // The animals drawn as impostors at the last distribution, shown with the coarsest skin.
+    const std::shared_ptr<SimpleHerd>& impostors() const { return m_impostors; }
+    // True when an animal that looks `height` tall is drawn as an impostor under the threshold
+    // `ndcHeight`: the threshold is set and the height a finite number below it.
+    static bool isImpostorHeight(double height, double ndcHeight);
 
     // A copy of the list of level herds, level 0 first.
     std::vector<std::shared_ptr<SimpleHerd>> levels() const { return m_levels; }
@@ -67,6 +82,8 @@ private:
 
     std::shared_ptr<Herd> m_wrapped;
     std::vector<std::shared_ptr<SimpleHerd>> m_levels;
+    std::shared_ptr<SimpleHerd> m_impostors;
+    double m_impostorHeight = 0.0;
     bool m_fixed = false;
     int m_fixedLevel = 0;
     // The menu's default ("moderate") until the view first sets a mode.

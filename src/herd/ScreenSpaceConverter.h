@@ -35,4 +35,10 @@ public:
     // in normalized device coordinates; a zero rectangle for an empty box. The level of detail
     // asks this for every instance of every frame, hence one call per box.
     virtual NdcRectangle boxRectangle(const BoundingBox& box) const = 0;
+    // How tall the box's contents look: the height in normalized device coordinates of an
+    // upright segment as tall as the box, standing at the box's centre and facing the eye.
+    // Unlike the rectangle's height it leaves out what the box's depth adds when seen from
+    // above (up to twice the height for a long animal), and it costs one corner's projection.
+    // NaN for an empty box or a centre that is not in front of the eye.
+    virtual double apparentHeight(const BoundingBox& box) const = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/FrameBreakdown.h"
+
 #include <cstdint>
 #include <deque>
 
@@ -30,8 +32,9 @@ private:
 
 // What a frame renderer measures about the frames it draws, kept by whoever shows them: the
 // stamps of the recent frames and the exponential average of the time spent drawing one, in
-// seconds.
+// seconds, and where the drawing time of the last frames went.
 struct FrameMeasures {
     FrameStamps stamps;
     double averageDrawTime = 0.0;
+    FrameBreakdowns breakdown;
 };

@@ -25,6 +25,8 @@ MatrixScreenSpaceConverter::MatrixScreenSpaceConverter(const Matrix4f& modelview
             m_combined[4 * r + c] = sum;
         }
     m_invertible = invert4x4(m_combined, m_inverse);
+    const auto& m = m_combined;
+    m_verticalScale = std::sqrt(m[4] * m[4] + m[5] * m[5] + m[6] * m[6]);
 }
 
 Vector3d MatrixScreenSpaceConverter::project(const Vector3d& p) const
@@ -84,4 +86,16 @@ NdcRectangle MatrixScreenSpaceConverter::boxRectangle(const BoundingBox& box) co
                 r.maxY = std::max(r.maxY, ny);
             }
     return r;
+}
+
+double MatrixScreenSpaceConverter::apparentHeight(const BoundingBox& box) const
+{
+    if (box.isEmpty()) return kNaN;
+    const auto& m = m_combined;
+    const double x = 0.5 * (double(box.minimum.x) + double(box.maximum.x));
+    const double y = 0.5 * (double(box.minimum.y) + double(box.maximum.y));
+    const double z = 0.5 * (double(box.minimum.z) + double(box.maximum.z));
+    const double w = m[12] * x + m[13] * y + m[14] * z + m[15];
+    if (!(w > 0.0)) return kNaN;
+    return (double(box.maximum.y) - double(box.minimum.y)) * m_verticalScale / w;
 }

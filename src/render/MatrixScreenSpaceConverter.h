@@ -25,6 +25,7 @@ public:
     Vector3d project(const Vector3d& object) const override;
     Vector3d unproject(const Vector3d& window) const override;
     NdcRectangle boxRectangle(const BoundingBox& box) const override;
+    double apparentHeight(const BoundingBox& box) const override;
 
 private:
     using Matrix4d = std::array<double, 16>;
@@ -33,5 +34,8 @@ private:
     Matrix4d m_combined{};
     Matrix4d m_inverse{};
     bool m_invertible = false;
+    // Clip-space y per scene unit across the line of sight: the length of the combined
+    // matrix's y row (the projection's vertical scale under a rigid modelview).
+    double m_verticalScale = 0.0;
     Viewport m_viewport;
 };

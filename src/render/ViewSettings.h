@@ -27,4 +27,11 @@ public:
     virtual void setRunning(bool running) = 0;
     // "Moving": animals walk forward as they animate.
     virtual bool moving() const = 0;
+    // "Impostors for distant animals": in the view-dependent modes, animals whose box is less
+    // than impostorPixels() tall on screen are drawn as impostors.
+    virtual bool impostors() const = 0;
+    virtual unsigned impostorPixels() const = 0;
+
+    // The switch height when none is chosen.
+    static constexpr unsigned kDefaultImpostorPixels = 64;
 };

@@ -21,6 +21,8 @@ struct PlainViewSettings : ViewSettings {
     unsigned fixedLevel = 0;
     bool isRunning = true;
     bool isMoving = false;
+    bool impostorsOn = false;
+    unsigned impostorHeight = kDefaultImpostorPixels;
 
     GeometryMode geometryMode() const override { return geometry; }
     LightingMode lightingMode() const override { return lighting; }
@@ -39,4 +41,6 @@ struct PlainViewSettings : ViewSettings {
     bool running() const override { return isRunning; }
     void setRunning(bool running) override { isRunning = running; }
     bool moving() const override { return isMoving; }
+    bool impostors() const override { return impostorsOn; }
+    unsigned impostorPixels() const override { return impostorHeight; }
 };

@@ -10,6 +10,7 @@ TimedemoResult runTimedemo(ViewerCore& core, const std::function<void()>& paint,
 {
     TimedemoResult result;
     result.frames = core.keyFrameCount();
+    core.frameMeasures().breakdown.clearTotal();
     const std::int64_t start = FrameStamps::nowMilliseconds();
     for (int i = 0; i < result.frames; ++i) {
         core.setFrame(i);
@@ -21,6 +22,8 @@ TimedemoResult runTimedemo(ViewerCore& core, const std::function<void()>& paint,
         }
     }
     result.seconds = static_cast<double>(FrameStamps::nowMilliseconds() - start) * 0.001;
+    const FrameBreakdowns& breakdown = core.frameMeasures().breakdown;
+    result.breakdown = breakdown.total.dividedBy(breakdown.frames);
     return result;
 }
 

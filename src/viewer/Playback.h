@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/FrameBreakdown.h"
+
 #include <functional>
 #include <string>
 
@@ -20,6 +22,8 @@ struct TimedemoResult {
     int framesDrawn = 0;
     double seconds = 0.0; // monotonic wall-clock time of the frames drawn
     bool cancelled = false;
+    // Where the time of the frames drawn went, per frame on average.
+    FrameBreakdown breakdown;
 };
 
 // Shows frames 0 .. keyFrameCount() - 1 of the camera animation, each drawn at once by

@@ -267,5 +267,8 @@ StatisticsFigures ViewerCore::statisticsFigures() const
 
 std::vector<std::pair<std::string, std::string>> ViewerCore::statisticsRows() const
 {
-    return ::statisticsRows(statisticsFigures());
+    std::vector<std::pair<std::string, std::string>> rows = ::statisticsRows(statisticsFigures());
+    // Where the last frame's time went, after the table's own rows.
+    for (auto& row : breakdownRows(m_measures.breakdown.last)) rows.push_back(std::move(row));
+    return rows;
 }

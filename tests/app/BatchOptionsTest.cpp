@@ -164,9 +164,18 @@ TEST(CommandLineTest, SizesMustBeWidthByHeightWithinTheExportLimits)
 
 TEST(CommandLineTest, ActionOptionsMustFitTogether)
 {
-    EXPECT_EQ(usageError({"--size", "10x10"}), "'--size' needs '--export-image', '--export-sequence' or '--export-video'");
+    EXPECT_EQ(usageError({"--size", "10x10"}),
+              "'--size' needs '--export-image', '--export-sequence', '--export-video' or '--timedemo'");
+    const CommandLine timedemo = parse({"--timedemo", "--size", "1280x720", "--impostors", "--impostor-pixels", "48"});
+    EXPECT_EQ(timedemo.kind, CommandLine::Kind::Run);
+    EXPECT_EQ(timedemo.options.width, 1280);
+    EXPECT_EQ(timedemo.options.height, 720);
+    EXPECT_EQ(timedemo.options.impostorPixels, 48u);
+    EXPECT_EQ(timedemo.options.menuChoices, (std::vector<MenuChoice>{{kImpostorsId, true}}));
+    EXPECT_EQ(usageError({"--impostor-pixels", "0"}).substr(0, 35), "invalid value '0' for '--impostor-p");
     EXPECT_EQ(usageError({"--export-image", "a.png", "--frames", "3"}),
-              "'--frames' needs '--export-sequence' or '--export-video'");
+              "'--frames' needs '--export-sequence', '--export-video' or '--timedemo'");
+    EXPECT_EQ(parse({"--timedemo", "--frames", "3"}).options.frames, 3);
     EXPECT_EQ(usageError({"--export-image", "a.png", "--first-frame", "3"}),
               "'--first-frame' needs '--export-sequence' or '--export-video'");
     EXPECT_EQ(usageError({"--export-sequence", "a.png", "--fps", "25"}), "'--fps' needs '--export-video'");

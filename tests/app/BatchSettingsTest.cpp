@@ -52,12 +52,14 @@ TEST(BatchSettings, OptionsSetTheFieldsTheirMenuItemsStandFor)
     EXPECT_EQ(plain.settings.backgroundMode(), BackgroundMode::LightGray);
     EXPECT_EQ(plain.settings.detailMode(), DetailMode::Moderate);
     EXPECT_TRUE(plain.settings.groundPlane() && plain.settings.shadows() && plain.settings.running());
+    EXPECT_FALSE(plain.settings.impostors());
+    EXPECT_EQ(plain.settings.impostorPixels(), ViewSettings::kDefaultImpostorPixels);
     EXPECT_EQ(plain.core.cameraChoice(), ViewerCore::CameraChoice::Perspective);
     EXPECT_EQ(plain.core.totalAnimalCount(), 0u) << "no herd to top up";
 
     const Applied chosen({"--method", "arrays", "--lighting", "opengl", "--geometry", "points", "--camera", "orthographic",
                           "--background", "sky", "--no-shadows", "--no-ground", "--stopped", "--lod", "aggressive",
-                          "--animals", "7", "--frame", "12", "--timedemo"},
+                          "--animals", "7", "--frame", "12", "--impostors", "--impostor-pixels", "30", "--timedemo"},
                          1);
     EXPECT_TRUE(chosen.reports.empty());
     EXPECT_EQ(chosen.settings.renderMethod(), RenderMethod::VertexArrays);
@@ -66,6 +68,8 @@ TEST(BatchSettings, OptionsSetTheFieldsTheirMenuItemsStandFor)
     EXPECT_EQ(chosen.settings.backgroundMode(), BackgroundMode::Sky);
     EXPECT_EQ(chosen.settings.detailMode(), DetailMode::Aggressive);
     EXPECT_FALSE(chosen.settings.shadows() || chosen.settings.groundPlane() || chosen.settings.running());
+    EXPECT_TRUE(chosen.settings.impostors());
+    EXPECT_EQ(chosen.settings.impostorPixels(), 30u);
     EXPECT_EQ(chosen.core.cameraChoice(), ViewerCore::CameraChoice::Orthographic);
     EXPECT_EQ(chosen.core.totalAnimalCount(), 7u);
     EXPECT_EQ(chosen.core.currentFrame(), 12);

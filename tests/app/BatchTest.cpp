@@ -142,7 +142,7 @@ TEST(BatchUsageTest, MistakesExitWithStatusTwoAndSayWhatIsWrong)
         {{"--method", "immediate", "quadruped.bin"}, "invalid value 'immediate' for '--method' (expected lists, vbo or arrays)"},
         {{"--export-image", "x.png", "--size", "20000x10"},
          "invalid value '20000x10' for '--size' (expected WIDTHxHEIGHT, each from 1 to 19999)"},
-        {{"--timedemo", "--frames", "3"}, "'--frames' needs '--export-sequence' or '--export-video'"},
+        {{"--frames", "3"}, "'--frames' needs '--export-sequence', '--export-video' or '--timedemo'"},
         {{"--export-video", "v.mp4", "--fps", "fast"},
          "invalid value 'fast' for '--fps' (expected a number of frames per second above 0 and at most 1000, such as "
          "30 or 29.97)"},
@@ -385,21 +385,57 @@ TEST(BatchTimedemoTest, PrintsTheReportOnStandardOutput)
     const fs::path flight = g_directory / "short.keys";
     std::ofstream(flight, std::ios::binary) << keys;
 
-    // Without a display and in the window alike: the same report.
+    // Without a display and in the window alike: the same report, with where the time went.
+    std::vector<std::string> drawnFigures;
     for (const Display display : {Display::None, Display::X}) {
         SCOPED_TRACE(display == Display::None ? "without a display" : "in the window");
         const ProgramRun run = flexherd({"--animals", "20", "--timedemo", "quadruped.bin", flight.string()}, {}, display);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
         const std::regex report("timedemo complete\\.\n\tframes:\t24\n\ttotal time:\t([0-9.e+-]+)s\n"
-                                "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n");
+                                "\ttime per frame:\t([0-9.e+-]+)s/frame\n\taverage fps:\t([0-9.e+-]+)fps\n"
+                                // Where the time went, per frame on average.
+                                "\tLOD update:\t[0-9.e+-]+ms/frame\n\tculling:\t[0-9.e+-]+ms/frame\n"
+                                "\tskinning:\t[0-9.e+-]+ms/frame\n\tdrawing meshes:\t[0-9.e+-]+ms/frame\n"
+                                "\tdrawing impostors:\t0ms/frame\n\ttriangles drawn:\t([0-9]+)/frame\n"
+                                "\timpostors drawn:\t0/frame\n");
         std::smatch match;
         ASSERT_TRUE(std::regex_match(run.out, match, report)) << run.out;
         const double seconds = std::stod(match[1]);
         EXPECT_GT(seconds, 0.0);
         EXPECT_NEAR(std::stod(match[2]), seconds / 24, 1e-5 + seconds / 24 * 1e-4);
         EXPECT_NEAR(std::stod(match[3]), 24 / seconds, 24 / seconds * 1e-4);
+        const unsigned long long meshTriangles = std::stoull(match[4]);
+        EXPECT_GT(meshTriangles, 0u) << "the animals are meshes";
+
+        // Every animal less than 1000 pixels tall is an impostor: quads instead of most
+        // triangles (the animals right in front of the camera stay meshes).
+        const ProgramRun impostors = flexherd({"--animals", "20", "--impostors", "--impostor-pixels", "1000",
+                                               "--timedemo", "--frames", "12", "quadruped.bin", flight.string()},
+                                              {}, display);
+        EXPECT_EQ(impostors.status, 0) << impostors.err;
+        ASSERT_EQ(impostors.out.rfind("timedemo complete.\n\tframes:\t12\n", 0), 0u) << "the first 12 frames";
+        const std::regex drawn("[^]*\ttriangles drawn:\t([0-9]+)/frame\n\timpostors drawn:\t([0-9]+)/frame\n");
+        ASSERT_TRUE(std::regex_match(impostors.out, match, drawn)) << impostors.out;
+        EXPECT_LT(std::stoull(match[1]), meshTriangles);
+        EXPECT_GT(std::stoull(match[2]), 0u);
+        EXPECT_LE(std::stoull(match[2]), 20u);
+
+        // A view of a given size: which animals are impostors goes by their height in its
+        // pixels, so both ways must draw the same triangles and impostors (on the same layout,
+        // standing still).
+        const ProgramRun sized = flexherd({"--seed", "3", "--stopped", "--animals", "20", "--impostors",
+                                           "--impostor-pixels", "300", "--timedemo", "--size", "640x480", "--frames",
+                                           "6", "quadruped.bin", flight.string()},
+                                          {}, display);
+        EXPECT_EQ(sized.status, 0) << sized.err;
+        ASSERT_TRUE(std::regex_match(sized.out, match, drawn)) << sized.out;
+        EXPECT_GT(std::stoull(match[1]), 0u) << "near animals are meshes";
+        EXPECT_GT(std::stoull(match[2]), 0u) << "far ones impostors";
+        drawnFigures.push_back(match[1].str() + " triangles, " + match[2].str() + " impostors");
     }
+    ASSERT_EQ(drawnFigures.size(), 2u);
+    EXPECT_EQ(drawnFigures[0], drawnFigures[1]);
 
     const ProgramRun noKeys = flexherd({"--timedemo", "quadruped.bin"});
     EXPECT_EQ(noKeys.status, 1);

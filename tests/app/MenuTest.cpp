@@ -13,6 +13,8 @@
 
 #include <wx/menu.h>
 
+#include <functional>
+#include <map>
 #include <memory>
 
 namespace {
@@ -135,7 +137,10 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
                 submenu(22, "LOD",
                         {{23, "View-dependent (aggressive)", kRadio},
                          {24, "View-dependent (moderate)", kRadio, true},
-                         {25, "View-dependent (conservative)", kRadio}}),
+                         {25, "View-dependent (conservative)", kRadio},
+                         {-1, "", kNormal},
+                         {66, "Impostors for distant animals", kCheck, false},
+                         {67, "Impostor switch height...", kNormal}}),
                 submenu(17, "Geometry",
                         {{18, "Boxes", kRadio}, {19, "Polys", kRadio, true}, {20, "Wireframe", kRadio},
                          {21, "Points", kRadio}}),
@@ -159,6 +164,20 @@ TEST_F(GuiTest, MenuBarHasEveryMenuItemAndStartCheckInOrder)
                 {9, "Run timedemo...", kNormal}},
                "Herd");
     expectMenu(bar->GetMenu(6), {{63, "Mouse and keys", kCheck, false}, {62, "About...", kNormal}}, "Help");
+
+    // Each command has an id of its own: two items sharing one would run each other's command.
+    std::map<int, std::string> ids;
+    const std::function<void(wxMenu*)> collect = [&](wxMenu* menu) {
+        for (std::size_t i = 0; i < menu->GetMenuItemCount(); ++i) {
+            const wxMenuItem* item = menu->FindItemByPosition(i);
+            if (item->IsSeparator()) continue;
+            const std::string label = item->GetItemLabel().ToStdString();
+            const auto [at, added] = ids.emplace(item->GetId(), label);
+            EXPECT_TRUE(added) << "\"" << label << "\" has the id of \"" << at->second << "\": " << item->GetId();
+            if (item->GetSubMenu()) collect(item->GetSubMenu());
+        }
+    };
+    for (std::size_t i = 0; i < bar->GetMenuCount(); ++i) collect(bar->GetMenu(i));
 
     // The answers of the start-up checks.
     EXPECT_EQ(frame->geometryMode(), GeometryMode::Polys);
@@ -300,9 +319,21 @@ TEST_F(GuiTest, CountMenusFollowTheLoadedSkinsAndLevels)
 
     EXPECT_EQ(labels(subMenu(kLodMenuId)),
               (std::vector<std::string>{"View-dependent (aggressive)", "View-dependent (moderate)",
-                                        "View-dependent (conservative)", "0 (highest)", "1", "2 (lowest)"}));
+                                        "View-dependent (conservative)", "0 (highest)", "1", "2 (lowest)", "",
+                                        "Impostors for distant animals", "Impostor switch height..."}));
     EXPECT_EQ(subMenu(kLodMenuId)->FindItemByPosition(5)->GetId(), 6002);
+    EXPECT_EQ(m_frame->fixedLevelItemCount(), 3u);
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Moderate);
+    // Impostors are off until checked, and stay as chosen when the level items are remade.
+    EXPECT_FALSE(m_frame->impostors());
+    choose(kImpostorsId);
+    EXPECT_TRUE(m_frame->impostors());
+    EXPECT_EQ(m_frame->impostorPixels(), ViewSettings::kDefaultImpostorPixels);
+    m_frame->rebuildCountMenus();
+    EXPECT_TRUE(m_frame->impostors());
+    EXPECT_EQ(subMenu(kLodMenuId)->FindItemByPosition(7)->GetId(), kImpostorsId);
+    choose(kImpostorsId);
+    EXPECT_FALSE(m_frame->impostors());
 
     // A fixed level is one radio group with the view-dependent items.
     choose(6001);
@@ -324,7 +355,8 @@ TEST_F(GuiTest, CountMenusFollowTheLoadedSkinsAndLevels)
     EXPECT_EQ(checkedId(subMenu(kPrtCorrectionsMenuId)), 4000);
     EXPECT_EQ(labels(subMenu(kLodMenuId)),
               (std::vector<std::string>{"View-dependent (aggressive)", "View-dependent (moderate)",
-                                        "View-dependent (conservative)", "0 (highest)"}));
+                                        "View-dependent (conservative)", "0 (highest)", "",
+                                        "Impostors for distant animals", "Impostor switch height..."}));
     EXPECT_EQ(m_frame->detailMode(), DetailMode::Moderate);
 }
 

@@ -80,3 +80,28 @@ TEST(MatrixScreenSpaceConverter, BoxRectangleEnclosesTheProjectedCorners)
     EXPECT_NEAR(r.area(), (maxX - minX) * (maxY - minY), 1e-8);
     EXPECT_EQ(converter.boxRectangle(BoundingBox()).area(), 0.0);
 }
+
+// The apparent height against an upright segment of the box's height at its centre, turned to
+// face the eye (along the camera's up vector, which keeps the segment at the centre's depth),
+// projected through project(): the same height, from a camera looking down at a long box
+// whose rectangle is far taller.
+TEST(MatrixScreenSpaceConverter, ApparentHeightIsThatOfTheBoxHeightFacingTheEyeAtItsCentre)
+{
+    const Viewport viewport{0, 0, 400, 300};
+    for (const float tilt : {0.0f, 0.5f, 1.2f}) {
+        SCOPED_TRACE(tilt);
+        const Matrix4f modelview = Matrix4f::translation({0.3f, -0.2f, -15}) * Matrix4f::rotation({1, 0, 0}, tilt) *
+                                   Matrix4f::rotation({0, 1, 0}, 0.4f);
+        MatrixScreenSpaceConverter converter(modelview, frustum(), viewport);
+        const BoundingBox box({1, 0, -3}, {2, 1.5f, 2});
+        const Vector3d centre(1.5, 0.75, -0.5);
+        const Vector3d up(modelview(1, 0), modelview(1, 1), modelview(1, 2));
+        const Vector3d top = converter.project(centre + up * 0.75), bottom = converter.project(centre - up * 0.75);
+        const double expected = std::hypot(top.x - bottom.x, top.y - bottom.y) / 300.0 * 2.0;
+        EXPECT_NEAR(converter.apparentHeight(box), expected, 1e-6);
+        if (tilt > 0.4f) EXPECT_GT(converter.boxRectangle(box).height(), 1.5 * expected) << "seen from above";
+    }
+    MatrixScreenSpaceConverter converter(Matrix4f::translation({0, 0, -10}), frustum(), viewport);
+    EXPECT_TRUE(std::isnan(converter.apparentHeight(BoundingBox())));
+    EXPECT_TRUE(std::isnan(converter.apparentHeight(BoundingBox({-1, -1, 11}, {1, 1, 12})))) << "behind the eye";
+}

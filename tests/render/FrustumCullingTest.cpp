@@ -93,3 +93,43 @@ TEST(FrustumCullingTest, EmptyBoxesAreOutsideAndNaNCornersAreKept)
     const float nan = std::nanf("");
     EXPECT_FALSE(frustum.isOutside(box({nan, 0, -5}, {1, 1, -4})));
 }
+
+// Against the plain test, corner by corner through the matrix product: the same decision for
+// thousands of boxes near the planes of a turned, moved camera (seeded; printed on failure).
+TEST(FrustumCullingTest, TheDecisionIsThatOfEveryCornerThroughTheMatrix)
+{
+    const auto plainIsOutside = [](const Matrix4f& clip, const BoundingBox& b) {
+        bool below[3] = {true, true, true}, above[3] = {true, true, true};
+        for (int corner = 0; corner < 8; ++corner) {
+            const Vector4f c = clip * Vector4f({corner & 1 ? b.maximum.x : b.minimum.x,
+                                                corner & 2 ? b.maximum.y : b.minimum.y,
+                                                corner & 4 ? b.maximum.z : b.minimum.z},
+                                               1.0f);
+            for (int a = 0; a < 3; ++a) {
+                below[a] = below[a] && c[a] < -c.w;
+                above[a] = above[a] && c[a] > c.w;
+            }
+        }
+        for (int a = 0; a < 3; ++a)
+            if (below[a] || above[a]) return true;
+        return false;
+    };
+    const unsigned seed = 20261207;
+    std::uint32_t state = seed;
+    const auto uniform = [&](float lo, float hi) {
+        state = state * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(state >> 8) / 16777216.0f;
+    };
+    const Matrix4f clip = perspective(50.0f, 16.0f / 9.0f, 0.5f, 80.0f) * Matrix4f::rotation({1, 0, 0}, 0.4f) *
+                          Matrix4f::rotation({0, 1, 0}, -0.7f) * Matrix4f::translation({-3.0f, -5.0f, 2.0f});
+    int outside = 0;
+    for (int n = 0; n < 20000; ++n) {
+        const Vector3f lo{uniform(-90, 90), uniform(-10, 20), uniform(-90, 90)};
+        const BoundingBox b(lo, {lo.x + uniform(0, 3), lo.y + uniform(0, 4), lo.z + uniform(0, 3)});
+        const bool expected = plainIsOutside(clip, b);
+        ASSERT_EQ(ViewFrustumTest::isOutside(clip, b), expected) << "box " << n << ", seed " << seed;
+        outside += expected;
+    }
+    EXPECT_GT(outside, 2000);
+    EXPECT_LT(outside, 18000);
+}

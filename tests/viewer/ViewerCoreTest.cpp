@@ -365,7 +365,11 @@ TEST_F(ViewerCoreTest, StatisticsCountEachLevelsSkinForTheAnimalsAtThatLevel)
         EXPECT_EQ(figures.vertices, 3ull * cowSkin.vertexCount() + calfSkin.vertexCount()) << level;
     }
     const auto rows = m_core.statisticsRows();
-    ASSERT_EQ(rows.size(), 6u);
+    // The table's six rows, then where the last frame's time went.
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[6].first, "LOD update");
+    EXPECT_EQ(rows[10].first, "drawing impostors");
+    EXPECT_EQ(rows[12], (std::pair<std::string, std::string>{"impostors drawn", "0"}));
     EXPECT_EQ(rows[2], (std::pair<std::string, std::string>{"animals", "4 (3 cows, 1 calf)"}));
     EXPECT_EQ(rows[0].second, "nan") << "no frame drawn yet";
 

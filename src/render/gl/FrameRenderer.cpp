@@ -13,11 +13,13 @@
 #include "render/gl/GLText.h"
 #include "render/gl/GLTileRenderer.h"
 #include "render/gl/HardwareSkinRenderer.h"
+#include "render/gl/ImpostorRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/Skin.h"
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <new>
@@ -235,8 +237,33 @@ void FrameRenderer::drawHerds(const FrameContent& content, bool shadowsDrawn, in
     // Herds loaded while no context could be current get their renderers now.
     m_renderers.sync(content.scene);
 
+    FrameBreakdown breakdown;
+    // The renderers add to this frame's figures while it draws, and point nowhere afterwards,
+    // also when drawing throws.
+    struct Measuring {
+        const HerdRenderers& renderers;
+        Measuring(const HerdRenderers& r, FrameBreakdown& b) : renderers(r)
+        {
+            for (const auto& renderer : renderers.all()) renderer->setBreakdown(&b);
+        }
+        ~Measuring()
+        {
+            for (const auto& renderer : renderers.all()) renderer->setBreakdown(nullptr);
+        }
+    } measuring(m_renderers, breakdown);
+
     const ViewSettings& settings = content.settings;
     const DetailMode detail = settings.detailMode();
+    // Impostors are the farthest level of the view-dependent modes; a fixed level is one mesh
+    // for every animal.
+    const bool impostors = settings.impostors() && detail != DetailMode::Fixed && height > 0;
+    // The switch height as a share of the picture's height in normalized device space (2 tall).
+    const double impostorHeight = impostors ? 2.0 * settings.impostorPixels() / height : 0.0;
+    if (impostors)
+        for (const auto& renderer : m_renderers.impostors())
+            renderer->prepare(settings, settings.useVertexProgram(), settings.impostorPixels());
+
+    const auto lodStart = std::chrono::steady_clock::now();
     // Levels of detail go by the size on the whole picture: measured per tile, an animal would
     // get finer levels the smaller the window, and one that straddles two tiles could be drawn
     // at two levels, leaving a seam through it.
@@ -249,16 +276,38 @@ void FrameRenderer::drawHerds(const FrameContent& content, bool shadowsDrawn, in
             herd->setFixedLevel(static_cast<int>(settings.fixedDetailLevel()));
         else
             herd->setMode(static_cast<int>(detail));
+        herd->setImpostorThreshold(impostorHeight);
         herd->setConverterFactory(converter);
     }
     for (const auto& herd : content.scene.herds()) herd->update();
+    breakdown.lodUpdate = millisecondsSince(lodStart);
 
+    if (impostors) {
+        const ViewFrustumTest frustum(modelview, projection);
+        for (const auto& renderer : m_renderers.impostors())
+            renderer->update(frustum, content.camera.eye(), shadowsDrawn, breakdown);
+    }
+
+    const auto meshStart = std::chrono::steady_clock::now();
     if (shadowsDrawn)
         for (const auto& renderer : m_renderers.shadow()) renderer->render(settings);
     if (settings.useVertexProgram())
         for (const auto& renderer : m_renderers.hardware()) renderer->render(settings);
     else
         for (const auto& renderer : m_renderers.software()) renderer->render(settings);
+    // What the renderers measured of their own (culling, skinning) is not drawing.
+    breakdown.drawingMeshes = std::max(0.0, millisecondsSince(meshStart) - breakdown.culling - breakdown.skinning);
+
+    if (impostors) {
+        const auto shadowStart = std::chrono::steady_clock::now();
+        // The blobs go under the impostors only: depth-tested against the meshes drawn, and
+        // without depth writes, they never cover an animal.
+        if (shadowsDrawn)
+            for (const auto& renderer : m_renderers.impostors()) renderer->renderShadows();
+        breakdown.drawingImpostors += millisecondsSince(shadowStart);
+        for (const auto& renderer : m_renderers.impostors()) renderer->render(breakdown);
+    }
+    content.measures.breakdown.add(breakdown);
 }
 
 void FrameRenderer::checkImageRequest(int width, int height, int tileWidth, int tileHeight, const std::string& path)

@@ -11,6 +11,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace {
@@ -292,15 +293,19 @@ void HardwareSkinRenderer::render(const RenderSettings& settings)
     const bool displayLists = settings.renderMethod() == RenderMethod::DisplayLists;
     // Instances showing the same frame one after another need no new upload.
     unsigned uploaded = m_environmentSlots;
+    FrameBreakdown* figures = breakdown();
+    const unsigned triangles = geometry == GeometryMode::Points ? 0u : animals.skin()->triangleCount();
     const unsigned count = animals.instanceCount();
     for (unsigned i = 0; i < count; ++i) {
         const HerdInstance instance = animals.instance(i);
-        if (frustum.isOutside(instance.box)) continue;
+        if (isCulled(frustum, instance, triangles)) continue;
         // A herd shown with another skin (a shadow) may run past this skin's frames: wrap.
         const unsigned slot = instance.frame % m_environmentSlots;
         if (slot != uploaded) {
+            const auto start = std::chrono::steady_clock::now();
             uploadEnvironment(slot);
             uploaded = slot;
+            if (figures) figures->skinning += FrameBreakdown::millisecondsSince(start);
         }
 
         GLState::ModelviewPush push;

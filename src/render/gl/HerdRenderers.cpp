@@ -3,6 +3,7 @@
 #include "herd/HerdScene.h"
 #include "herd/WrapperHerd.h"
 #include "render/gl/HardwareSkinRenderer.h"
+#include "render/gl/ImpostorRenderer.h"
 #include "render/gl/SoftwareSkinRenderer.h"
 #include "skin/Skin.h"
 
@@ -21,13 +22,14 @@ void HerdRenderers::sync(const HerdScene& scene)
         const std::size_t index = m_herds.size();
         // Counted before its renderers are made, so a failure is reported once.
         m_herds.push_back(herds[index]);
-        createRenderers(*herds[index], scene.directoryOf(index));
+        createRenderers(herds[index], scene.directoryOf(index));
     }
 }
 
 void HerdRenderers::releaseGLResources()
 {
     for (const auto& renderer : m_all) renderer->releaseGLResources();
+    for (const auto& renderer : m_impostors) renderer->releaseGLResources();
 }
 
 void HerdRenderers::clear()
@@ -36,13 +38,15 @@ void HerdRenderers::clear()
     m_software.clear();
     m_shadow.clear();
     m_all.clear();
+    m_impostors.clear();
     m_herds.clear();
 }
 
-void HerdRenderers::createRenderers(const HierarchicalHerd& herd, const std::filesystem::path& directory)
+void HerdRenderers::createRenderers(const std::shared_ptr<HierarchicalHerd>& herd,
+                                    const std::filesystem::path& directory)
 {
     const std::string directoryName = directory.string();
-    const auto levels = herd.levels();
+    const auto levels = herd->levels();
     for (std::size_t i = 0; i < levels.size(); ++i) {
         const int level = static_cast<int>(i);
         auto hardware = std::make_shared<HardwareSkinRenderer>(levels[i], level, directoryName);
@@ -59,4 +63,5 @@ void HerdRenderers::createRenderers(const HierarchicalHerd& herd, const std::fil
             m_all.push_back(shadow);
         }
     }
+    m_impostors.push_back(std::make_shared<ImpostorRenderer>(herd, directoryName));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 class HardwareSkinRenderer;
+class ImpostorRenderer;
 class HerdScene;
 class HierarchicalHerd;
 class SkinRenderer;
@@ -13,7 +14,8 @@ class SoftwareSkinRenderer;
 
 // The renderers that draw a viewer's herds. Every level of every herd gets a hardware and a
 // software renderer, and every level whose skin has a next skin (its shadow) a blended-overlay
-// hardware renderer over a WrapperHerd showing that skin with the level's animals. The
+// hardware renderer over a WrapperHerd showing that skin with the level's animals; every herd
+// gets an impostor renderer for its impostor herd. The
 // all-renderers list holds each renderer of the three others, for broadcasting
 // releaseGLResources. Lists run in herd order, then level order.
 //
@@ -42,9 +44,11 @@ public:
     const std::deque<std::shared_ptr<SoftwareSkinRenderer>>& software() const { return m_software; }
     const std::deque<std::shared_ptr<HardwareSkinRenderer>>& shadow() const { return m_shadow; }
     const std::deque<std::shared_ptr<SkinRenderer>>& all() const { return m_all; }
+    // One per herd, in herd order.
+    const std::deque<std::shared_ptr<ImpostorRenderer>>& impostors() const { return m_impostors; }
 
 private:
-    void createRenderers(const HierarchicalHerd& herd, const std::filesystem::path& directory);
+    void createRenderers(const std::shared_ptr<HierarchicalHerd>& herd, const std::filesystem::path& directory);
 
     // The herds seen so far, held so that their addresses stay theirs.
     std::vector<std::shared_ptr<HierarchicalHerd>> m_herds;
@@ -52,4 +56,5 @@ private:
     std::deque<std::shared_ptr<SoftwareSkinRenderer>> m_software;
     std::deque<std::shared_ptr<HardwareSkinRenderer>> m_shadow;
     std::deque<std::shared_ptr<SkinRenderer>> m_all;
+    std::deque<std::shared_ptr<ImpostorRenderer>> m_impostors;
 };

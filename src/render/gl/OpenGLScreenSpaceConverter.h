@@ -13,6 +13,7 @@ public:
     Vector3d project(const Vector3d& object) const override { return m_converter.project(object); }
     Vector3d unproject(const Vector3d& window) const override { return m_converter.unproject(window); }
     NdcRectangle boxRectangle(const BoundingBox& box) const override { return m_converter.boxRectangle(box); }
+    double apparentHeight(const BoundingBox& box) const override { return m_converter.apparentHeight(box); }
 
 private:
     MatrixScreenSpaceConverter m_converter;

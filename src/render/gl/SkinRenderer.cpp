@@ -9,6 +9,7 @@
 
 #include <GL/glew.h>
 
+#include <chrono>
 #include <cstdint>
 
 static_assert(kGLTriangles == GL_TRIANGLES && kGLTriangleStrip == GL_TRIANGLE_STRIP &&
@@ -83,6 +84,16 @@ void SkinRenderer::drawBatches(const RenderSettings& settings, std::unique_ptr<G
             recorder = std::make_unique<GLDisplayList::Recorder>(*sink.back());
         }
     }
+}
+
+bool SkinRenderer::isCulled(const ViewFrustumTest& frustum, const HerdInstance& instance, unsigned triangles) const
+{
+    if (!m_breakdown) return frustum.isOutside(instance.box);
+    const auto start = std::chrono::steady_clock::now();
+    const bool outside = frustum.isOutside(instance.box);
+    m_breakdown->culling += FrameBreakdown::millisecondsSince(start);
+    if (!outside) m_breakdown->trianglesDrawn += triangles;
+    return outside;
 }
 
 void SkinRenderer::drawBatches(const RenderSettings& settings)

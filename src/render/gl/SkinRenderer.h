@@ -1,11 +1,14 @@
 #pragma once
 
+#include "render/FrameBreakdown.h"
 #include "render/IndexBatches.h"
 #include "render/RenderSettings.h"
 #include "render/gl/GLBuffer.h"
 #include "render/gl/GLDisplayList.h"
 #include "render/gl/GLMemoryManager.h"
 #include "render/gl/GLTexture.h"
+#include "herd/HerdInstance.h"
+#include "render/ViewFrustumTest.h"
 
 #include <deque>
 #include <memory>
@@ -57,10 +60,19 @@ public:
 
     const std::shared_ptr<Herd>& herd() const { return m_herd; }
     int detailLevel() const { return m_detailLevel; }
+    // Where render adds its culling and skinning times and the triangles it drew; none (the
+    // start) measures nothing. The frame renderer points every renderer at its frame's figures.
+    void setBreakdown(FrameBreakdown* breakdown) { m_breakdown = breakdown; }
     // Null when the skin names no texture.
     const std::shared_ptr<GLTexture>& texture() const { return m_texture; }
     // Empty until the first draw and after releaseGLResources.
     const std::deque<IndexBatch>& indexBatches() const { return m_indexBatches; }
+
+protected:
+    FrameBreakdown* breakdown() const { return m_breakdown; }
+    // The frustum test of one instance (true: out of view). With a breakdown, its time counts as
+    // culling and an instance in view adds `triangles` to the triangles drawn.
+    bool isCulled(const ViewFrustumTest& frustum, const HerdInstance& instance, unsigned triangles) const;
 
 private:
     void buildIndexBatches(const RenderSettings& settings);
@@ -73,4 +85,5 @@ private:
     // A skin without triangles has no batches; the flag keeps it from being planned each draw.
     bool m_batchesBuilt = false;
     std::shared_ptr<GLTexture> m_texture;
+    FrameBreakdown* m_breakdown = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "skin/Skin.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -70,15 +71,17 @@ void SoftwareSkinRenderer::render(const RenderSettings& settings)
     const std::size_t slots = std::max(frames, 1u);
     const bool perFrameBuffers = slots * skin.vertexCount() * 3 * sizeof(Vector3f) <= m_frameBufferBudget;
 
+    FrameBreakdown* figures = breakdown();
     const unsigned count = animals.instanceCount();
     for (unsigned i = 0; i < count; ++i) {
         const HerdInstance instance = animals.instance(i);
-        if (frustum.isOutside(instance.box)) continue;
+        if (isCulled(frustum, instance, skin.triangleCount())) continue;
         if (bufferObjects && !GLEW_ARB_vertex_buffer_object)
             throw OpenGLException("ARB_vertex_buffer_object not supported on this card.");
 
         GLState::ModelviewPush push;
         glMultMatrixf(instance.transform.transposed().data());
+        const auto skinningStart = std::chrono::steady_clock::now();
         // A skin without frames shows its rest pose; a frame beyond the animation (a herd built
         // for another skin) wraps round instead of reading past the caches.
         const unsigned slot = frames > 0 ? instance.frame % frames : 0;
@@ -91,6 +94,7 @@ void SoftwareSkinRenderer::render(const RenderSettings& settings)
             pointAtFrameBuffers(settings, slot, positions, normals, lighting);
         else
             pointAtStreamedBuffers(slot, positions, normals, lighting);
+        if (figures) figures->skinning += FrameBreakdown::millisecondsSince(skinningStart);
 
         // Without lighting or colours the mesh takes the current colour: set it, or it would be
         // whatever the previous instance's line pass left.
