@@ -35,9 +35,6 @@
 #define FLEXHERD_ADDRESS_SANITIZER 1
 #endif
 #endif
-#ifdef FLEXHERD_ADDRESS_SANITIZER
-#include <sanitizer/allocator_interface.h>
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -50,6 +47,12 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+#ifdef FLEXHERD_ADDRESS_SANITIZER
+// The sanitizer runtime's own count of the heap in use, declared here because g++ ships the
+// runtime without its interface headers.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace fs = std::filesystem;
 
