@@ -6,6 +6,7 @@
 #include "bake/ModelImport.h"
 
 #include "foundation/Exception.h"
+#include "foundation/Sanitizers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -103,8 +104,9 @@ int main(int argc, char** argv)
     }
     if (files.size() != 2) return usageError(files.size() < 2 ? "MODEL and OUT.bin are needed" : "too many file names");
 
-    if (memoryLimit > 0) {
+    if (memoryLimit > 0 && !kAddressSanitizer) {
         // Address space, not resident memory: a hostile file's giant request fails at once.
+        // (A sanitized build's runtime bounds allocations itself and needs its shadow mapped.)
         const rlim_t bytes = static_cast<rlim_t>(memoryLimit) * 1024 * 1024;
         const rlimit limit{bytes, bytes};
         ::setrlimit(RLIMIT_AS, &limit);

@@ -54,7 +54,8 @@ TextLines::Status TextLines::next(std::string_view& line)
         const char* start = m_data + m_begin;
         const std::size_t available = m_end - m_begin;
         const std::size_t scan = std::min(available, m_maxLineLength + 1);
-        if (const void* newline = std::memchr(start, '\n', scan)) {
+        // An unopened source has no window at all, and memchr wants a pointer even for 0 bytes.
+        if (const void* newline = scan > 0 ? std::memchr(start, '\n', scan) : nullptr) {
             const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
             line = std::string_view(start, length);
             m_begin += length + 1;

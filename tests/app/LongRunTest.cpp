@@ -28,13 +28,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define FLEXHERD_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define FLEXHERD_ADDRESS_SANITIZER 1
-#endif
-#endif
+#include "foundation/Sanitizers.h"
 
 #include <algorithm>
 #include <chrono>

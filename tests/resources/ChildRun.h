@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/Sanitizers.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,17 +24,7 @@ constexpr std::uint64_t kAddressSpaceAllowance = std::uint64_t(3) << 30;
 
 // Memory the sanitizers add: the address sanitizer keeps up to 256 MiB of freed blocks in
 // quarantine and pads every block.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = kAddressSanitizer;
 
 // The bound a test states, in MiB, as the child is measured: the same without sanitizers,
 // widened for their padding and quarantine with them.

@@ -42,3 +42,45 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+
+// Every other form that pairs with the ones above, so that no block is made by one allocator and
+// freed by another: the address sanitizer's runtime otherwise serves the forms left out (the
+// standard library's temporary buffers come from the nothrow form) and reports the mismatch.
+void* operator new[](std::size_t size)
+{
+    return ::operator new(size);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return ::operator new(size, std::nothrow);
+}
+
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
