@@ -249,6 +249,16 @@ std::vector<std::pair<unsigned, Matrix4f>> buildScene(HerdScene& scene, const st
 
 } // namespace
 
+namespace {
+
+// Another seed near the given one, wrapping around at the largest instead of overflowing.
+std::int32_t seedAfter(std::int32_t seed, std::uint32_t step)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(seed) + step);
+}
+
+} // namespace
+
 TEST(HerdScene, ASeededSceneLaysEveryHerdOutTheSameWayOnEveryRun)
 {
     EXPECT_FALSE(HerdScene().seed().has_value()) << "the viewer's scene is seeded by the operating system";
@@ -258,7 +268,7 @@ TEST(HerdScene, ASeededSceneLaysEveryHerdOutTheSameWayOnEveryRun)
     for (const std::int32_t seed : {1, 77, -5, 2147483647}) {
         for (const auto& creator : creators) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", creator " + typeid(*creator).name());
-            HerdScene first(seed), second(seed), other(seed == INT32_MAX ? INT32_MIN : seed + 1);
+            HerdScene first(seed), second(seed), other(seedAfter(seed, 1));
             EXPECT_EQ(first.seed(), std::optional<std::int32_t>(seed));
             const auto animals = buildScene(first, creator);
             ASSERT_GT(animals.size(), 30u);
@@ -266,7 +276,7 @@ TEST(HerdScene, ASeededSceneLaysEveryHerdOutTheSameWayOnEveryRun)
             EXPECT_NE(buildScene(other, creator), animals) << "another seed, another scene";
 
             // A scene seeded later draws as one made with the seed.
-            HerdScene reseeded(seed + 2);
+            HerdScene reseeded(seedAfter(seed, 2));
             reseeded.addSkin(levels("goat", 1), "");
             reseeded.setAnimalCount(4);
             reseeded.clear();
