@@ -1,5 +1,7 @@
 #include "GLTestWindow.h"
 
+#include "foundation/Sanitizers.h"
+
 #include <GL/glew.h>
 #include <GL/glx.h>
 #include <wx/image.h>
@@ -52,6 +54,7 @@ GLTestWindow::GLTestWindow(int width, int height) : m_native(new Native), m_widt
         m_native->context = glXCreateContext(display, visual, nullptr, True);
         XFree(visual);
         if (!m_native->context) throw std::runtime_error("glXCreateContext failed");
+        keepLoadedLibrariesForLeakCheck();
         if (!glXMakeCurrent(display, m_native->window, m_native->context))
             throw std::runtime_error("glXMakeCurrent failed");
         const GLenum glew = glewInit();

@@ -1,6 +1,7 @@
 #include "render/gl/HeadlessGLContext.h"
 
 #include "foundation/Exception.h"
+#include "foundation/Sanitizers.h"
 
 #include <GL/glew.h>
 
@@ -84,6 +85,7 @@ HeadlessGLContext::HeadlessGLContext()
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor))
         fail("the surfaceless EGL display could not be initialised (EGL error " + eglErrorText() + ").");
     m_display = display;
+    keepLoadedLibrariesForLeakCheck();
     try {
         const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
         if (!hasExtension(extensions, "EGL_KHR_surfaceless_context") || !hasExtension(extensions, "EGL_KHR_no_config_context"))
