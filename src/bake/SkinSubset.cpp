@@ -85,14 +85,21 @@ std::shared_ptr<Skin> subsetSkin(const Skin& source, const LevelMesh& subset)
     return skin;
 }
 
-std::shared_ptr<Skin> makeBandSkin(const Skin& coarsest)
+LevelMesh bandMesh(const Skin& coarsest)
 {
     std::vector<Vector3d> positions;
     positions.reserve(coarsest.vertexCount());
     for (const Vector3f& p : coarsest.restPositions()) positions.emplace_back(p);
-    const LevelSet levels = buildLevels(positions, coarsest.triangles(), 2, strongestBones(coarsest));
-    if (levels.levels.size() < 2) return nullptr;
-    const LevelMesh& band = levels.levels[1];
-    if (band.triangles.empty() || 2 * band.triangles.size() > coarsest.triangleCount()) return nullptr;
-    return subsetSkin(coarsest, band);
+    LevelSet levels = buildLevels(positions, coarsest.triangles(), 2, strongestBones(coarsest));
+    if (levels.levels.size() < 2) return {};
+    LevelMesh& band = levels.levels[1];
+    // Keeping more than half the triangles would save too little to be worth another mesh.
+    if (band.triangles.empty() || 2 * band.triangles.size() > coarsest.triangleCount()) return {};
+    return std::move(band);
+}
+
+std::shared_ptr<Skin> makeBandSkin(const Skin& coarsest)
+{
+    const LevelMesh band = bandMesh(coarsest);
+    return band.triangles.empty() ? nullptr : subsetSkin(coarsest, band);
 }
