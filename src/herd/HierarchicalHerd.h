@@ -67,8 +67,9 @@ public:
     // of its triangles. Those animals are few dozen to a couple of hundred pixels tall, and in
     // a large herd seen from near the ground they are most of the meshes: their triangles are
     // what a frame costs. Three times the switch (192 pixels at the default 64) takes in the
-    // bulk of them while the band skin's coarser outline, at that size, moves the silhouette
-    // by about a pixel.
+    // bulk of them, so that the meshes cost little beside filling the view; twice the switch
+    // leaves about twice the triangles. At the band's upper edge the band skin's coarser
+    // outline moves the silhouette by a pixel or two, a few where a curve is lost.
     static constexpr double kBandFactor = 3.0;
     // Installs the band skin (null: no band; animals above the switch keep their levels). Set
     // before the renderers are made, as the level skins are: they make one for the band herd.
