@@ -37,7 +37,10 @@ std::shared_ptr<HierarchicalHerd> HerdScene::addSkin(const std::vector<std::shar
                                                      const std::filesystem::path& directory)
 {
     if (levelSkins.empty()) return nullptr;
+    // Made first, so that a failure leaves the scene and its random streams as they were.
+    std::shared_ptr<Skin> band = m_bandSkinMaker ? m_bandSkinMaker(*levelSkins.back()) : nullptr;
     auto herd = std::make_shared<HierarchicalHerd>(levelSkins, createHerd(levelSkins.front()));
+    herd->setBandSkin(std::move(band));
     m_collection->add(herd);
     m_herds.push_back(herd);
     m_directories.push_back(directory);

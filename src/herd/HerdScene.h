@@ -42,10 +42,16 @@ public:
     HerdScene& operator=(const HerdScene&) = delete;
 
     // Makes a herd for the first skin with the current creator, wraps it with all the level
-    // skins in a HierarchicalHerd, and adds that to the collection and the herd list. Returns
-    // the new herd, or null when no skins are given.
+    // skins in a HierarchicalHerd (with the band skin the band maker makes of the last level
+    // skin, when one is installed), and adds that to the collection and the herd list. Returns
+    // the new herd, or null when no skins are given. Throws what the band maker throws.
     std::shared_ptr<HierarchicalHerd> addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
                                               const std::filesystem::path& directory);
+    // Makes a herd's band skin from its coarsest level skin (HierarchicalHerd::setBandSkin);
+    // null for none. The viewer installs one; the herd layer cannot simplify meshes itself.
+    using BandSkinMaker = std::function<std::shared_ptr<Skin>(const Skin& coarsest)>;
+    void setBandSkinMaker(BandSkinMaker maker) { m_bandSkinMaker = std::move(maker); }
+
     // Drops every herd and starts a new, empty collection.
     void clear();
 
@@ -94,4 +100,5 @@ private:
     std::deque<std::shared_ptr<HierarchicalHerd>> m_herds;
     std::deque<std::filesystem::path> m_directories;
     std::shared_ptr<HerdCollection> m_collection;
+    BandSkinMaker m_bandSkinMaker;
 };

@@ -77,6 +77,12 @@ void HierarchicalHerd::clearLevels()
 {
     for (const auto& level : m_levels) level->clear();
     m_impostors->clear();
+    if (m_band) m_band->clear();
+}
+
+void HierarchicalHerd::setBandSkin(std::shared_ptr<Skin> bandSkin)
+{
+    m_band = bandSkin ? std::make_shared<SimpleHerd>(std::move(bandSkin)) : nullptr;
 }
 
 void HierarchicalHerd::distributeToLevel(int level)
@@ -95,12 +101,18 @@ void HierarchicalHerd::distributeByScreenSize(const ScreenSpaceConverter& conver
     const unsigned levels = levelCount();
     const unsigned count = m_wrapped->instanceCount();
     const bool impostors = m_impostorHeight > 0.0;
+    const bool band = impostors && m_band;
     for (unsigned i = 0; i < count; ++i) {
         const HerdInstance instance = m_wrapped->instance(i);
         // An impostor needs no rectangle: most animals of a large herd are far away, and the
         // height costs a quarter of the eight corners' projection.
-        if (impostors && isImpostorHeight(converter.apparentHeight(instance.box), m_impostorHeight)) {
+        const double height = impostors ? converter.apparentHeight(instance.box) : 0.0;
+        if (impostors && isImpostorHeight(height, m_impostorHeight)) {
             m_impostors->append(instance);
+            continue;
+        }
+        if (band && isBandHeight(height, m_impostorHeight)) {
+            m_band->append(instance);
             continue;
         }
         const NdcRectangle rectangle = converter.boxRectangle(instance.box);
@@ -120,4 +132,9 @@ unsigned HierarchicalHerd::levelForArea(double area, double scale, unsigned leve
 bool HierarchicalHerd::isImpostorHeight(double height, double ndcHeight)
 {
     return ndcHeight > 0.0 && std::isfinite(height) && height < ndcHeight;
+}
+
+bool HierarchicalHerd::isBandHeight(double height, double ndcHeight)
+{
+    return ndcHeight > 0.0 && std::isfinite(height) && height < kBandFactor * ndcHeight;
 }

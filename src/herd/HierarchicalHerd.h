@@ -45,7 +45,8 @@ public:
     void setHerd(std::shared_ptr<Herd> herd);
     // Distributes every instance by its projected area through the given converter; with an
     // impostor threshold set, instances that look less tall on screen than it (the converter's
-    // apparentHeight of their box) go to the impostor herd instead of a level.
+    // apparentHeight of their box) go to the impostor herd instead of a level, and with a band
+    // skin too, those less tall than kBandFactor times the threshold go to the band herd.
     void distributeByScreenSize(const ScreenSpaceConverter& converter);
 
     // Impostors, the level beyond the coarsest: view-dependent distributions send an instance
@@ -60,6 +61,25 @@ public:
     // True when an animal that looks `height` tall is drawn as an impostor under the threshold
     // `ndcHeight`: the threshold is set and the height a finite number below it.
     static bool isImpostorHeight(double height, double ndcHeight);
+
+    // The band: animals from the impostor switch height up to kBandFactor times it are drawn
+    // with the band skin, a simplified vertex subset of the coarsest level with about a quarter
+    // of its triangles. Those animals are few dozen to a couple of hundred pixels tall, and in
+    // a large herd seen from near the ground they are most of the meshes: their triangles are
+    // what a frame costs. Three times the switch (192 pixels at the default 64) takes in the
+    // bulk of them, so that the meshes cost little beside filling the view; twice the switch
+    // leaves about twice the triangles. At the band's upper edge the band skin's coarser
+    // outline moves the silhouette by a pixel or two, a few where a curve is lost.
+    static constexpr double kBandFactor = 3.0;
+    // Installs the band skin (null: no band; animals above the switch keep their levels). Set
+    // before the renderers are made, as the level skins are: they make one for the band herd.
+    void setBandSkin(std::shared_ptr<Skin> bandSkin);
+    // The animals drawn with the band skin at the last distribution; null without a band skin.
+    const std::shared_ptr<SimpleHerd>& band() const { return m_band; }
+    // True when an animal that looks `height` tall, not an impostor under the threshold
+    // `ndcHeight`, is drawn with the band skin: the threshold is set and the height a finite
+    // number under kBandFactor times it.
+    static bool isBandHeight(double height, double ndcHeight);
 
     // A copy of the list of level herds, level 0 first.
     std::vector<std::shared_ptr<SimpleHerd>> levels() const { return m_levels; }
@@ -83,6 +103,7 @@ private:
     std::shared_ptr<Herd> m_wrapped;
     std::vector<std::shared_ptr<SimpleHerd>> m_levels;
     std::shared_ptr<SimpleHerd> m_impostors;
+    std::shared_ptr<SimpleHerd> m_band;
     double m_impostorHeight = 0.0;
     bool m_fixed = false;
     int m_fixedLevel = 0;

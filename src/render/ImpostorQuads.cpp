@@ -2,6 +2,7 @@
 
 #include "herd/Herd.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -87,14 +88,32 @@ std::size_t ImpostorQuads::build(const Herd& herd, const Vector3f& eye, bool sha
             put(out + k * kFloatsPerVertex, instance.transform.transformPoint(quad.corners[k]), quad.texCoords[2 * k],
                 quad.texCoords[2 * k + 1]);
         ++m_quadCount;
-        if (!blobs) continue;
-        const Footprint& f = m_footprint;
-        float* blob = &m_shadowVertices[m_shadowCount * kQuadFloats];
-        put(blob, instance.transform.transformPoint({f.x0, f.y, f.z0}), 0.0f, 0.0f);
-        put(blob + kFloatsPerVertex, instance.transform.transformPoint({f.x0, f.y, f.z1}), 0.0f, 1.0f);
-        put(blob + 2 * kFloatsPerVertex, instance.transform.transformPoint({f.x1, f.y, f.z1}), 1.0f, 1.0f);
-        put(blob + 3 * kFloatsPerVertex, instance.transform.transformPoint({f.x1, f.y, f.z0}), 1.0f, 0.0f);
-        ++m_shadowCount;
+        if (blobs) putBlob(instance.transform);
     }
     return m_quadCount;
+}
+
+void ImpostorQuads::addShadows(const Herd& herd, const ViewFrustumTest& frustum)
+{
+    if (!m_hasFootprint) return;
+    const unsigned count = herd.instanceCount();
+    for (unsigned i = 0; i < count; ++i) {
+        const HerdInstance instance = herd.instance(i);
+        if (!frustum.isOutside(instance.box)) putBlob(instance.transform);
+    }
+}
+
+void ImpostorQuads::putBlob(const Matrix4f& transform)
+{
+    constexpr std::size_t kQuadFloats = 4 * kFloatsPerVertex;
+    // Grown, never shrunk: once it has held a frame's blobs, nothing is allocated.
+    if (m_shadowVertices.size() < (m_shadowCount + 1) * kQuadFloats)
+        m_shadowVertices.resize(std::max(m_shadowVertices.size() * 2, (m_shadowCount + 1) * kQuadFloats));
+    const Footprint& f = m_footprint;
+    float* blob = &m_shadowVertices[m_shadowCount * kQuadFloats];
+    put(blob, transform.transformPoint({f.x0, f.y, f.z0}), 0.0f, 0.0f);
+    put(blob + kFloatsPerVertex, transform.transformPoint({f.x0, f.y, f.z1}), 0.0f, 1.0f);
+    put(blob + 2 * kFloatsPerVertex, transform.transformPoint({f.x1, f.y, f.z1}), 1.0f, 1.0f);
+    put(blob + 3 * kFloatsPerVertex, transform.transformPoint({f.x1, f.y, f.z0}), 1.0f, 0.0f);
+    ++m_shadowCount;
 }

@@ -38,6 +38,10 @@ public:
     // animals cull found, seen from the eye (scene space). Returns the number of quads.
     std::size_t build(const Herd& herd, const Vector3f& eye, bool shadows);
 
+    // Step 3 (optional): adds the blobs of another herd's animals in view (the band herd's,
+    // drawn as meshes without shadow skins) after this frame's, when a footprint is known.
+    void addShadows(const Herd& herd, const ViewFrustumTest& frustum);
+
     const std::vector<unsigned>& visible() const { return m_visible; }
     // The first quadCount() x 4 vertices are this frame's.
     const float* vertices() const { return m_vertices.data(); }
@@ -52,6 +56,9 @@ public:
     bool cellFor(const Matrix4f& transform, std::uint32_t frame, const Vector3f& eye, unsigned& cellIndex) const;
 
 private:
+    // Appends the blob of an animal under `transform`.
+    void putBlob(const Matrix4f& transform);
+
     ImpostorAtlasLayout m_layout;
     std::vector<ImpostorCellQuad> m_cells;
     // The phase of every frame of the animation, looked up rather than divided per animal.

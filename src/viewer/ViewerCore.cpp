@@ -6,6 +6,7 @@
 #include "camera/OrthoCamera.h"
 #include "camera/ProjectiveFixedYCamera.h"
 #include "bake/ModelFiles.h"
+#include "bake/SkinSubset.h"
 #include "herd/HerdBounds.h"
 #include "herd/HerdFile.h"
 #include "render/ViewSettings.h"
@@ -47,6 +48,9 @@ ViewerCore::ViewerCore(ViewSettings& settings)
     m_perspectiveCamera->setAzimuth(1.75f);
     m_perspectiveCamera->setLookAtPoint(Vector3f(-6.0f, 2.0f, 0.5f));
     m_currentCamera = m_perspectiveCamera;
+    // Every herd gets its band skin as it is loaded: a few milliseconds a skin, and the herd's
+    // renderers are made with it.
+    m_scene.setBandSkinMaker([](const Skin& coarsest) { return makeBandSkin(coarsest); });
 
     m_perspectiveAttributes = keyedAttributes(*m_perspectiveCamera);
     m_orthoAttributes = keyedAttributes(*m_orthoCamera);
@@ -254,13 +258,15 @@ StatisticsFigures ViewerCore::statisticsFigures() const
     figures.totalAnimals = totalAnimalCount();
     for (const auto& herd : m_scene.herds()) {
         figures.herds.push_back({herd->instanceCount(), herd->skin()->name()});
-        // What the renderers draw: each level's skin for the animals at that level.
-        for (const auto& level : herd->levels()) {
-            const unsigned animals = level->instanceCount();
-            const Skin& skin = *level->skin();
+        // What the renderers draw: each level's skin (and the band's) for the animals at that level.
+        auto count = [&](const SimpleHerd& level) {
+            const unsigned animals = level.instanceCount();
+            const Skin& skin = *level.skin();
             figures.triangles += static_cast<unsigned long long>(skin.triangleCount()) * animals;
             figures.vertices += static_cast<unsigned long long>(skin.vertexCount()) * animals;
-        }
+        };
+        for (const auto& level : herd->levels()) count(*level);
+        if (herd->band()) count(*herd->band());
     }
     return figures;
 }

@@ -8,9 +8,11 @@
 #include "SampleGenerator.h"
 #include "bake/ShadowBlob.h"
 #include "bake/SkinReadBack.h"
+#include "bake/SkinSubset.h"
 
 #include "TempDirectory.h"
 
+#include "foundation/Exception.h"
 #include "skin/BinarySkinLoader.h"
 #include "skin/SkinningKernel.h"
 
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iostream>
 #include <unistd.h>
 
 namespace {
@@ -176,6 +179,95 @@ TEST(GeneratedAnimals, ShadowDiscsLieUnderTheirAnimals)
             }
         }
     }
+}
+
+// The band skin drawn just above the impostor switch: a quarter-size vertex subset of the
+// coarsest level that skins and lights every vertex it keeps exactly as the level does, with
+// and without the corrections, made the same way every time.
+TEST(GeneratedAnimals, BandSkinsAreExactVertexSubsetsOfTheCoarsestLevel)
+{
+    for (const char* name : kAnimalFiles) {
+        SCOPED_TRACE(name);
+        const SkinFile file = load(name);
+        const std::shared_ptr<Skin> coarsest = file.skins.back();
+        ASSERT_GT(coarsest->displacementBasisCount(), 0u) << "the sample carries corrections";
+        ASSERT_GT(coarsest->normalBasisCount(), 0u);
+        ASSERT_GT(coarsest->lightingBasisCount(), 0u);
+        const LevelMesh mesh = bandMesh(*coarsest);
+        const std::shared_ptr<Skin> band = makeBandSkin(*coarsest);
+        ASSERT_TRUE(band);
+        // About a quarter of the triangles: the simplifier's target, reached within half again.
+        EXPECT_GE(band->triangleCount() * 6, coarsest->triangleCount());
+        EXPECT_LE(band->triangleCount() * 8, coarsest->triangleCount() * 3);
+        std::cout << name << ": band skin of " << band->triangleCount() << " triangles and " << band->vertexCount()
+                  << " vertices from " << coarsest->triangleCount() << " and " << coarsest->vertexCount() << "\n";
+        ASSERT_EQ(band->vertexCount(), mesh.vertices.size());
+        EXPECT_EQ(band->triangles(), mesh.triangles);
+        EXPECT_TRUE(std::is_sorted(mesh.vertices.begin(), mesh.vertices.end()));
+        EXPECT_FALSE(band->primitiveGroups().empty()) << "strips built as for any skin";
+        EXPECT_FALSE(band->nextSkin()) << "band animals get blobs, not shadow skins";
+        EXPECT_EQ(band->textureFileName(), coarsest->textureFileName());
+        EXPECT_EQ(band->bones(), coarsest->bones());
+        EXPECT_EQ(band->displacementCoordinates(), coarsest->displacementCoordinates());
+        EXPECT_EQ(band->lightingCoordinates(), coarsest->lightingCoordinates());
+
+        // Every per-vertex property of a kept vertex is the level's, bit for bit.
+        for (unsigned i = 0; i < band->vertexCount(); ++i) {
+            const unsigned v = mesh.vertices[i];
+            ASSERT_LT(v, coarsest->vertexCount());
+            EXPECT_EQ(band->restNormals()[i], coarsest->restNormals()[v]);
+            EXPECT_EQ(band->textureCoordinates()[i], coarsest->textureCoordinates()[v]);
+            EXPECT_EQ(band->vertexColors()[i], coarsest->vertexColors()[v]);
+            EXPECT_EQ(band->meanLighting()[i], coarsest->meanLighting()[v]);
+            const auto a = band->influences(i), b = coarsest->influences(v);
+            EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const BoneInfluence& x, const BoneInfluence& y) {
+                return x.bone == y.bone && x.weight == y.weight;
+            })) << "vertex " << i;
+            for (unsigned c = 0; c < coarsest->lightingBasisCount(); ++c)
+                EXPECT_EQ(band->lightingBasis()(i, c), coarsest->lightingBasis()(v, c));
+            for (unsigned c = 0; c < coarsest->displacementBasisCount(); ++c)
+                for (unsigned k = 0; k < 3; ++k)
+                    EXPECT_EQ(band->displacementBasis()(3 * i + k, c), coarsest->displacementBasis()(3 * v + k, c));
+            for (unsigned c = 0; c < coarsest->normalBasisCount(); ++c)
+                for (unsigned k = 0; k < 3; ++k)
+                    EXPECT_EQ(band->normalBasis()(3 * i + k, c), coarsest->normalBasis()(3 * v + k, c));
+        }
+
+        // Skinned, with the corrections and without them, every kept vertex lands where the
+        // level's does, to the bit.
+        const std::shared_ptr<Skin> plain = readBackSkin(withCorrections(recordOf(*coarsest), 0));
+        ASSERT_EQ(plain->displacementBasisCount(), 0u);
+        const std::shared_ptr<Skin> plainBand = subsetSkin(*plain, mesh);
+        const unsigned frames = coarsest->frameCount();
+        for (unsigned f : {0u, frames / 3, (2 * frames) / 3, frames - 1})
+            for (const auto& [source, subset] : {std::pair{coarsest, band}, std::pair{plain, plainBand}}) {
+                const auto& positions = subset->framePositions(f);
+                const auto& normals = subset->frameNormals(f);
+                const auto& sourcePositions = source->framePositions(f);
+                const auto& sourceNormals = source->frameNormals(f);
+                unsigned mismatches = 0;
+                for (unsigned i = 0; i < subset->vertexCount(); ++i)
+                    mismatches += !(positions[i] == sourcePositions[mesh.vertices[i]]) +
+                                  !(normals[i] == sourceNormals[mesh.vertices[i]]);
+                EXPECT_EQ(mismatches, 0u) << "frame " << f << (source == plain ? " without" : " with") << " corrections";
+                // The band's frame boxes hold its vertices.
+                const BoundingBox& box = subset->frameBoundingBoxes()[f];
+                for (const Vector3f& p : positions)
+                    EXPECT_TRUE(p.x >= box.minimum.x && p.y >= box.minimum.y && p.z >= box.minimum.z &&
+                                p.x <= box.maximum.x && p.y <= box.maximum.y && p.z <= box.maximum.z);
+            }
+
+        // The same again: the same band.
+        const LevelMesh again = bandMesh(*coarsest);
+        EXPECT_EQ(again.vertices, mesh.vertices);
+        EXPECT_EQ(again.triangles, mesh.triangles);
+    }
+    // A subset naming a vertex the skin does not have is refused, not read out of bounds.
+    const std::shared_ptr<Skin> skin = load(kAnimalFiles[0]).skins.back();
+    LevelMesh wrong;
+    wrong.vertices = {0, 1, skin->vertexCount()};
+    wrong.triangles = {Triangle{{0, 1, 2}}};
+    EXPECT_THROW(subsetSkin(*skin, wrong), CreationException);
 }
 
 TEST(GeneratedAnimals, LightingVariesWithShapeAndPose)

@@ -10,6 +10,7 @@
 #include "render/MatrixScreenSpaceConverter.h"
 #include "skin/Skin.h"
 #include "TestSeed.h"
+#include "VertexProgramTestSkins.h"
 
 #include <gtest/gtest.h>
 
@@ -364,11 +365,79 @@ TEST(ImpostorThreshold, AnimalsSmallerOnScreenThanTheThresholdBecomeImpostors)
     EXPECT_TRUE(HierarchicalHerd::isImpostorHeight(0.99, 1.0));
     EXPECT_FALSE(HierarchicalHerd::isImpostorHeight(0.5, 0.0));
 
-    // Refilling the levels and the impostors for the same animals allocates nothing, nor does
-    // building the impostors' quads once their arrays have held that many.
-    herd.setMode(1);
-    herd.setImpostorThreshold(2.0 * thresholdPixels / viewportHeight);
-    herd.distributeByScreenSize(converter);
+    // With a band skin and three levels: under the switch impostors, from the switch to
+    // kBandFactor times it the band, above it the level of the box's area on screen (the flat
+    // box is 0.6 f / aspect / d wide and f / d tall in normalized device space).
+    std::vector<std::shared_ptr<Skin>> levelSkins;
+    for (int l = 0; l < 3; ++l) levelSkins.push_back(makeTestSkin({}));
+    HierarchicalHerd banded(levelSkins, boxes);
+    const std::shared_ptr<Skin> bandSkin = makeTestSkin({});
+    banded.setBandSkin(bandSkin);
+    ASSERT_TRUE(banded.band());
+    EXPECT_EQ(banded.band()->skin(), bandSkin);
+    banded.setImpostorThreshold(2.0 * thresholdPixels / viewportHeight);
+    banded.setMode(1);
+    banded.distributeByScreenSize(converter);
+    std::vector<std::uint32_t> expectedBand, bandImpostors;
+    std::vector<std::vector<std::uint32_t>> expectedLevels(3);
+    unsigned undecided = 0;
+    for (const HerdInstance& instance : boxes->instances) {
+        const double d = -instance.box.minimum.z;
+        const double pixels = f / d * viewportHeight / 2.0;
+        const double area = (0.6 * f / aspect / d) * (f / d);
+        // Too close to call at either edge, or at a border between levels.
+        const double levelEdge = std::fabs(std::log(area) * 0.5 - std::round(std::log(area) * 0.5));
+        if (std::fabs(pixels - thresholdPixels) < 1e-3 ||
+            std::fabs(pixels - HierarchicalHerd::kBandFactor * thresholdPixels) < 1e-3 || levelEdge < 1e-6) {
+            ++undecided;
+            continue;
+        }
+        if (pixels < thresholdPixels)
+            bandImpostors.push_back(instance.frame);
+        else if (pixels < HierarchicalHerd::kBandFactor * thresholdPixels)
+            expectedBand.push_back(instance.frame);
+        else
+            expectedLevels[HierarchicalHerd::levelForArea(area, 0.5, 3)].push_back(instance.frame);
+    }
+    auto framesOf = [](const Herd& herd) {
+        std::vector<std::uint32_t> frames;
+        for (unsigned i = 0; i < herd.instanceCount(); ++i) frames.push_back(herd.instance(i).frame);
+        return frames;
+    };
+    EXPECT_EQ(undecided, 0u);
+    EXPECT_EQ(framesOf(*banded.impostors()), bandImpostors);
+    EXPECT_EQ(bandImpostors, expectedImpostors) << "the band takes nothing from the impostors";
+    EXPECT_EQ(framesOf(*banded.band()), expectedBand);
+    EXPECT_GT(expectedBand.size(), 30u);
+    for (unsigned l = 0; l < 3; ++l) EXPECT_EQ(framesOf(*banded.levels()[l]), expectedLevels[l]) << "level " << l;
+    EXPECT_GT(expectedLevels[0].size() + expectedLevels[1].size(), 5u) << "some animals are above the band";
+    EXPECT_FALSE(HierarchicalHerd::isBandHeight(NAN, 1.0));
+    EXPECT_FALSE(HierarchicalHerd::isBandHeight(HierarchicalHerd::kBandFactor, 1.0));
+    EXPECT_TRUE(HierarchicalHerd::isBandHeight(HierarchicalHerd::kBandFactor - 0.01, 1.0));
+    EXPECT_FALSE(HierarchicalHerd::isBandHeight(0.5, 0.0));
+    // Impostors off, or a fixed level: the band stays empty and the animals keep their levels.
+    banded.setImpostorThreshold(0.0);
+    banded.distributeByScreenSize(converter);
+    EXPECT_EQ(banded.band()->instanceCount(), 0u);
+    EXPECT_EQ(banded.levels()[2]->instanceCount() + banded.levels()[1]->instanceCount() +
+                  banded.levels()[0]->instanceCount(),
+              400u);
+    banded.setImpostorThreshold(2.0 * thresholdPixels / viewportHeight);
+    banded.distributeByScreenSize(converter);
+    banded.setFixedLevel(1);
+    EXPECT_EQ(banded.band()->instanceCount(), 0u);
+    EXPECT_EQ(banded.levels()[1]->instanceCount(), 400u);
+    banded.setMode(1);
+    banded.setBandSkin(nullptr);
+    banded.distributeByScreenSize(converter);
+    EXPECT_FALSE(banded.band());
+    EXPECT_EQ(framesOf(*banded.impostors()), expectedImpostors) << "without a band skin, as without a band";
+
+    // Refilling the levels, the band and the impostors for the same animals allocates nothing,
+    // nor does building the impostors' quads and the blobs of impostors and band once their
+    // arrays have held that many.
+    banded.setBandSkin(bandSkin);
+    banded.distributeByScreenSize(converter);
     const ImpostorAtlasLayout layout = layoutOf(16, 3, 16, 400);
     std::vector<ImpostorCellQuad> cells(layout.cellCount());
     for (unsigned c = 0; c < layout.cellCount(); ++c) cells[c] = impostorCellQuad(layout, c, {0, 0, 8, 8});
@@ -376,17 +445,20 @@ TEST(ImpostorThreshold, AnimalsSmallerOnScreenThanTheThresholdBecomeImpostors)
     quads.setAtlas(layout, std::move(cells));
     quads.setShadowFootprint({-0.5f, -1.0f, 0.5f, 1.0f, 0.0f});
     const ViewFrustumTest frustum(Matrix4f::identity(), projection);
-    quads.cull(*herd.impostors(), frustum);
-    quads.build(*herd.impostors(), {0, 0, 0}, true);
+    quads.cull(*banded.impostors(), frustum);
+    quads.build(*banded.impostors(), {0, 0, 0}, true);
+    quads.addShadows(*banded.band(), frustum);
     const long before = g_allocations.load();
     for (int frame = 0; frame < 3; ++frame) {
-        herd.distributeByScreenSize(converter);
-        quads.cull(*herd.impostors(), frustum);
-        quads.build(*herd.impostors(), {0, 0, 0}, true);
+        banded.distributeByScreenSize(converter);
+        quads.cull(*banded.impostors(), frustum);
+        quads.build(*banded.impostors(), {0, 0, 0}, true);
+        quads.addShadows(*banded.band(), frustum);
     }
     EXPECT_EQ(g_allocations.load() - before, 0);
     EXPECT_EQ(quads.quadCount(), expectedImpostors.size());
-    EXPECT_EQ(quads.shadowCount(), quads.quadCount());
+    // Every animal is in view: a blob under each impostor and each band animal.
+    EXPECT_EQ(quads.shadowCount(), quads.quadCount() + expectedBand.size());
 }
 
 TEST(ImpostorQuadsTest, QuadsFollowTheAnimalAndSkipThoseOutOfView)

@@ -300,8 +300,8 @@ void FrameRenderer::drawHerds(const FrameContent& content, bool shadowsDrawn, in
 
     if (impostors) {
         const auto shadowStart = std::chrono::steady_clock::now();
-        // The blobs go under the impostors only: depth-tested against the meshes drawn, and
-        // without depth writes, they never cover an animal.
+        // The blobs go under the impostors and the band's meshes only: depth-tested against the
+        // meshes drawn, and without depth writes, they never cover an animal.
         if (shadowsDrawn)
             for (const auto& renderer : m_renderers.impostors()) renderer->renderShadows();
         breakdown.drawingImpostors += millisecondsSince(shadowStart);

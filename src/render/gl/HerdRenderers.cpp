@@ -1,6 +1,7 @@
 #include "render/gl/HerdRenderers.h"
 
 #include "herd/HerdScene.h"
+#include "herd/HierarchicalHerd.h"
 #include "herd/WrapperHerd.h"
 #include "render/gl/HardwareSkinRenderer.h"
 #include "render/gl/ImpostorRenderer.h"
@@ -62,6 +63,16 @@ void HerdRenderers::createRenderers(const std::shared_ptr<HierarchicalHerd>& her
             m_shadow.push_back(shadow);
             m_all.push_back(shadow);
         }
+    }
+    // The band skin is a subset of the coarsest level's vertices and shades as that level does.
+    if (const std::shared_ptr<SimpleHerd>& band = herd->band()) {
+        const int coarsest = static_cast<int>(levels.size()) - 1;
+        auto hardware = std::make_shared<HardwareSkinRenderer>(band, coarsest, directoryName);
+        auto software = std::make_shared<SoftwareSkinRenderer>(band, coarsest, directoryName);
+        m_hardware.push_back(hardware);
+        m_software.push_back(software);
+        m_all.push_back(hardware);
+        m_all.push_back(software);
     }
     m_impostors.push_back(std::make_shared<ImpostorRenderer>(herd, directoryName));
 }

@@ -14,10 +14,11 @@ class SoftwareSkinRenderer;
 
 // The renderers that draw a viewer's herds. Every level of every herd gets a hardware and a
 // software renderer, and every level whose skin has a next skin (its shadow) a blended-overlay
-// hardware renderer over a WrapperHerd showing that skin with the level's animals; every herd
-// gets an impostor renderer for its impostor herd. The
-// all-renderers list holds each renderer of the three others, for broadcasting
-// releaseGLResources. Lists run in herd order, then level order.
+// hardware renderer over a WrapperHerd showing that skin with the level's animals; a herd with
+// a band skin gets a hardware and a software renderer for its band herd after its levels (no
+// shadow renderer: band animals get the impostors' blobs); every herd gets an impostor renderer
+// for its impostor herd. The all-renderers list holds each renderer of the three others, for
+// broadcasting releaseGLResources. Lists run in herd order, then level order, the band last.
 //
 // Renderers take their textures from GL when made and delete GL names when dropped, so sync
 // and the destructor need the context current. Owns the renderer lists; shares the herds.

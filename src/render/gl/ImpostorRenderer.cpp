@@ -83,6 +83,8 @@ void ImpostorRenderer::update(const ViewFrustumTest& frustum, const Vector3f& ey
     const auto built = std::chrono::steady_clock::now();
     breakdown.culling += std::chrono::duration<double, std::milli>(built - start).count();
     m_quads.build(impostors, eye, shadows && m_hasShadow);
+    // Band animals are meshes without shadow skins; they get the same blobs.
+    if (shadows && m_hasShadow && m_herd->band()) m_quads.addShadows(*m_herd->band(), frustum);
     breakdown.drawingImpostors += FrameBreakdown::millisecondsSince(built);
 }
 

@@ -13,8 +13,8 @@ class HierarchicalHerd;
 // Draws the impostor herd of one hierarchical herd: every animal in view as a textured quad
 // from the herd's atlas, all in one glDrawArrays call, depth-tested against the meshes and
 // blended as premultiplied alpha (texels below a quarter coverage are not drawn and leave the
-// depth alone); with shadows, a soft blob under each of them first, in the colour the shadow
-// skin has at its darkest, in a second call.
+// depth alone); with shadows, a soft blob under each of them and under each animal of the
+// band herd in view, in the colour the shadow skin has at its darkest, in a second call.
 //
 // The atlas is made from the herd's coarsest level at the first draw, and again when the
 // threshold or the skinning changes or after releaseGLResources. Used on the GUI thread with
@@ -30,7 +30,8 @@ public:
     // ImpostorAtlas throws.
     void prepare(const RenderSettings& settings, bool hardwareSkinning, double thresholdPixels);
     // Culls the impostor herd as it was last distributed against the view and builds the
-    // quads (and blobs, with shadows) of the animals in view, seen from eye (scene space).
+    // quads (and blobs, with shadows, also for the band herd's animals in view) of the animals
+    // in view, seen from eye (scene space).
     // Culling counts as culling, building as drawing impostors. Nothing without an atlas.
     void update(const ViewFrustumTest& frustum, const Vector3f& eye, bool shadows, FrameBreakdown& breakdown);
     // The blobs of the last update (drawn before the meshes, as the shadow skins are).
