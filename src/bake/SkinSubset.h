@@ -15,15 +15,15 @@
 // subset indexes a vertex the source does not have.
 std::shared_ptr<Skin> subsetSkin(const Skin& source, const LevelMesh& subset);
 
-// The band mesh of a skin: its vertices and triangles simplified to about a quarter of the
-// triangles, as a subset of the skin's vertices (see makeBandSkin). Empty when the skin is too
+// The band mesh of a skin: its vertices and triangles simplified towards a quarter of the
+// triangles (a third for the sample animals, whose part borders stay), as a subset of the skin's vertices (see makeBandSkin). Empty when the skin is too
 // small to gain from it.
 LevelMesh bandMesh(const Skin& coarsest);
 
-// A band skin: the skin simplified to about a quarter of its triangles by the same edge
-// collapses the levels of an import are made with (parts by the bone pulling hardest), kept as
-// a vertex subset so that it skins and lights exactly as the source does where it keeps a
-// vertex (subsetSkin of bandMesh). Drawn for animals just taller on screen than the impostor switch, where even the
+// A band skin: the skin simplified as bandMesh does, by the same edge collapses the levels of
+// an import are made with (parts by the bone pulling hardest), kept as a vertex subset so that
+// it skins and lights exactly as the source does where it keeps a vertex (subsetSkin of
+// bandMesh). Drawn for animals just taller on screen than the impostor switch, where even the
 // coarsest level spends far more triangles than the few dozen pixels show. Null when the
 // skin is too small to gain from it (the simplified mesh keeps more than half its triangles
 // or none). Deterministic: the same skin gives the same band skin.

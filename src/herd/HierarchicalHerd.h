@@ -63,7 +63,7 @@ public:
     static bool isImpostorHeight(double height, double ndcHeight);
 
     // The band: animals from the impostor switch height up to kBandFactor times it are drawn
-    // with the band skin, a simplified vertex subset of the coarsest level with about a quarter
+    // with the band skin, a simplified vertex subset of the coarsest level with about a third
     // of its triangles. Those animals are few dozen to a couple of hundred pixels tall, and in
     // a large herd seen from near the ground they are most of the meshes: their triangles are
     // what a frame costs. Three times the switch (192 pixels at the default 64) takes in the

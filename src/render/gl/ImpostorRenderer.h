@@ -34,7 +34,8 @@ public:
     // in view, seen from eye (scene space).
     // Culling counts as culling, building as drawing impostors. Nothing without an atlas.
     void update(const ViewFrustumTest& frustum, const Vector3f& eye, bool shadows, FrameBreakdown& breakdown);
-    // The blobs of the last update (drawn before the meshes, as the shadow skins are).
+    // The blobs of the last update, under the impostors and the band animals (drawn after the
+    // meshes, depth-tested without depth writes, so they never cover an animal).
     void renderShadows() const;
     // The quads of the last update, in one draw call; adds them to the impostors drawn.
     void render(FrameBreakdown& breakdown) const;
