@@ -1,6 +1,7 @@
 #include "bake/ImageCodec.h"
 
 #include "foundation/Exception.h"
+#include "foundation/PngChunks.h"
 
 // The decoder reads bytes from model files of unknown origin; it only ever runs inside the
 // import, which the viewer keeps in a child process.
@@ -41,8 +42,10 @@ std::string convertToPng(std::string_view bytes, const std::string& what)
     if (bytes.size() > static_cast<std::size_t>(1) << 30)
         throw IOException("Image '" + what + "' is too large (" + std::to_string(bytes.size()) + " bytes).");
     int width = 0, height = 0, channels = 0;
-    const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
-    const int length = static_cast<int>(bytes.size());
+    std::string storage;
+    const std::string_view decoded = safePngChunks(bytes, storage);
+    const auto* data = reinterpret_cast<const stbi_uc*>(decoded.data());
+    const int length = static_cast<int>(decoded.size());
     if (!stbi_info_from_memory(data, length, &width, &height, &channels))
         throw IOException("Image '" + what + "' cannot be read: " + stbi_failure_reason() + ".");
     if (static_cast<long long>(width) * height > kMaxPixels)

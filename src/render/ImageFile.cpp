@@ -1,6 +1,7 @@
 #include "render/ImageFile.h"
 
 #include "foundation/Exception.h"
+#include "foundation/PngChunks.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include <jpeglib.h>
 
@@ -20,11 +23,26 @@
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
+// JPEG is libjpeg's below; stb's own JPEG decoder, which also takes files that start with fill
+// bytes before their start marker, overruns its Huffman tables on a corrupt one.
+#define STBI_NO_JPEG
 #define STBI_MAX_DIMENSIONS kMaxDecodedImageSide
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
 namespace {
+
+// No format the decoders read packs more than about 1,400 pixels into a byte (GIF's codes at
+// best; deflate stops near 350, JPEG's smallest blocks near 256, run lengths at 128), so a
+// picture that claims more than this many per byte of its file, beyond the first megapixel, is
+// a header claiming what the file cannot hold. Refused before the decoder allocates for it.
+constexpr long long kMaxPixelsPerByte = 4096;
+constexpr long long kPixelsAlwaysAllowed = 1 << 20;
+
+bool claimsMoreThanItHolds(long long width, long long height, std::size_t size)
+{
+    return width * height > kPixelsAlwaysAllowed + kMaxPixelsPerByte * static_cast<long long>(size);
+}
 
 bool isJpeg(const unsigned char* bytes, std::size_t size)
 {
@@ -65,7 +83,7 @@ bool decodeJpeg(const unsigned char* bytes, std::size_t size, PixelImage& image)
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxDecodedImageSide ||
-        info.image_height > kMaxDecodedImageSide) {
+        info.image_height > kMaxDecodedImageSide || claimsMoreThanItHolds(info.image_width, info.image_height, size)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -94,13 +112,20 @@ bool decodeJpeg(const unsigned char* bytes, std::size_t size, PixelImage& image)
     return true;
 }
 
-bool decodeOther(const unsigned char* bytes, std::size_t size, PixelImage& image)
+bool decodeOther(const unsigned char* original, std::size_t originalSize, PixelImage& image)
 {
+    std::string storage;
+    const std::string_view kept =
+        safePngChunks({reinterpret_cast<const char*>(original), originalSize}, storage);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(kept.data());
+    const std::size_t size = kept.size();
     if (size > static_cast<std::size_t>(INT32_MAX)) return false;
     const int length = static_cast<int>(size);
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) return false;
-    if (width <= 0 || height <= 0 || width > kMaxDecodedImageSide || height > kMaxDecodedImageSide) return false;
+    if (width <= 0 || height <= 0 || width > kMaxDecodedImageSide || height > kMaxDecodedImageSide ||
+        claimsMoreThanItHolds(width, height, size))
+        return false;
     stbi_uc* pixels = stbi_load_from_memory(bytes, length, &width, &height, &channels, 3);
     if (pixels == nullptr) return false;
     image.width = width;

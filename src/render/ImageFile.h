@@ -11,8 +11,10 @@
 // channel is dropped (not multiplied in).
 //
 // Throws IOException "Unable to load image 'PATH'." when the file cannot be opened or decoded,
-// or is larger than kMaxDecodedImageSide pixels on a side (which no GL texture could hold anyway);
-// nothing is allocated for a size the header merely claims.
+// or is larger than kMaxDecodedImageSide pixels on a side (which no GL texture could hold anyway)
+// or claims more pixels than a file of its size can encode (beyond a first megapixel, 4,096 a
+// byte, more than any of the formats packs); nothing is allocated for a size the header merely
+// claims.
 constexpr int kMaxDecodedImageSide = 16384;
 PixelImage readImageFile(const std::string& path);
 

@@ -2,6 +2,7 @@
 // broken ones that must end in the one message.
 
 #include "foundation/Exception.h"
+#include "foundation/PngChunks.h"
 #include "render/ImageFile.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +84,22 @@ TEST(ImageFile, BrokenOrHugeFilesFailWithOneMessage)
     EXPECT_EQ(failureOf({'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}), "Unable to load image 't.img'.");
     // A header that claims 100000 x 100000 pixels is refused before anything is allocated for it.
     EXPECT_EQ(failureOf(bytesOf(kData + "/huge.png")), "Unable to load image 't.img'.");
+    // So is an 82-byte grey TGA that claims 3840 x 3855 pixels (15 million: 44 MB of RGB and
+    // seconds of decoding for nothing): no format packs that many pixels into so few bytes.
+    std::vector<unsigned char> tga(82, 0xFF);
+    const unsigned char header[18] = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x0F, 0x0F, 0x0F, 8, 0};
+    std::copy(std::begin(header), std::end(header), tga.begin());
+    EXPECT_EQ(failureOf(tga), "Unable to load image 't.img'.");
+    // A JPEG behind fill bytes is no JPEG file (libjpeg, as the toolkit, wants its start
+    // marker first) and is not handed to another decoder either.
+    std::vector<unsigned char> filled = bytesOf(kData + "/twocolour.jpg");
+    filled.insert(filled.begin(), {0xFF, 0xFF});
+    EXPECT_EQ(failureOf(filled), "Unable to load image 't.img'.");
+    // The same header over a file that can hold its pixels decodes.
+    tga.resize(18 + 3840 * 3855, 0x80);
+    const PixelImage grey = decodeImage(tga.data(), tga.size(), "grey.tga");
+    EXPECT_EQ(grey.width, 3840);
+    EXPECT_EQ(grey.height, 3855);
     const std::string missing = kData + "/missing.png";
     try {
         readImageFile(missing);
@@ -102,6 +119,47 @@ TEST(ImageFile, BrokenOrHugeFilesFailWithOneMessage)
             } catch (const IOException& e) {
                 EXPECT_EQ(e.message(), "Unable to load image '" + std::string(name) + "'.");
             }
+        }
+    }
+}
+
+TEST(ImageFile, EmptyPngImageDataChunksDecodeAsIfAbsentAndOverlongChunksAreRefused)
+{
+    // Zero-length IDAT chunks (allowed, meaningless) before, between and after the data, and
+    // the file cut inside a chunk after one of them: the pixels are those of the file without
+    // them, or the one message. Before, an empty chunk ahead of the data made the decoder copy
+    // zero bytes to a null buffer.
+    const std::vector<unsigned char> whole = bytesOf(kData + "/rgb.png");
+    const std::vector<unsigned char> empty = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    std::vector<std::size_t> chunkStarts;
+    for (std::size_t at = 8; at + 12 <= whole.size();) {
+        chunkStarts.push_back(at);
+        at += 12 + (std::size_t{whole[at]} << 24 | std::size_t{whole[at + 1]} << 16 | std::size_t{whole[at + 2]} << 8 |
+                    whole[at + 3]);
+    }
+    ASSERT_GE(chunkStarts.size(), 3u); // IHDR, IDAT, IEND at least
+    const PixelImage expected = decodeImage(whole.data(), whole.size(), "rgb.png");
+    for (std::size_t i = 1; i < chunkStarts.size(); ++i) {
+        std::vector<unsigned char> padded(whole);
+        const auto at = padded.begin() + static_cast<std::ptrdiff_t>(chunkStarts[i]);
+        padded.insert(at, empty.begin(), empty.end());
+        padded.insert(padded.begin() + static_cast<std::ptrdiff_t>(chunkStarts[i]), empty.begin(), empty.end());
+        const PixelImage image = decodeImage(padded.data(), padded.size(), "padded.png");
+        EXPECT_EQ(image.width, expected.width) << "before chunk " << i;
+        EXPECT_EQ(image.rgb, expected.rgb) << "before chunk " << i;
+        // A chunk claiming 1.4 GB in a file of a hundred bytes: refused, not allocated for.
+        std::vector<unsigned char> overlong(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(chunkStarts[i]));
+        overlong.insert(overlong.end(), {0x55, 0x41, 0x30, 0x49, 'I', 'D', 'A', 'T', 1, 2, 3, 4});
+        EXPECT_EQ(failureOf(overlong), "Unable to load image 't.img'.") << "overlong before chunk " << i;
+        // The decoder never sees that chunk, so never allocates its length.
+        std::string storage;
+        const std::string_view safe = safePngChunks({reinterpret_cast<const char*>(overlong.data()), overlong.size()}, storage);
+        EXPECT_EQ(safe, std::string_view(reinterpret_cast<const char*>(whole.data()), chunkStarts[i])) << i;
+        // Cut inside the second empty chunk (header whole, check value missing) and inside the
+        // chunk after it.
+        for (const std::size_t cut : {empty.size() + 9, 2 * empty.size() + 6}) {
+            const std::vector<unsigned char> prefix(padded.begin(), padded.begin() + static_cast<std::ptrdiff_t>(chunkStarts[i] + cut));
+            EXPECT_EQ(failureOf(prefix), "Unable to load image 't.img'.") << "cut at " << cut << " before chunk " << i;
         }
     }
 }
