@@ -2,7 +2,7 @@
 // checks stand between a corrupt or hostile file and a crash or an allocation of the size a
 // header merely claims.
 #include "foundation/Exception.h"
-#include "render/ImageFile.h"
+#include "skin/ImageFile.h"
 
 #include <cstddef>
 #include <cstdint>

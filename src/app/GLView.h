@@ -4,7 +4,7 @@
 #include <GL/glew.h>
 #include <wx/glcanvas.h>
 
-#include "render/PixelImage.h"
+#include "skin/PixelImage.h"
 
 #include <memory>
 #include <string>

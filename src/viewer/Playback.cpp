@@ -2,7 +2,7 @@
 
 #include "render/ExportNaming.h"
 #include "render/FrameStamps.h"
-#include "render/PixelImage.h"
+#include "skin/PixelImage.h"
 #include "video/VideoEncoder.h"
 #include "viewer/ViewerCore.h"
 

@@ -6,13 +6,14 @@
 #include "bake/ModelImport.h"
 #include "bake/ImageCodec.h"
 #include "foundation/Exception.h"
-#include "render/ImageFile.h"
+#include "skin/ImageFile.h"
 #include "render/TexturePath.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -211,3 +212,28 @@ TEST(ImportProcess, ImportDirectoriesArePrivateAndFresh)
 }
 
 } // namespace
+
+TEST(ImageCodec, JpegTexturesBecomeOpaquePngsOfTheViewersPixelsAndBrokenOnesFail)
+{
+    // A JPEG texture goes through the viewer's own JPEG reader: the PNG written for it holds
+    // exactly the pixels the viewer decodes from the JPEG, opaque.
+    const std::string jpegPath = std::string(FLEXHERD_IMAGE_DATA_DIR) + "/twocolour.jpg";
+    std::ifstream in(jpegPath, std::ios::binary);
+    const std::string jpeg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string png = convertToPng(jpeg, "twocolour.jpg");
+    const auto bytes = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); };
+    const PixelImage fromJpeg = decodeImage(bytes(jpeg), jpeg.size(), "twocolour.jpg");
+    const PixelImage fromPng = decodeImage(bytes(png), png.size(), "twocolour.png");
+    EXPECT_EQ(fromPng.width, fromJpeg.width);
+    EXPECT_EQ(fromPng.rgb, fromJpeg.rgb);
+    // A cut JPEG, and the fill bytes before a start marker whose Huffman table overran the
+    // other decoder, fail with the texture named.
+    for (const std::string& broken : {jpeg.substr(0, 20), std::string("\xFF\xFF") + jpeg}) {
+        try {
+            convertToPng(broken, "coat.jpg");
+            ADD_FAILURE() << "a broken JPEG converted";
+        } catch (const IOException& e) {
+            EXPECT_NE(e.message().find("'coat.jpg'"), std::string::npos) << e.message();
+        }
+    }
+}

@@ -3,7 +3,7 @@
 
 #include "foundation/Exception.h"
 #include "foundation/PngChunks.h"
-#include "render/ImageFile.h"
+#include "skin/ImageFile.h"
 
 #include <gtest/gtest.h>
 

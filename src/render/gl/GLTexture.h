@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/PixelImage.h"
+#include "skin/PixelImage.h"
 
 #include <GL/glew.h>
 

@@ -1,6 +1,6 @@
 #include "render/gl/GLTextureCache.h"
 
-#include "render/ImageFile.h"
+#include "skin/ImageFile.h"
 #include "render/TexturePath.h"
 
 #include <map>

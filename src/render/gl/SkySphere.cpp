@@ -1,7 +1,7 @@
 #include "render/gl/SkySphere.h"
 
 #include "foundation/Exception.h"
-#include "render/ImageFile.h"
+#include "skin/ImageFile.h"
 #include "render/gl/GLDisplayList.h"
 #include "render/gl/GLState.h"
 #include "render/gl/GLTexture.h"

@@ -1,4 +1,4 @@
-#include "render/ImageFile.h"
+#include "skin/ImageFile.h"
 
 #include "foundation/Exception.h"
 #include "foundation/PngChunks.h"
