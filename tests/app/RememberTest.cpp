@@ -169,14 +169,16 @@ TEST_F(RememberTest, DamagedOrUnwritableSettingsAreIgnoredSilently)
         frame->files().openFile(startup().validSkin.string());
         closeFrame(frame);
         // Damaged files are replaced by good ones on the next save.
-        if (name != "huge") EXPECT_NE(ViewerMemory(settings).recentFile(0).find("herd.bin"), std::string::npos);
+        if (name != "huge") {
+            EXPECT_NE(ViewerMemory(settings).recentFile(0).find("herd.bin"), std::string::npos);
+        }
     }
 
     // A directory where the file belongs, and a file where its directory belongs: nothing can
     // be read or written, and nothing is said.
     fs::create_directories(m_home / "directory" / "flexherd.conf");
     std::ofstream(m_home / "blocked") << "a file, not a directory";
-    for (const fs::path settings : {m_home / "directory" / "flexherd.conf", m_home / "blocked" / "flexherd.conf"}) {
+    for (const fs::path& settings : {m_home / "directory" / "flexherd.conf", m_home / "blocked" / "flexherd.conf"}) {
         SCOPED_TRACE(settings.string());
         MyFrame* frame = startFrame(settings.string());
         frame->files().openFile(startup().validSkin.string());
