@@ -44,7 +44,8 @@ public:
     // Makes a herd for the first skin with the current creator, wraps it with all the level
     // skins in a HierarchicalHerd (with the band skin the band maker makes of the last level
     // skin, when one is installed), and adds that to the collection and the herd list. Returns
-    // the new herd, or null when no skins are given. Throws what the band maker throws.
+    // the new herd, or null when no skins are given. Throws what the band maker throws (the
+    // viewer's makes no band instead).
     std::shared_ptr<HierarchicalHerd> addSkin(const std::vector<std::shared_ptr<Skin>>& levelSkins,
                                               const std::filesystem::path& directory);
     // Makes a herd's band skin from its coarsest level skin (HierarchicalHerd::setBandSkin);

@@ -7,6 +7,7 @@
 #include "camera/ProjectiveFixedYCamera.h"
 #include "bake/ModelFiles.h"
 #include "bake/SkinSubset.h"
+#include "foundation/Exception.h"
 #include "herd/HerdBounds.h"
 #include "herd/HerdFile.h"
 #include "render/ViewSettings.h"
@@ -49,8 +50,15 @@ ViewerCore::ViewerCore(ViewSettings& settings)
     m_perspectiveCamera->setLookAtPoint(Vector3f(-6.0f, 2.0f, 0.5f));
     m_currentCamera = m_perspectiveCamera;
     // Every herd gets its band skin as it is loaded: a few milliseconds a skin, and the herd's
-    // renderers are made with it.
-    m_scene.setBandSkinMaker([](const Skin& coarsest) { return makeBandSkin(coarsest); });
+    // renderers are made with it. The band only saves drawing time, so a skin it cannot be
+    // made from is loaded without one rather than refused.
+    m_scene.setBandSkinMaker([](const Skin& coarsest) -> std::shared_ptr<Skin> {
+        try {
+            return makeBandSkin(coarsest);
+        } catch (const Exception&) {
+            return nullptr;
+        }
+    });
 
     m_perspectiveAttributes = keyedAttributes(*m_perspectiveCamera);
     m_orthoAttributes = keyedAttributes(*m_orthoCamera);
