@@ -32,16 +32,34 @@
 
 namespace {
 
-// No format the decoders read packs more than about 1,400 pixels into a byte (GIF's codes at
-// best; deflate stops near 350, JPEG's smallest blocks near 256, run lengths at 128), so a
-// picture that claims more than this many per byte of its file, beyond the first megapixel, is
-// a header claiming what the file cannot hold. Refused before the decoder allocates for it.
-constexpr long long kMaxPixelsPerByte = 4096;
-constexpr long long kPixelsAlwaysAllowed = 1 << 20;
+// The most pixels a file of each kind can hold per byte, so that a header claiming more is
+// refused before the decoder allocates for it (or spends seconds making up pixels past the
+// end of a cut file). PNG at best packs eight 1-bit pixels into a byte that deflate shrinks
+// 1032 times; GIF's twelve-bit codes and JPEG's smallest blocks stay far below 4,096 (a first
+// megapixel is allowed these three besides, as a margin). The run lengths of TGA, BMP, PSD,
+// HDR and PIC hold at most 128 pixels in a packet of two bytes or more, and PNM writes every
+// pixel out, so for them 128 a byte is already generous.
+struct PixelDensity {
+    long long perByte;
+    long long alwaysAllowed;
+};
 
-bool claimsMoreThanItHolds(long long width, long long height, std::size_t size)
+PixelDensity densityOf(const unsigned char* bytes, std::size_t size)
 {
-    return width * height > kPixelsAlwaysAllowed + kMaxPixelsPerByte * static_cast<long long>(size);
+    const auto startsWith = [&](std::string_view magic) {
+        return size >= magic.size() && std::equal(magic.begin(), magic.end(), bytes, [](char m, unsigned char b) {
+                   return static_cast<unsigned char>(m) == b;
+               });
+    };
+    if (startsWith("\x89PNG")) return {8448, 1 << 20};
+    if (startsWith("GIF8") || startsWith("\xFF\xD8\xFF")) return {4096, 1 << 20};
+    return {128, 0};
+}
+
+bool claimsMoreThanItHolds(long long width, long long height, const unsigned char* bytes, std::size_t size)
+{
+    const PixelDensity density = densityOf(bytes, size);
+    return width * height > density.alwaysAllowed + density.perByte * static_cast<long long>(size);
 }
 
 bool isJpeg(const unsigned char* bytes, std::size_t size)
@@ -83,7 +101,7 @@ bool decodeJpeg(const unsigned char* bytes, std::size_t size, PixelImage& image)
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxDecodedImageSide ||
-        info.image_height > kMaxDecodedImageSide || claimsMoreThanItHolds(info.image_width, info.image_height, size)) {
+        info.image_height > kMaxDecodedImageSide || claimsMoreThanItHolds(info.image_width, info.image_height, bytes, size)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -124,7 +142,7 @@ bool decodeOther(const unsigned char* original, std::size_t originalSize, PixelI
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) return false;
     if (width <= 0 || height <= 0 || width > kMaxDecodedImageSide || height > kMaxDecodedImageSide ||
-        claimsMoreThanItHolds(width, height, size))
+        claimsMoreThanItHolds(width, height, bytes, size))
         return false;
     stbi_uc* pixels = stbi_load_from_memory(bytes, length, &width, &height, &channels, 3);
     if (pixels == nullptr) return false;

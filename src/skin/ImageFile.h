@@ -12,9 +12,9 @@
 //
 // Throws IOException "Unable to load image 'PATH'." when the file cannot be opened or decoded,
 // or is larger than kMaxDecodedImageSide pixels on a side (which no GL texture could hold anyway)
-// or claims more pixels than a file of its size can encode (beyond a first megapixel, 4,096 a
-// byte, more than any of the formats packs); nothing is allocated for a size the header merely
-// claims.
+// or claims more pixels than a file of its size can encode in its format (a PNG 8,448 a byte
+// beyond a first megapixel, the run-length formats 128 a byte); nothing is allocated for a size
+// the header merely claims.
 constexpr int kMaxDecodedImageSide = 16384;
 PixelImage readImageFile(const std::string& path);
 

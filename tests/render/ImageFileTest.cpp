@@ -100,6 +100,18 @@ TEST(ImageFile, BrokenOrHugeFilesFailWithOneMessage)
     const PixelImage grey = decodeImage(tga.data(), tga.size(), "grey.tga");
     EXPECT_EQ(grey.width, 3840);
     EXPECT_EQ(grey.height, 3855);
+    // Run-length formats hold at most 128 pixels a byte, so a TGA that claims a megapixel in
+    // 82 bytes is refused (it used to be decoded, the missing pixels made up as black), while a
+    // run-length TGA of 256 x 256 in one colour, 63 pixels a byte, decodes.
+    tga.resize(82);
+    tga[12] = tga[14] = 0x00;
+    tga[13] = tga[15] = 0x04;
+    EXPECT_EQ(failureOf(tga), "Unable to load image 't.img'.");
+    std::vector<unsigned char> runs = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0x00, 0x01, 24, 0x20};
+    for (int packet = 0; packet < 512; ++packet) runs.insert(runs.end(), {0xFF, 30, 60, 90}); // 128 x (B, G, R)
+    const PixelImage plain = decodeImage(runs.data(), runs.size(), "runs.tga");
+    ASSERT_EQ(plain.width * plain.height, 65536);
+    EXPECT_EQ(pixel(plain, 255, 255), (std::vector<unsigned char>{90, 60, 30}));
     const std::string missing = kData + "/missing.png";
     try {
         readImageFile(missing);
