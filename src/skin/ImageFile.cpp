@@ -4,6 +4,7 @@
 #include "foundation/PngChunks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -60,6 +61,29 @@ bool claimsMoreThanItHolds(long long width, long long height, const unsigned cha
 {
     const PixelDensity density = densityOf(bytes, size);
     return width * height > density.alwaysAllowed + density.perByte * static_cast<long long>(size);
+}
+
+// stb reads a PNM header's numbers into an int without a check, so a width of ten digits
+// overflows it. The header (magic, then width, height and largest value, between blanks and
+// comments) is read here first and refused when a number exceeds what an int holds.
+bool pnmNumbersFit(const unsigned char* bytes, std::size_t size)
+{
+    if (size < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) return true;
+    std::size_t at = 2;
+    for (int number = 0; number < 3; ++number) {
+        while (at < size && (std::isspace(bytes[at]) || bytes[at] == '#')) {
+            if (bytes[at] == '#')
+                while (at < size && bytes[at] != '\n' && bytes[at] != '\r') ++at;
+            else
+                ++at;
+        }
+        long long value = 0;
+        for (; at < size && bytes[at] >= '0' && bytes[at] <= '9'; ++at) {
+            value = value * 10 + (bytes[at] - '0');
+            if (value > INT32_MAX) return false;
+        }
+    }
+    return true;
 }
 
 bool isJpeg(const unsigned char* bytes, std::size_t size)
@@ -139,6 +163,7 @@ bool decodeOther(const unsigned char* original, std::size_t originalSize, PixelI
     const std::size_t size = kept.size();
     if (size > static_cast<std::size_t>(INT32_MAX)) return false;
     const int length = static_cast<int>(size);
+    if (!pnmNumbersFit(bytes, size)) return false;
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) return false;
     if (width <= 0 || height <= 0 || width > kMaxDecodedImageSide || height > kMaxDecodedImageSide ||

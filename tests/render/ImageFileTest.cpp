@@ -112,6 +112,13 @@ TEST(ImageFile, BrokenOrHugeFilesFailWithOneMessage)
     const PixelImage plain = decodeImage(runs.data(), runs.size(), "runs.tga");
     ASSERT_EQ(plain.width * plain.height, 65536);
     EXPECT_EQ(pixel(plain, 255, 255), (std::vector<unsigned char>{90, 60, 30}));
+    // PNM: a 1 x 1 picture with a comment in its header decodes; a width too large for an int
+    // is refused (stb would overflow reading it).
+    const std::string pnm = "P6 # one pixel\n1 1\n255\n\x0A\x14\x1E";
+    const PixelImage dot = decodeImage(reinterpret_cast<const unsigned char*>(pnm.data()), pnm.size(), "dot.ppm");
+    EXPECT_EQ(dot.rgb, (std::vector<unsigned char>{10, 20, 30}));
+    EXPECT_EQ(failureOf({'P', '6', ' ', '5', '5', '5', '5', '5', '5', '5', '5', '5', '5', ' ', '1', ' ', '2', '5', '5', '\n', 0}),
+              "Unable to load image 't.img'.");
     const std::string missing = kData + "/missing.png";
     try {
         readImageFile(missing);
