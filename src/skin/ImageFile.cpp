@@ -64,12 +64,15 @@ bool claimsMoreThanItHolds(long long width, long long height, const unsigned cha
 }
 
 // stb reads a PNM header's numbers into an int without a check, so a width of ten digits
-// overflows it. The header (magic, then width, height and largest value, between blanks and
-// comments) is read here first and refused when a number exceeds what an int holds.
-bool pnmNumbersFit(const unsigned char* bytes, std::size_t size)
+// overflows it, and it reads 16-bit samples (a largest value above 255) in the wrong byte order
+// and then converts them to RGB as if they were 8-bit, past the end of its buffer. The header
+// (magic, then width, height and largest value, between blanks and comments) is read here
+// first; a number beyond an int, or samples wider than a byte, are refused.
+bool pnmHeaderReadable(const unsigned char* bytes, std::size_t size)
 {
     if (size < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) return true;
     std::size_t at = 2;
+    long long value = 0;
     for (int number = 0; number < 3; ++number) {
         while (at < size && (std::isspace(bytes[at]) || bytes[at] == '#')) {
             if (bytes[at] == '#')
@@ -77,13 +80,13 @@ bool pnmNumbersFit(const unsigned char* bytes, std::size_t size)
             else
                 ++at;
         }
-        long long value = 0;
+        value = 0;
         for (; at < size && bytes[at] >= '0' && bytes[at] <= '9'; ++at) {
             value = value * 10 + (bytes[at] - '0');
             if (value > INT32_MAX) return false;
         }
     }
-    return true;
+    return value <= 255;
 }
 
 bool isJpeg(const unsigned char* bytes, std::size_t size)
@@ -163,7 +166,7 @@ bool decodeOther(const unsigned char* original, std::size_t originalSize, PixelI
     const std::size_t size = kept.size();
     if (size > static_cast<std::size_t>(INT32_MAX)) return false;
     const int length = static_cast<int>(size);
-    if (!pnmNumbersFit(bytes, size)) return false;
+    if (!pnmHeaderReadable(bytes, size)) return false;
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, length, &width, &height, &channels)) return false;
     if (width <= 0 || height <= 0 || width > kMaxDecodedImageSide || height > kMaxDecodedImageSide ||

@@ -119,6 +119,10 @@ TEST(ImageFile, BrokenOrHugeFilesFailWithOneMessage)
     EXPECT_EQ(dot.rgb, (std::vector<unsigned char>{10, 20, 30}));
     EXPECT_EQ(failureOf({'P', '6', ' ', '5', '5', '5', '5', '5', '5', '5', '5', '5', '5', ' ', '1', ' ', '2', '5', '5', '\n', 0}),
               "Unable to load image 't.img'.");
+    // 16-bit samples (a largest value above 255) are refused: stb read them in the wrong byte
+    // order and converted them to RGB past the end of its buffer.
+    EXPECT_EQ(failureOf({'P', '5', ' ', '2', ' ', '1', ' ', '6', '5', '5', '3', '5', '\n', 0xFF, 0xFF, 0x80, 0x00}),
+              "Unable to load image 't.img'.");
     const std::string missing = kData + "/missing.png";
     try {
         readImageFile(missing);
