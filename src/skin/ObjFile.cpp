@@ -416,8 +416,8 @@ void ObjFile::produceText(const std::function<void(std::string_view)>& sink) con
                      [](const Group* a, const Group* b) { return a->name() < b->name(); });
 
     constexpr std::size_t kChunk = std::size_t(1) << 20;
+    // Grows to a chunk as it fills rather than reserving one: most models are far smaller.
     std::string out;
-    out.reserve(kChunk + 4096);
     const auto flushIfFull = [&] {
         if (out.size() >= kChunk) {
             sink(out);
