@@ -278,6 +278,12 @@ TEST_F(SoftwareSkinRendererTest, EveryMethodStripsAndFallbacksGiveTheSamePicture
             WithoutExtension noRangeElements(__GLEW_VERSION_1_2);
             EXPECT_LE(maxDifference(draw(renderer, settings), reference), 1) << "glDrawElements without OpenGL 1.2";
         }
+        // A call a strip instead of one for all: the same primitives in the same order.
+        const auto oneCallAStrip = [&] {
+            WithoutExtension noMultiDraw(__GLEW_VERSION_1_4);
+            return draw(renderer, settings);
+        }();
+        EXPECT_EQ(maxDifference(draw(renderer, settings), oneCallAStrip), 0) << "glMultiDrawElements";
         settings.strips = false;
         EXPECT_LE(maxDifference(draw(renderer, settings), reference), 1) << "plain triangles";
     }

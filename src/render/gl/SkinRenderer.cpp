@@ -50,10 +50,17 @@ void SkinRenderer::buildIndexBatches(const RenderSettings& settings)
     GLMemoryManager& manager = memoryManager(settings);
     // Built aside so that a failure part way leaves no half set of batches behind.
     std::deque<IndexBatch> batches;
-    for (const IndexBatchPlan& plan : plans)
+    for (const IndexBatchPlan& plan : plans) {
+        std::vector<MultiDraw> draws;
+        for (const DrawRange& range : plan.ranges) {
+            if (draws.empty() || draws.back().mode != range.mode) draws.push_back({range.mode, {}, {}, {}, nullptr});
+            draws.back().counts.push_back(static_cast<int>(range.count));
+            draws.back().byteOffsets.push_back(range.byteOffset);
+        }
         batches.push_back({manager.allocate(plan.indices.data(), plan.indices.size() * sizeof(std::uint16_t),
                                             GLMemoryManager::kIndexData),
-                           plan.ranges});
+                           plan.ranges, std::move(draws)});
+    }
     m_indexBatches = std::move(batches);
     m_batchesBuilt = true;
 }
@@ -64,18 +71,32 @@ void SkinRenderer::drawBatches(const RenderSettings& settings, std::unique_ptr<G
     if (!m_batchesBuilt) buildIndexBatches(settings);
     const GLuint end = m_herd->skin()->vertexCount();
     const bool rangeElements = GLEW_VERSION_1_2;
-    for (const IndexBatch& batch : m_indexBatches) {
+    const bool multiDraw = GLEW_VERSION_1_4;
+    for (IndexBatch& batch : m_indexBatches) {
         {
             const std::unique_ptr<GLBindBuffer> binding = batch.buffer->bind();
             // An address in client memory, or an offset into the bound buffer object.
-            const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(batch.buffer->start());
-            for (const DrawRange& range : batch.ranges) {
-                const GLsizei count = static_cast<GLsizei>(range.count);
-                const void* indices = reinterpret_cast<const void*>(base + range.byteOffset);
-                if (rangeElements)
-                    glDrawRangeElements(range.mode, 0, end, count, GL_UNSIGNED_SHORT, indices);
-                else
-                    glDrawElements(range.mode, count, GL_UNSIGNED_SHORT, indices);
+            const void* start = batch.buffer->start();
+            const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(start);
+            for (MultiDraw& draw : batch.draws) {
+                if (draw.indices.empty() || draw.base != start) {
+                    draw.indices.clear();
+                    for (const std::size_t offset : draw.byteOffsets)
+                        draw.indices.push_back(reinterpret_cast<const void*>(base + offset));
+                    draw.base = start;
+                }
+                // The same primitives in the same order as one call a range, so the same pixels.
+                if (multiDraw && draw.counts.size() > 1) {
+                    glMultiDrawElements(draw.mode, draw.counts.data(), GL_UNSIGNED_SHORT, draw.indices.data(),
+                                        static_cast<GLsizei>(draw.counts.size()));
+                    continue;
+                }
+                for (std::size_t i = 0; i < draw.counts.size(); ++i) {
+                    if (rangeElements)
+                        glDrawRangeElements(draw.mode, 0, end, draw.counts[i], GL_UNSIGNED_SHORT, draw.indices[i]);
+                    else
+                        glDrawElements(draw.mode, draw.counts[i], GL_UNSIGNED_SHORT, draw.indices[i]);
+                }
             }
         }
         if (recorder) {

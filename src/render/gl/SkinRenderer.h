@@ -25,10 +25,22 @@ class Herd;
 // dropped by releaseGLResources. Used on the GUI thread with the renderer's context current.
 class SkinRenderer {
 public:
+    // Consecutive ranges of one primitive mode, drawn with one call: a detailed level has a
+    // few thousand short strips, and a call each cost more than the triangles themselves.
+    struct MultiDraw {
+        unsigned mode = 0;
+        std::vector<int> counts;
+        std::vector<std::size_t> byteOffsets;
+        // byteOffsets added to the buffer's start, remade when the start moves.
+        std::vector<const void*> indices;
+        const void* base = nullptr;
+    };
+
     // One index buffer and the draw calls that read it, in order.
     struct IndexBatch {
         std::shared_ptr<GLBuffer> buffer;
         std::vector<DrawRange> ranges;
+        std::vector<MultiDraw> draws;
     };
 
     // Takes the skin's texture (directory joined with its texture file name) from the texture
