@@ -56,11 +56,16 @@ std::string convertToPng(std::string_view bytes, const std::string& what)
     const std::string_view decoded = safePngChunks(bytes, storage);
     const auto* data = reinterpret_cast<const stbi_uc*>(decoded.data());
     const int length = static_cast<int>(decoded.size());
+    if (!pnmHeaderReadable(data, decoded.size()))
+        throw IOException("Image '" + what + "' cannot be read: unsupported PNM header.");
     if (!stbi_info_from_memory(data, length, &width, &height, &channels))
         throw IOException("Image '" + what + "' cannot be read: " + stbi_failure_reason() + ".");
     if (static_cast<long long>(width) * height > kMaxPixels)
         throw IOException("Image '" + what + "' is too large (" + std::to_string(width) + " x " + std::to_string(height) +
                           " pixels).");
+    if (claimsMoreThanItHolds(width, height, data, decoded.size()))
+        throw IOException("Image '" + what + "' cannot be read: it claims more pixels than its " +
+                          std::to_string(bytes.size()) + " bytes can hold.");
     const std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(data, length, &width, &height, &channels, 4),
                                                           stbi_image_free);
     if (!pixels) throw IOException("Image '" + what + "' cannot be read: " + stbi_failure_reason() + ".");

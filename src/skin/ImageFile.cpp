@@ -57,38 +57,6 @@ PixelDensity densityOf(const unsigned char* bytes, std::size_t size)
     return {128, 0};
 }
 
-bool claimsMoreThanItHolds(long long width, long long height, const unsigned char* bytes, std::size_t size)
-{
-    const PixelDensity density = densityOf(bytes, size);
-    return width * height > density.alwaysAllowed + density.perByte * static_cast<long long>(size);
-}
-
-// stb reads a PNM header's numbers into an int without a check, so a width of ten digits
-// overflows it, and it reads 16-bit samples (a largest value above 255) in the wrong byte order
-// and then converts them to RGB as if they were 8-bit, past the end of its buffer. The header
-// (magic, then width, height and largest value, between blanks and comments) is read here
-// first; a number beyond an int, or samples wider than a byte, are refused.
-bool pnmHeaderReadable(const unsigned char* bytes, std::size_t size)
-{
-    if (size < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) return true;
-    std::size_t at = 2;
-    long long value = 0;
-    for (int number = 0; number < 3; ++number) {
-        while (at < size && (std::isspace(bytes[at]) || bytes[at] == '#')) {
-            if (bytes[at] == '#')
-                while (at < size && bytes[at] != '\n' && bytes[at] != '\r') ++at;
-            else
-                ++at;
-        }
-        value = 0;
-        for (; at < size && bytes[at] >= '0' && bytes[at] <= '9'; ++at) {
-            value = value * 10 + (bytes[at] - '0');
-            if (value > INT32_MAX) return false;
-        }
-    }
-    return value <= 255;
-}
-
 bool isJpeg(const unsigned char* bytes, std::size_t size)
 {
     return size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
@@ -182,6 +150,38 @@ bool decodeOther(const unsigned char* original, std::size_t originalSize, PixelI
 }
 
 } // namespace
+
+bool claimsMoreThanItHolds(long long width, long long height, const unsigned char* bytes, std::size_t size)
+{
+    const PixelDensity density = densityOf(bytes, size);
+    return width * height > density.alwaysAllowed + density.perByte * static_cast<long long>(size);
+}
+
+// stb reads a PNM header's numbers into an int without a check, so a width of ten digits
+// overflows it, and it reads 16-bit samples (a largest value above 255) in the wrong byte order
+// and then converts them to RGB as if they were 8-bit, past the end of its buffer. The header
+// (magic, then width, height and largest value, between blanks and comments) is read here
+// first; a number beyond an int, or samples wider than a byte, are refused.
+bool pnmHeaderReadable(const unsigned char* bytes, std::size_t size)
+{
+    if (size < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) return true;
+    std::size_t at = 2;
+    long long value = 0;
+    for (int number = 0; number < 3; ++number) {
+        while (at < size && (std::isspace(bytes[at]) || bytes[at] == '#')) {
+            if (bytes[at] == '#')
+                while (at < size && bytes[at] != '\n' && bytes[at] != '\r') ++at;
+            else
+                ++at;
+        }
+        value = 0;
+        for (; at < size && bytes[at] >= '0' && bytes[at] <= '9'; ++at) {
+            value = value * 10 + (bytes[at] - '0');
+            if (value > INT32_MAX) return false;
+        }
+    }
+    return value <= 255;
+}
 
 void PixelImage::flipRows()
 {

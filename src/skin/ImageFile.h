@@ -20,3 +20,10 @@ PixelImage readImageFile(const std::string& path);
 
 // The same from the bytes of a file; path only names it in the message. For the fuzzer.
 PixelImage decodeImage(const unsigned char* bytes, std::size_t size, const std::string& path);
+
+// The checks the reader makes before stb sees a file, for the model importer's texture
+// conversion, which decodes with alpha through its own stb: false when a PNM header holds a
+// number beyond an int or 16-bit samples (which stb overflows or misreads past its buffer),
+// and true when a picture claims more pixels than a file of its size and format can hold.
+bool pnmHeaderReadable(const unsigned char* bytes, std::size_t size);
+bool claimsMoreThanItHolds(long long width, long long height, const unsigned char* bytes, std::size_t size);

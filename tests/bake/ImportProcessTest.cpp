@@ -236,4 +236,24 @@ TEST(ImageCodec, JpegTexturesBecomeOpaquePngsOfTheViewersPixelsAndBrokenOnesFail
             EXPECT_NE(e.message().find("'coat.jpg'"), std::string::npos) << e.message();
         }
     }
+    // The viewer's header checks hold for textures too: 16-bit PNM samples (which stb converts
+    // past its buffer), and an 82-byte TGA claiming a megapixel (decoded into made-up black
+    // before); an 8-bit PNM converts.
+    std::string tga(82, '\x80');
+    const char header[18] = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 8, 0};
+    tga.replace(0, 18, header, 18);
+    for (const auto& [broken, reason] : {std::pair<std::string, std::string>{std::string("P5 2 1 65535\n\xFF\xFF\x80\x00", 17),
+                                                                             "unsupported PNM header"},
+                                         {tga, "claims more pixels"}}) {
+        try {
+            convertToPng(broken, "coat.img");
+            ADD_FAILURE() << reason << ": converted";
+        } catch (const IOException& e) {
+            EXPECT_NE(e.message().find("'coat.img' cannot be read: "), std::string::npos) << e.message();
+            EXPECT_NE(e.message().find(reason), std::string::npos) << e.message();
+        }
+    }
+    const std::string ppm = "P6 1 1 255\n\x0A\x14\x1E";
+    const std::string converted = convertToPng(ppm, "dot.ppm");
+    EXPECT_EQ(decodeImage(bytes(converted), converted.size(), "dot.png").rgb, (std::vector<unsigned char>{10, 20, 30}));
 }
