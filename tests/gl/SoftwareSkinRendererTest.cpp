@@ -313,15 +313,19 @@ TEST_F(SoftwareSkinRendererTest, MoreThan100000StripIndicesMakeSeveralBuffersWit
     std::size_t group = 0;
     for (const SkinRenderer::IndexBatch& batch : batches) {
         EXPECT_NE(dynamic_cast<const ARBVertexBufferObject*>(batch.buffer.get()), nullptr);
-        std::size_t indices = 0;
-        for (const DrawRange& range : batch.ranges) {
-            while (skin->primitiveGroups()[group].indices.empty()) ++group;
-            EXPECT_EQ(range.count, skin->primitiveGroups()[group].indices.size()) << "group " << group << " whole";
-            EXPECT_EQ(range.byteOffset, 2 * indices);
-            indices += range.count;
-            ++group;
+        std::size_t indices = 0, ranges = 0;
+        for (const SkinRenderer::MultiDraw& draw : batch.draws) {
+            ASSERT_EQ(draw.counts.size(), draw.byteOffsets.size());
+            for (std::size_t i = 0; i < draw.counts.size(); ++i, ++ranges) {
+                while (skin->primitiveGroups()[group].indices.empty()) ++group;
+                EXPECT_EQ(std::size_t(draw.counts[i]), skin->primitiveGroups()[group].indices.size())
+                    << "group " << group << " whole";
+                EXPECT_EQ(draw.byteOffsets[i], 2 * indices);
+                indices += draw.counts[i];
+                ++group;
+            }
         }
-        EXPECT_TRUE(indices <= kMaxBatchIndices || batch.ranges.size() == 1);
+        EXPECT_TRUE(indices <= kMaxBatchIndices || ranges == 1);
     }
     EXPECT_EQ(group, skin->primitiveGroups().size());
 

@@ -59,7 +59,7 @@ void SkinRenderer::buildIndexBatches(const RenderSettings& settings)
         }
         batches.push_back({manager.allocate(plan.indices.data(), plan.indices.size() * sizeof(std::uint16_t),
                                             GLMemoryManager::kIndexData),
-                           plan.ranges, std::move(draws)});
+                           std::move(draws)});
     }
     m_indexBatches = std::move(batches);
     m_batchesBuilt = true;

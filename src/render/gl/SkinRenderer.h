@@ -36,10 +36,10 @@ public:
         const void* base = nullptr;
     };
 
-    // One index buffer and the draw calls that read it, in order.
+    // One index buffer and the draw calls that read it, in order: its ranges, runs of one mode
+    // grouped for one call each.
     struct IndexBatch {
         std::shared_ptr<GLBuffer> buffer;
-        std::vector<DrawRange> ranges;
         std::vector<MultiDraw> draws;
     };
 
